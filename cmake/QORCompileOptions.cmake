@@ -1,0 +1,14 @@
+# Warnings are errors everywhere; sanitizers apply to every target of the build.
+function(qor_apply_compile_options target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+if(QOR_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(QOR_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT QOR_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "QOR_SANITIZE must be empty, 'address' or 'thread'")
+endif()

@@ -1,0 +1,2 @@
+// Test support grows here (loopback servers, main-loop pump).
+namespace qor::testing {}
