@@ -68,12 +68,12 @@ void FileManager::createDirectory(const std::filesystem::path& path, bool withIn
   if (withIntermediateDirectories) {
     std::error_code error;
     std::filesystem::create_directories(path, error);
-    if (error) throw fromErrorCode("Creating folder", path, error, Code::fileWriteFailed);
-    // create_directories accepts an existing folder but must not accept a file in its place.
-    if (!std::filesystem::is_directory(path, error)) {
+    // An existing folder is fine here, but a file in its place is not.
+    if (existsNoFollow(path) && !std::filesystem::is_directory(path, error)) {
       throw PlatformError(Code::fileExists, "Creating folder \"" + path.string() + "\" failed: a file is in the way",
                           path.string(), EEXIST);
     }
+    if (error) throw fromErrorCode("Creating folder", path, error, Code::fileWriteFailed);
     return;
   }
   if (::mkdir(path.c_str(), 0777) != 0) {
