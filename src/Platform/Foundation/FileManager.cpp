@@ -69,7 +69,8 @@ void FileManager::createDirectory(const std::filesystem::path& path, bool withIn
     std::error_code error;
     std::filesystem::create_directories(path, error);
     // An existing folder is fine here, but a file in its place is not.
-    if (existsNoFollow(path) && !std::filesystem::is_directory(path, error)) {
+    std::error_code typeError;
+    if (existsNoFollow(path) && !std::filesystem::is_directory(path, typeError)) {
       throw PlatformError(Code::fileExists, "Creating folder \"" + path.string() + "\" failed: a file is in the way",
                           path.string(), EEXIST);
     }
