@@ -12,7 +12,6 @@ using test::ScopedEnvironment;
 using test::TestTempDir;
 
 constexpr const char* kAllKinds = R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">
 <dict>
   <!-- identity -->
