@@ -45,7 +45,7 @@ void DispatchSourceTimer::deadlineReached(std::uint64_t generation) {
   if (cancelled_ || generation != generation_) return;
   armedEntry_ = 0;
   if (repeating_ > std::chrono::nanoseconds::zero() && repeating_ != never) {
-    // Deadlines stay on the original grid; ones this thread was too late for are merged.
+    // Deadlines stay on the grid set by schedule(); ones this thread was too late for are merged.
     const auto now = Clock::now();
     auto next = deadlineAfter(deadline_, repeating_);
     if (next <= now) next += ((now - next) / repeating_ + 1) * repeating_;
