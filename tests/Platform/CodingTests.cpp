@@ -345,6 +345,9 @@ TEST(Coding, TopLevelValuesAndBadText) {
     EXPECT_EQ(error.kind, Kind::dataCorrupted);
     EXPECT_TRUE(error.codingPath.empty());
   }
+  // Text given as std::string or a literal reads as text, not as an untyped string value.
+  EXPECT_EQ(JSONDecoder().decode<int>(std::string("5")), 5);
+  EXPECT_EQ(JSONDecoder().decode<int>("6"), 6);
   // The same record through Data.
   const Data data = JSONEncoder().encode(Banner{1, 2, {}});
   EXPECT_EQ(JSONDecoder().decode<Banner>(data), (Banner{1, 2, {}}));

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 namespace qor::platform {
 namespace {
@@ -39,6 +40,10 @@ TEST(AnyValue, KeepsBooleansIntegersAndFractionsApart) {
   EXPECT_NE(Any(), Any(0));
   EXPECT_EQ(Any(Any::Dictionary{{"a", 1}, {"b", 2}}), Any(Any::Dictionary{{"b", 2}, {"a", 1}}));
   EXPECT_NE(Any(Any::Array{1, 2}), Any(Any::Array{2, 1}));
+
+  std::ostringstream printed;
+  printed << Any(Any::Dictionary{{"a/", Any::Array{1.5, std::nan(""), Any()}}});
+  EXPECT_EQ(printed.str(), R"({"a\/":[1.5,nan,null]})");
 
   EXPECT_THROW((void)Any("x").asInt64(), AnyTypeError);
   EXPECT_THROW((void)Any(true).asDouble(), AnyTypeError);

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
+
+#include "Platform/Foundation/Coding/JSONText.h"
 
 namespace qor::platform {
 
@@ -354,6 +357,28 @@ bool operator==(const AnyDictionary& a, const AnyDictionary& b) {
     if (other == nullptr || !(*other == value)) return false;
   }
   return true;
+}
+
+std::ostream& operator<<(std::ostream& stream, const Any& value) {
+  if (const auto* array = value.tryArray()) {
+    stream << '[';
+    for (std::size_t i = 0; i < array->size(); ++i) stream << (i ? "," : "") << (*array)[i];
+    return stream << ']';
+  }
+  if (const auto* dictionary = value.tryDictionary()) {
+    stream << '{';
+    bool first = true;
+    for (const auto& [key, element] : *dictionary) {
+      stream << (first ? "" : ",") << Any(key) << ':' << element;
+      first = false;
+    }
+    return stream << '}';
+  }
+  std::string text;
+  if (!coding::writeJSONText(value, {}, text)) return stream << text;
+  if (value.isString()) return stream << '"' << value.asString() << '"';
+  if (value.isDecimal()) return stream << value.asDecimal();
+  return stream << value.asDouble();
 }
 
 }  // namespace qor::platform

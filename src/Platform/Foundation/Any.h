@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -181,5 +182,9 @@ class AnyDictionary {
   std::vector<value_type> entries_;
   std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;  // used past kIndexThreshold
 };
+
+// Compact JSON text of the value (test output, logs); a value that cannot be JSON prints in
+// place as nan/inf/NaN or with its raw bytes.
+std::ostream& operator<<(std::ostream& stream, const Any& value);
 
 }  // namespace qor::platform

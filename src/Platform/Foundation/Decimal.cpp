@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace qor::platform {
 
@@ -350,5 +351,7 @@ std::partial_ordering operator<=>(const Decimal& a, const Decimal& b) {
   if (signA < 0) return 0 <=> magnitude;
   return magnitude;
 }
+
+std::ostream& operator<<(std::ostream& stream, const Decimal& value) { return stream << value.description(); }
 
 }  // namespace qor::platform

@@ -3,6 +3,7 @@
 #include <compare>
 #include <concepts>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,5 +81,8 @@ class Decimal {
 
   friend struct DecimalBuilder;
 };
+
+// Prints description().
+std::ostream& operator<<(std::ostream& stream, const Decimal& value);
 
 }  // namespace qor::platform

@@ -23,6 +23,15 @@ class JSONDecoder {
   T decode(std::string_view text) const {
     return decode<T>(parse(text));
   }
+  // Text arguments pick the text overloads, never the untyped value one.
+  template <class T>
+  T decode(const std::string& text) const {
+    return decode<T>(parse(text));
+  }
+  template <class T>
+  T decode(const char* text) const {
+    return decode<T>(parse(text));
+  }
 
   template <class T>
   T decode(const Any& value) const {
