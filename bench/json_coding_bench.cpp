@@ -161,7 +161,7 @@ BidRequest sampleRequest() {
     impression.secure = 1;
     request.impressions.push_back(impression);
   }
-  request.device = Device{"Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko)", "203.0.113.7", "Generic",
+  request.device = Device{"Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101", "203.0.113.7", "Generic",
                           "Model 7", "Linux", "6.1", "en", "Carrier", "00000000-0000-0000-0000-000000000000", 4, 1080,
                           1920, 2, 2.625};
   request.user = User{"user-1", 1990, Gender::female};
