@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Networking/Client/Request/ResponsePipeline.h"
-#include "Platform/Foundation/Coding/JSONDecoder.h"
+#include "Platform/Foundation/JSONDecoder.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 #include "Networking/Client/QORSDKError.h"
 #include "Networking/Client/Request/APIErrorRecords.h"
-#include "Platform/Foundation/Coding/JSONDecoder.h"
+#include "Platform/Foundation/JSONDecoder.h"
 #include "Utils/UTF8.h"
 
 namespace qor {

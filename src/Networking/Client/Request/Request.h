@@ -6,7 +6,7 @@
 #include "Networking/Client/Request/ParsePipelines.h"
 #include "Networking/Client/Request/RequestAdapter.h"
 #include "Networking/Client/Request/ResponsePipeline.h"
-#include "Platform/Foundation/Coding/JSONDecoder.h"
+#include "Platform/Foundation/JSONDecoder.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/URLQueryItem.h"
 #include "Platform/Foundation/URLRequest.h"
