@@ -19,7 +19,8 @@ class PassBackRequest final : public Request<std::string> {
   std::shared_ptr<ResponsePipelineTerminator> dataParserValue = std::make_shared<StringParsePipeline>();
 
   HTTPMethod method() const override { return methodValue; }
-  std::optional<platform::URL> baseURL() const override { return platform::URL::make(url_); }
+  // The given URL; nothing when the text is not an absolute URL with a host.
+  std::optional<platform::URL> baseURL() const override;
   std::string path() const override { return {}; }
   std::optional<Parameters> parameters() const override { return Parameters{}; }
   AuthenticationMethod authentication() const override { return authenticationValue; }
