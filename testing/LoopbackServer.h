@@ -33,6 +33,7 @@ struct RecordedRequest {
     std::string query;  // as sent, after "?"; empty when there was none
     HeaderList headers;
     platform::Data body;
+    int remotePort = 0;  // tells connections apart
 
     // Case-insensitive; nothing when the field was not sent.
     std::optional<std::string> header(std::string_view name) const;
