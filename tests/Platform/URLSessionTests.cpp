@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <set>
 
 #include "Platform/Foundation/HTTPURLResponse.h"
 #include "Platform/Foundation/OperationQueue.h"
@@ -399,6 +400,33 @@ TEST_F(URLSessionTests, ConnectionsAreReusedAndRedirectsFollowed) {
     auto recorded = server->requests();
     ASSERT_EQ(recorded.size(), 4u);
     for (const auto& request : recorded) EXPECT_EQ(request.remotePort, recorded[0].remotePort);
+}
+
+TEST_F(URLSessionTests, RequestsBeyondTheConnectionLimitWaitTheirTurn) {
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "done");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+    auto configuration = plainConfiguration();
+    configuration.httpMaximumConnectionsPerHost = 2;
+    auto limited = URLSession::make(configuration, delegate);
+
+    std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+    for (int i = 0; i < 6; ++i) {
+        tasks.push_back(limited->dataTask(URLRequest(urlOf(server->url("/held")))));
+        tasks.back()->resume();
+    }
+    ASSERT_TRUE(server->waitForRequests(2));
+    EXPECT_FALSE(server->waitForRequests(3, 200ms));  // the others wait for a free connection
+    gate->open();
+    for (const auto& task : tasks) {
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        EXPECT_FALSE(delegate->completion(*task).error);
+    }
+    std::set<int> connections;
+    for (const auto& request : server->requests()) connections.insert(request.remotePort);
+    EXPECT_EQ(server->requestCount(), 6u);
+    EXPECT_LE(connections.size(), 2u);
 }
 
 TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate) {
