@@ -47,7 +47,7 @@ private:
 
 LoopbackServer& server() {
     static auto instance = [] {
-        auto made = LoopbackServer::makeHTTP(LoopbackServer::Options{256});
+        auto made = LoopbackServer::makeHTTP({.threadCount = 64, .keepAlive = true});
         made->route("GET", "/ping", ScriptedResponse::text(200, R"({"status":"ok"})", "application/json"));
         return made;
     }();

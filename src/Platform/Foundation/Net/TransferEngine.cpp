@@ -313,6 +313,11 @@ void TransferEngine::releaseDelegateIfDone() {
     if (!sessionAwaitingRelease_ || !transfers_.empty()) return;
     auto session = std::move(sessionAwaitingRelease_);
     session->deliverInvalidation();
+    // An invalidated session sends nothing more: close its kept-alive connections now.
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    curl_multi_cleanup(multi_);
+    multi_ = curl_multi_init();
 }
 
 void TransferEngine::completeWithoutTransfer(const std::shared_ptr<URLSessionTask>& task, URLError error) {
