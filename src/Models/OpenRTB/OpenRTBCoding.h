@@ -1,0 +1,14 @@
+#pragma once
+
+// The one place where the bid-request records meet the shared coding layer. Every record of this
+// folder declares its keys with `encode(KeyedEncodingContainer&)` and `decode(const
+// KeyedDecodingContainer&)`; swapping or moving the layer touches only this include.
+#include "Platform/Foundation/JSONCoding.h"
+
+namespace qor {
+
+using platform::EnumRawValues;
+using platform::KeyedDecodingContainer;
+using platform::KeyedEncodingContainer;
+
+}  // namespace qor
