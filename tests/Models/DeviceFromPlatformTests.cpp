@@ -2,6 +2,8 @@
 // carrier codes, the connection-type table and the fixed values.
 #include "Models/OpenRTB/Device.h"
 #include "Models/OpenRTB/DeviceFacts.h"
+#include "Platform/CoreTelephony/CTRadioAccessTechnology.h"
+#include "Platform/UIKit/DeviceProfile.h"
 #include "OpenRTBTestSupport.h"
 
 namespace qor::testing {
@@ -59,19 +61,28 @@ TEST(DeviceFromFacts, DeviceTypeComesFromTheSystemNameOnly) {
   EXPECT_EQ(encodeToJson(Device::fromFacts(tv))["devicetype"], 3);
 }
 
+platform::CTCarrier carrier(std::optional<std::string> name, std::optional<std::string> countryCode,
+                            std::optional<std::string> networkCode) {
+  platform::CTCarrier result;
+  result.carrierName = std::move(name);
+  result.mobileCountryCode = std::move(countryCode);
+  result.mobileNetworkCode = std::move(networkCode);
+  return result;
+}
+
 TEST(DeviceFromFacts, MobileCountryAndNetworkCode) {
-  using Providers = std::vector<std::pair<std::string, CellularCarrier>>;
-  const CellularCarrier viettel{"Viettel", "452", "04"};
+  using Providers = std::map<std::string, platform::CTCarrier>;
+  const auto viettel = carrier("Viettel", "452", "04");
   EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"0000000100000001", viettel}}), "452-04");
   EXPECT_EQ(mobileCountryAndNetworkCode(std::nullopt), std::nullopt);
   EXPECT_EQ(mobileCountryAndNetworkCode(Providers{}), std::nullopt);
   // A subscription without a carrier name is skipped; an empty name still counts.
-  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", {std::nullopt, "310", "260"}}}), std::nullopt);
-  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", {std::nullopt, "310", "260"}}, {"b", viettel}}), "452-04");
-  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", {"", "310", "260"}}, {"b", viettel}}), "310-260");
+  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", carrier(std::nullopt, "310", "260")}}), std::nullopt);
+  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", carrier(std::nullopt, "310", "260")}, {"b", viettel}}), "452-04");
+  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", carrier("", "310", "260")}, {"b", viettel}}), "310-260");
   // The first named carrier decides, even when its codes are incomplete.
-  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", {"X", "452", std::nullopt}}, {"b", viettel}}), std::nullopt);
-  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", {"X", std::nullopt, "04"}}}), std::nullopt);
+  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", carrier("X", "452", std::nullopt)}, {"b", viettel}}), std::nullopt);
+  EXPECT_EQ(mobileCountryAndNetworkCode(Providers{{"a", carrier("X", std::nullopt, "04")}}), std::nullopt);
 
   auto facts = phoneFacts();
   facts.cellularProviders = Providers{{"s", viettel}};
@@ -93,26 +104,26 @@ TEST(DeviceFromFacts, ConnectionTypeTable) {
   const std::vector<ConnectionCase> cases{
       {NetworkState::wifi, std::nullopt, "17.0", Type::wifi},
       {NetworkState::bluetooth, std::nullopt, "17.0", Type::ethernet},
-      {NetworkState::offline, std::string(radio::LTE), "17.0", std::nullopt},
-      {NetworkState::undetermined, std::string(radio::LTE), "17.0", Type::unknown},
+      {NetworkState::offline, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", std::nullopt},
+      {NetworkState::undetermined, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", Type::unknown},
       {NetworkState::cellular, std::nullopt, "17.0", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string(radio::GPRS), "17.0", Type::cellular2G},
-      {NetworkState::cellular, std::string(radio::Edge), "17.0", Type::cellular2G},
-      {NetworkState::cellular, std::string(radio::CDMA1x), "17.0", Type::cellular2G},
-      {NetworkState::cellular, std::string(radio::WCDMA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::HSDPA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::HSUPA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::CDMAEVDORev0), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::CDMAEVDORevA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::CDMAEVDORevB), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::eHRPD), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(radio::LTE), "17.0", Type::cellular4G},
-      {NetworkState::cellular, std::string(radio::NR), "14.1", Type::cellular5G},
-      {NetworkState::cellular, std::string(radio::NR), "14.1.2", Type::cellular5G},
-      {NetworkState::cellular, std::string(radio::NR), "15", Type::cellular5G},
-      {NetworkState::cellular, std::string(radio::NR), "14.0.1", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string(radio::NR), "14", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string(radio::NR), "13.7", Type::cellularNetworkUnknownGeneration},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyGPRS), "17.0", Type::cellular2G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyEdge), "17.0", Type::cellular2G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMA1x), "17.0", Type::cellular2G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyWCDMA), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyHSDPA), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyHSUPA), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORev0), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORevA), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORevB), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyeHRPD), "17.0", Type::cellular3G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", Type::cellular4G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.1", Type::cellular5G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.1.2", Type::cellular5G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "15", Type::cellular5G},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.0.1", Type::cellularNetworkUnknownGeneration},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14", Type::cellularNetworkUnknownGeneration},
+      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "13.7", Type::cellularNetworkUnknownGeneration},
       {NetworkState::cellular, std::string("CTRadioAccessTechnology6G"), "17.0", Type::cellularNetworkUnknownGeneration},
       {NetworkState::cellular, std::string("lte"), "17.0", Type::cellularNetworkUnknownGeneration},
   };
@@ -125,10 +136,11 @@ TEST(DeviceFromFacts, ConnectionTypeTable) {
 TEST(DeviceFromFacts, CellularUsesTheFirstServicesTechnologyAndOfflineWritesNoKey) {
   auto facts = phoneFacts();
   facts.network = NetworkState::cellular;
-  facts.radioAccessTechnology = {{"0000000100000001", std::string(radio::LTE)},
-                                 {"0000000100000002", std::string(radio::Edge)}};
+  facts.radioAccessTechnology = std::map<std::string, std::string>{
+      {"0000000100000001", std::string(platform::CTRadioAccessTechnologyLTE)},
+      {"0000000100000002", std::string(platform::CTRadioAccessTechnologyEdge)}};
   EXPECT_EQ(encodeToJson(Device::fromFacts(facts))["connectiontype"], 6);
-  facts.radioAccessTechnology = std::vector<std::pair<std::string, std::string>>{};
+  facts.radioAccessTechnology = std::map<std::string, std::string>{};
   EXPECT_EQ(encodeToJson(Device::fromFacts(facts))["connectiontype"], 3);
   facts.network = NetworkState::offline;
   EXPECT_FALSE(encodeToJson(Device::fromFacts(facts)).contains("connectiontype"));
@@ -161,6 +173,44 @@ TEST(DeviceDecoding, HardwareFieldsDescribeTheDecodingDevice) {
   expected.idForAdvertiser = "X";
   EXPECT_EQ(decoded, expected);
   EXPECT_EQ(decodeFrom<DeviceOnPhone>(R"({"lmt":0,"devicetype":1,"ifa":"X","language":"de"})").device.language, "de");
+}
+
+}  // namespace
+}  // namespace qor::testing
+
+namespace qor::testing {
+namespace {
+
+// The same rules fed by the platform's device profile, as the engine will call them.
+class DeviceFromProfile : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::resetDeviceProfile(); }
+};
+
+TEST_F(DeviceFromProfile, ReadsTheDeviceProfile) {
+  platform::updateDeviceProfile([](platform::DeviceProfile& profile) {
+    profile.model = "iPad";
+    profile.name = "Studio iPad";
+    profile.systemName = "iPadOS";
+    profile.systemVersion = "16.4";
+    profile.userInterfaceIdiom = platform::UIUserInterfaceIdiom::pad;
+    profile.mainScreen = {820, 1180, 2, 2};
+    profile.preferredLanguages = {};
+    profile.webViewUserAgent = "Mozilla/5.0 (iPad)";
+    profile.cellularProviders = std::map<std::string, platform::CTCarrier>{
+        {"2", carrier("Second", "262", "01")}, {"1", carrier("First", "452", "04")}};
+  });
+  const Json json = encodeToJson(Device::fromPlatform());
+  EXPECT_EQ(json["model"], "iPad");
+  EXPECT_EQ(json["hwv"], "Studio iPad");
+  EXPECT_EQ(json["os"], "iPadOS");
+  EXPECT_EQ(json["osv"], "16.4");
+  EXPECT_EQ(json["w"], 820);
+  EXPECT_EQ(json["h"], 1180);
+  EXPECT_EQ(json["ppi"], 264);
+  EXPECT_EQ(json["ua"], "Mozilla/5.0 (iPad)");
+  EXPECT_EQ(json["mccmnc"], "452-04");
+  EXPECT_FALSE(json.contains("language")) << "no preferred language: the key is left out";
 }
 
 }  // namespace

@@ -66,12 +66,12 @@ struct BidRequest {
   // The request's "ext": the app's own context value, passed to every endpoint untouched. A JSON
   // null context is sent as null and reads back as absent.
   struct Extension {
-    std::optional<JSON> context;
+    std::optional<RequestContext> context;
 
     void encode(KeyedEncodingContainer& c) const { c.encodeIfPresent("context", context); }
 
     static Extension decode(const KeyedDecodingContainer& c) {
-      return Extension{c.decodeIfPresent<JSON>("context")};
+      return Extension{c.decodeIfPresent<RequestContext>("context")};
     }
 
     bool operator==(const Extension&) const = default;

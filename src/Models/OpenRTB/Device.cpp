@@ -40,7 +40,7 @@ Device Device::fromFacts(const DeviceFacts& facts) {
   device.mccMNC = mobileCountryAndNetworkCode(facts.cellularProviders);
   std::optional<std::string> technology;
   if (facts.radioAccessTechnology && !facts.radioAccessTechnology->empty()) {
-    technology = facts.radioAccessTechnology->front().second;
+    technology = facts.radioAccessTechnology->begin()->second;
   }
   device.connectionType = connectionTypeFor(facts.network, technology, facts.hardware.systemVersion);
   device.idForAdvertiser = std::string(zeroAdvertisingIdentifier);

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "Platform/CoreTelephony/CTRadioAccessTechnology.h"
+
 namespace qor {
 
 double pixelsPerInch(bool padIdiom, double scale) { return scale * (padIdiom ? 132.0 : 163.0); }
@@ -13,7 +15,7 @@ Device::DeviceType deviceTypeForSystemName(std::string_view systemName) {
 }
 
 std::optional<std::string> mobileCountryAndNetworkCode(
-    const std::optional<std::vector<std::pair<std::string, CellularCarrier>>>& providers) {
+    const std::optional<std::map<std::string, platform::CTCarrier>>& providers) {
   if (!providers) return std::nullopt;
   for (const auto& [service, carrier] : *providers) {
     if (!carrier.carrierName) continue;
@@ -58,18 +60,22 @@ std::optional<Device::ConnectionType> connectionTypeFor(NetworkState network,
   }
   if (!technology) return Type::cellularNetworkUnknownGeneration;
   const std::string_view tech = *technology;
-  constexpr std::array generation2{radio::GPRS, radio::Edge, radio::CDMA1x};
-  constexpr std::array generation3{radio::WCDMA,        radio::HSDPA,        radio::HSUPA, radio::CDMAEVDORev0,
-                                   radio::CDMAEVDORevA, radio::CDMAEVDORevB, radio::eHRPD};
+  using namespace platform;
+  constexpr std::array generation2{CTRadioAccessTechnologyGPRS, CTRadioAccessTechnologyEdge,
+                                   CTRadioAccessTechnologyCDMA1x};
+  constexpr std::array generation3{CTRadioAccessTechnologyWCDMA,        CTRadioAccessTechnologyHSDPA,
+                                   CTRadioAccessTechnologyHSUPA,        CTRadioAccessTechnologyCDMAEVDORev0,
+                                   CTRadioAccessTechnologyCDMAEVDORevA, CTRadioAccessTechnologyCDMAEVDORevB,
+                                   CTRadioAccessTechnologyeHRPD};
   for (auto name : generation2) {
     if (tech == name) return Type::cellular2G;
   }
   for (auto name : generation3) {
     if (tech == name) return Type::cellular3G;
   }
-  if (tech == radio::LTE) return Type::cellular4G;
+  if (tech == CTRadioAccessTechnologyLTE) return Type::cellular4G;
   // The NR constant only exists from 14.1 on; before that such a text has no known generation.
-  if (systemVersionAtLeast(systemVersion, 14, 1) && tech == radio::NR) return Type::cellular5G;
+  if (systemVersionAtLeast(systemVersion, 14, 1) && tech == CTRadioAccessTechnologyNR) return Type::cellular5G;
   return Type::cellularNetworkUnknownGeneration;
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "Models/OpenRTB/Device.h"
+#include "Platform/CoreTelephony/CTCarrier.h"
 
 // What the device record needs to know about the device, gathered in one place so that the
 // record's rules (ppi, device type, carrier codes, connection type) are pure functions of facts.
@@ -28,42 +29,20 @@ struct DeviceHardwareFacts {
   static DeviceHardwareFacts current();
 };
 
-// One cellular subscription's carrier.
-struct CellularCarrier {
-  std::optional<std::string> carrierName;
-  std::optional<std::string> mobileCountryCode;
-  std::optional<std::string> mobileNetworkCode;
-};
-
 // The network state as the device-facts provider reports it.
 enum class NetworkState { cellular, wifi, bluetooth, offline, undetermined };
 
 struct DeviceFacts {
   DeviceHardwareFacts hardware;
   std::optional<std::string> webViewUserAgent;
-  // Per service identifier, in the platform's order; absent when the platform gives no list.
-  std::optional<std::vector<std::pair<std::string, CellularCarrier>>> cellularProviders;
-  std::optional<std::vector<std::pair<std::string, std::string>>> radioAccessTechnology;
+  // Per service identifier; absent when the device has no telephony. The map's order (by
+  // service identifier) is the stable order in which "the first" subscription is chosen.
+  std::optional<std::map<std::string, platform::CTCarrier>> cellularProviders;
+  std::optional<std::map<std::string, std::string>> radioAccessTechnology;
   NetworkState network = NetworkState::undetermined;
 
   static DeviceFacts current();
 };
-
-// The radio-access-technology texts the platform reports.
-namespace radio {
-inline constexpr std::string_view GPRS = "CTRadioAccessTechnologyGPRS";
-inline constexpr std::string_view Edge = "CTRadioAccessTechnologyEdge";
-inline constexpr std::string_view WCDMA = "CTRadioAccessTechnologyWCDMA";
-inline constexpr std::string_view HSDPA = "CTRadioAccessTechnologyHSDPA";
-inline constexpr std::string_view HSUPA = "CTRadioAccessTechnologyHSUPA";
-inline constexpr std::string_view CDMA1x = "CTRadioAccessTechnologyCDMA1x";
-inline constexpr std::string_view CDMAEVDORev0 = "CTRadioAccessTechnologyCDMAEVDORev0";
-inline constexpr std::string_view CDMAEVDORevA = "CTRadioAccessTechnologyCDMAEVDORevA";
-inline constexpr std::string_view CDMAEVDORevB = "CTRadioAccessTechnologyCDMAEVDORevB";
-inline constexpr std::string_view eHRPD = "CTRadioAccessTechnologyeHRPD";
-inline constexpr std::string_view LTE = "CTRadioAccessTechnologyLTE";
-inline constexpr std::string_view NR = "CTRadioAccessTechnologyNR";
-}  // namespace radio
 
 // Pixels per inch: 132 per point of scale on a pad, 163 on everything else.
 double pixelsPerInch(bool padIdiom, double scale);
@@ -74,7 +53,7 @@ Device::DeviceType deviceTypeForSystemName(std::string_view systemName);
 // "MCC-MNC" of the first subscription whose carrier has a name (an empty name counts), or
 // nothing when there is none or its codes are incomplete.
 std::optional<std::string> mobileCountryAndNetworkCode(
-    const std::optional<std::vector<std::pair<std::string, CellularCarrier>>>& providers);
+    const std::optional<std::map<std::string, platform::CTCarrier>>& providers);
 
 // True when a dotted system version is at least major.minor ("14.1", "14.1.2", "15").
 bool systemVersionAtLeast(std::string_view version, int major, int minor);

@@ -1,17 +1,8 @@
 #pragma once
 
-// TEMPORARY: the free-form JSON value until the analytics foundations land.
-#include "Models/OpenRTB/OpenRTBCoding.h"
+// The free-form value an app attaches to its ad requests.
+#include "Platform/Foundation/Any.h"
 
 namespace qor {
-struct JSON {
-  platform::Any value;
-  bool operator==(const JSON&) const = default;
-};
+using RequestContext = platform::Any;
 }  // namespace qor
-
-template <>
-struct qor::platform::ValueCoding<qor::JSON> {
-  static Any encode(const qor::JSON& j) { return j.value; }
-  static qor::JSON decode(const Any& a, const CodingPath&) { return qor::JSON{a}; }
-};
