@@ -1,0 +1,19 @@
+#include "Platform/CoreTelephony/CTTelephonyNetworkInfo.h"
+
+#include "Platform/UIKit/DeviceProfile.h"
+
+namespace qor::platform {
+
+std::shared_ptr<CTTelephonyNetworkInfo> CTTelephonyNetworkInfo::make() {
+  return std::make_shared<CTTelephonyNetworkInfo>();
+}
+
+std::optional<std::map<std::string, CTCarrier>> CTTelephonyNetworkInfo::serviceSubscriberCellularProviders() const {
+  return currentDeviceProfile().cellularProviders;
+}
+
+std::optional<std::map<std::string, std::string>> CTTelephonyNetworkInfo::serviceCurrentRadioAccessTechnology() const {
+  return currentDeviceProfile().radioAccessTechnologies;
+}
+
+}  // namespace qor::platform

@@ -1,0 +1,21 @@
+#include "Platform/UIKit/UIScreen.h"
+
+#include "Platform/UIKit/DeviceProfile.h"
+
+namespace qor::platform {
+
+std::shared_ptr<UIScreen> UIScreen::main() {
+  static const auto screen = std::make_shared<UIScreen>();
+  return screen;
+}
+
+CGRect UIScreen::bounds() const {
+  const auto screen = currentDeviceProfile().mainScreen;
+  return CGRect{CGPoint{0, 0}, CGSize{screen.width, screen.height}};
+}
+
+double UIScreen::scale() const { return currentDeviceProfile().mainScreen.scale; }
+
+double UIScreen::nativeScale() const { return currentDeviceProfile().mainScreen.nativeScale; }
+
+}  // namespace qor::platform
