@@ -274,7 +274,7 @@ std::optional<AnyDictionary> JSON::dictionaryValue() const {
     return toAny().asDictionary();
 }
 
-std::optional<JSON> JSON::operator[](std::ptrdiff_t index) const {
+std::optional<JSON> JSON::element(std::ptrdiff_t index) const {
     const auto* elements = array();
     if (elements == nullptr || index < 0 || static_cast<std::size_t>(index) >= elements->size()) return std::nullopt;
     return (*elements)[static_cast<std::size_t>(index)];
