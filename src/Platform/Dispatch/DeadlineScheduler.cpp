@@ -42,8 +42,10 @@ void DeadlineScheduler::loop() {
       continue;
     }
     const auto first = entries_.begin();
-    if (first->first.first > Clock::now()) {
-      changed_.wait_until(lock, first->first.first);
+    // A copy: the entry may be cancelled (and its node freed) while we wait.
+    const Clock::time_point deadline = first->first.first;
+    if (deadline > Clock::now()) {
+      changed_.wait_until(lock, deadline);
       continue;
     }
     auto action = std::move(first->second);

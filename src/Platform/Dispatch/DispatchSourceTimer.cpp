@@ -79,10 +79,14 @@ void DispatchSourceTimer::deliver() {
     return;
   }
   auto handler = handler_;
+  invoking_ = true;
+  invokingThread_ = std::this_thread::get_id();
   lock.unlock();
   if (handler && *handler) (*handler)();
   handler.reset();  // a replaced handler dies here, outside the lock
   lock.lock();
+  invoking_ = false;
+  invocationDone_.notify_all();
   queued_ = false;
   if (firesAgain_ && !cancelled_) {
     firesAgain_ = false;
@@ -120,13 +124,17 @@ void DispatchSourceTimer::resume() {
 
 void DispatchSourceTimer::cancel() {
   std::shared_ptr<const Handler> released;
-  std::lock_guard lock(mutex_);
-  if (cancelled_) return;
-  cancelled_ = true;
-  ++generation_;
-  if (armedEntry_ != 0) DeadlineScheduler::shared().cancel(armedEntry_);
-  armedEntry_ = 0;
-  released = std::move(handler_);
+  std::unique_lock lock(mutex_);
+  if (!cancelled_) {
+    cancelled_ = true;
+    ++generation_;
+    if (armedEntry_ != 0) DeadlineScheduler::shared().cancel(armedEntry_);
+    armedEntry_ = 0;
+    released = std::move(handler_);
+  }
+  if (invoking_ && invokingThread_ != std::this_thread::get_id()) {
+    invocationDone_.wait(lock, [this] { return !invoking_; });
+  }
 }
 
 bool DispatchSourceTimer::isCancelled() const {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace qor::platform {
 
@@ -17,9 +19,12 @@ class DispatchQueue;
 //   Deadlines that pass while suspended are not lost: the source fires once on resume.
 // - Firings never overlap, even on a concurrent queue; deadlines that pass while a firing
 //   is still queued or running are merged into one more firing.
-// - Once setEventHandler() returns, no firing starts with the old handler; once cancel()
-//   returns, no firing starts at all. A handler already running on the queue at that
-//   moment finishes. cancel() also releases the handler.
+// - Every firing that begins after setEventHandler() returns uses the new handler; one
+//   already under way may still finish with the old one.
+// - Once cancel() returns, the handler is not running and never runs again: cancel() waits
+//   for a firing under way on another thread (so do not cancel while holding something
+//   the handler needs). Called from inside the handler it returns at once. cancel() also
+//   releases the handler.
 // - The source lives as long as someone holds it; dropping the last reference cancels it,
 //   whether it is suspended or not.
 class DispatchSourceTimer : public std::enable_shared_from_this<DispatchSourceTimer> {
@@ -56,6 +61,9 @@ class DispatchSourceTimer : public std::enable_shared_from_this<DispatchSourceTi
 
   const std::shared_ptr<DispatchQueue> queue_;
   mutable std::mutex mutex_;
+  std::condition_variable invocationDone_;
+  bool invoking_ = false;
+  std::thread::id invokingThread_;
   std::shared_ptr<const Handler> handler_;
   int suspendCount_ = 1;
   bool cancelled_ = false;

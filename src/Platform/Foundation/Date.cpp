@@ -6,7 +6,6 @@
 namespace qor::platform {
 namespace {
 
-using std::chrono::duration_cast;
 using std::chrono::floor;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
@@ -18,7 +17,7 @@ Date Date::now() { return Date{std::chrono::system_clock::now()}; }
 Date Date::fromTimeIntervalSince1970(double secondsSince1970) {
   const auto offset = std::chrono::duration<double>(secondsSince1970);
   return Date{std::chrono::system_clock::time_point(
-      duration_cast<std::chrono::system_clock::duration>(offset))};
+      std::chrono::round<std::chrono::system_clock::duration>(offset))};
 }
 
 double Date::timeIntervalSince1970() const {
@@ -26,8 +25,10 @@ double Date::timeIntervalSince1970() const {
 }
 
 std::string iso8601String(Date date) {
-  // floor, not truncation towards zero, so that dates before 1970 keep a valid millisecond part.
-  const auto sinceEpoch = floor<milliseconds>(date.time.time_since_epoch());
+  // Rounded to the nearest millisecond: a date made from seconds as a double (1709647629.123
+  // is stored a hair below .123) must not lose a millisecond. floor() below keeps the
+  // millisecond part of dates before 1970 positive.
+  const auto sinceEpoch = std::chrono::round<milliseconds>(date.time.time_since_epoch());
   const auto wholeSeconds = floor<seconds>(sinceEpoch);
   const auto millis = (sinceEpoch - wholeSeconds).count();
   const std::time_t t = static_cast<std::time_t>(wholeSeconds.count());

@@ -16,7 +16,7 @@ struct Date {
   double timeIntervalSince1970() const;
 };
 
-// "2024-03-05T14:07:09.123Z": UTC, milliseconds (truncated).
+// "2024-03-05T14:07:09.123Z": UTC, rounded to the millisecond.
 std::string iso8601String(Date date);
 
 // "2024-03-05 15:07:09": local time of the process's time zone (TZ is honoured).
