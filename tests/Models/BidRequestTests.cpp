@@ -35,7 +35,7 @@ TEST(BidRequest, CompleteRequestAsTheEngineBuildsIt) {
   DeviceFacts facts;
   facts.hardware = DeviceHardwareFacts::current();
   facts.hardware.preferredLanguages = {"en-US"};
-  facts.network = NetworkState::wifi;
+  facts.connection = ConnectionStatus::wifi;
 
   BidRequest request = minimalRequest();
   request.impression = {makeImpression()};
@@ -44,7 +44,7 @@ TEST(BidRequest, CompleteRequestAsTheEngineBuildsIt) {
   request.app = ApplicationInfo::fromMainBundle();
   request.device = Device::fromFacts(facts);
   request.user.id = "anonymous-id";
-  request.ext = BidRequest::Extension{decodeFrom<BidRequest::Extension>(R"({"context":{"page":"home","n":[1,2]}})").context};
+  request.ext = BidRequest::Extension{decodeFrom<JSON>(R"({"page":"home","n":[1,2.5]})")};
 
   const Json json = encodeToJson(request);
   EXPECT_EQ(keysOf(json), (std::set<std::string>{"id", "imp", "app", "device", "user", "source", "ext"}));
@@ -56,7 +56,7 @@ TEST(BidRequest, CompleteRequestAsTheEngineBuildsIt) {
             (std::set<std::string>{"lmt", "devicetype", "make", "model", "os", "osv", "hwv", "h", "w", "ppi",
                                    "pxratio", "js", "language", "connectiontype", "ifa"}));
   EXPECT_EQ(json["user"], Json::parse(R"({"id":"anonymous-id","gender":"o"})"));
-  EXPECT_EQ(json["ext"], Json::parse(R"({"context":{"page":"home","n":[1,2]}})"));
+  EXPECT_EQ(json["ext"], Json::parse(R"({"context":{"page":"home","n":[1,2.5]}})"));
   EXPECT_NE(json["source"]["tid"], json["imp"][0]["id"]);
 
   EXPECT_EQ(decodeJson<BidRequest>(json), request);
@@ -76,7 +76,9 @@ TEST(BidRequest, ExtensionAndRegsShapes) {
   json["regs"] = Json::parse(R"({"ext":{"gdpr":1}})");
   EXPECT_EQ(jsonErrorKind<BidRequest>(json), ErrorKind::typeMismatch);
 
-  // A null context in the input is no context; "site" is not part of the request.
+  // A null context is sent as null and reads back as no context; "site" is not part of the request.
+  request.ext = BidRequest::Extension{JSON()};
+  EXPECT_EQ(encodeToJson(request)["ext"], Json::parse(R"({"context":null})"));
   json["regs"] = Json::parse(R"({"ext":"x"})");
   json["ext"] = Json::parse(R"({"context":null})");
   json["site"] = Json::parse(R"({"id":"s"})");

@@ -21,7 +21,7 @@ DeviceFacts phoneFacts() {
   facts.hardware.nativeScale = 3;
   facts.hardware.preferredLanguages = {"vi-VN", "en-US"};
   facts.webViewUserAgent = "Mozilla/5.0 (iPhone)";
-  facts.network = NetworkState::wifi;
+  facts.connection = ConnectionStatus::wifi;
   return facts;
 }
 
@@ -92,7 +92,7 @@ TEST(DeviceFromFacts, MobileCountryAndNetworkCode) {
 }
 
 struct ConnectionCase {
-  NetworkState network;
+  ConnectionStatus connection;
   std::optional<std::string> technology;
   std::string systemVersion;
   std::optional<Device::ConnectionType> expected;
@@ -102,47 +102,47 @@ TEST(DeviceFromFacts, ConnectionTypeTable) {
   using Type = Device::ConnectionType;
   const std::string noTech;
   const std::vector<ConnectionCase> cases{
-      {NetworkState::wifi, std::nullopt, "17.0", Type::wifi},
-      {NetworkState::bluetooth, std::nullopt, "17.0", Type::ethernet},
-      {NetworkState::offline, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", std::nullopt},
-      {NetworkState::undetermined, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", Type::unknown},
-      {NetworkState::cellular, std::nullopt, "17.0", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyGPRS), "17.0", Type::cellular2G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyEdge), "17.0", Type::cellular2G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMA1x), "17.0", Type::cellular2G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyWCDMA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyHSDPA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyHSUPA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORev0), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORevA), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORevB), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyeHRPD), "17.0", Type::cellular3G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", Type::cellular4G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.1", Type::cellular5G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.1.2", Type::cellular5G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "15", Type::cellular5G},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.0.1", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string(platform::CTRadioAccessTechnologyNR), "13.7", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string("CTRadioAccessTechnology6G"), "17.0", Type::cellularNetworkUnknownGeneration},
-      {NetworkState::cellular, std::string("lte"), "17.0", Type::cellularNetworkUnknownGeneration},
+      {ConnectionStatus::wifi, std::nullopt, "17.0", Type::wifi},
+      {ConnectionStatus::bluetooth, std::nullopt, "17.0", Type::ethernet},
+      {ConnectionStatus::offline, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", std::nullopt},
+      {ConnectionStatus::unknown, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", Type::unknown},
+      {ConnectionStatus::cellular, std::nullopt, "17.0", Type::cellularNetworkUnknownGeneration},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyGPRS), "17.0", Type::cellular2G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyEdge), "17.0", Type::cellular2G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyCDMA1x), "17.0", Type::cellular2G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyWCDMA), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyHSDPA), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyHSUPA), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORev0), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORevA), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyCDMAEVDORevB), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyeHRPD), "17.0", Type::cellular3G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyLTE), "17.0", Type::cellular4G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.1", Type::cellular5G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.1.2", Type::cellular5G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyNR), "15", Type::cellular5G},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14.0.1", Type::cellularNetworkUnknownGeneration},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyNR), "14", Type::cellularNetworkUnknownGeneration},
+      {ConnectionStatus::cellular, std::string(platform::CTRadioAccessTechnologyNR), "13.7", Type::cellularNetworkUnknownGeneration},
+      {ConnectionStatus::cellular, std::string("CTRadioAccessTechnology6G"), "17.0", Type::cellularNetworkUnknownGeneration},
+      {ConnectionStatus::cellular, std::string("lte"), "17.0", Type::cellularNetworkUnknownGeneration},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(connectionTypeFor(c.network, c.technology, c.systemVersion), c.expected)
-        << static_cast<int>(c.network) << " " << c.technology.value_or("none") << " " << c.systemVersion;
+    EXPECT_EQ(connectionTypeFor(c.connection, c.technology, c.systemVersion), c.expected)
+        << static_cast<int>(c.connection) << " " << c.technology.value_or("none") << " " << c.systemVersion;
   }
 }
 
 TEST(DeviceFromFacts, CellularUsesTheFirstServicesTechnologyAndOfflineWritesNoKey) {
   auto facts = phoneFacts();
-  facts.network = NetworkState::cellular;
+  facts.connection = ConnectionStatus::cellular;
   facts.radioAccessTechnology = std::map<std::string, std::string>{
       {"0000000100000001", std::string(platform::CTRadioAccessTechnologyLTE)},
       {"0000000100000002", std::string(platform::CTRadioAccessTechnologyEdge)}};
   EXPECT_EQ(encodeToJson(Device::fromFacts(facts))["connectiontype"], 6);
   facts.radioAccessTechnology = std::map<std::string, std::string>{};
   EXPECT_EQ(encodeToJson(Device::fromFacts(facts))["connectiontype"], 3);
-  facts.network = NetworkState::offline;
+  facts.connection = ConnectionStatus::offline;
   EXPECT_FALSE(encodeToJson(Device::fromFacts(facts)).contains("connectiontype"));
 }
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "Analytics/JSON.h"
 #include "Models/OpenRTB/ApplicationInfo.h"
 #include "Models/OpenRTB/Device.h"
 #include "Models/OpenRTB/Impression.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Models/OpenRTB/OpenRTBContext.h"
 #include "Models/OpenRTB/User.h"
 
 namespace qor {
@@ -66,12 +66,12 @@ struct BidRequest {
   // The request's "ext": the app's own context value, passed to every endpoint untouched. A JSON
   // null context is sent as null and reads back as absent.
   struct Extension {
-    std::optional<RequestContext> context;
+    std::optional<JSON> context;
 
     void encode(KeyedEncodingContainer& c) const { c.encodeIfPresent("context", context); }
 
     static Extension decode(const KeyedDecodingContainer& c) {
-      return Extension{c.decodeIfPresent<RequestContext>("context")};
+      return Extension{c.decodeIfPresent<JSON>("context")};
     }
 
     bool operator==(const Extension&) const = default;

@@ -42,7 +42,7 @@ Device Device::fromFacts(const DeviceFacts& facts) {
   if (facts.radioAccessTechnology && !facts.radioAccessTechnology->empty()) {
     technology = facts.radioAccessTechnology->begin()->second;
   }
-  device.connectionType = connectionTypeFor(facts.network, technology, facts.hardware.systemVersion);
+  device.connectionType = connectionTypeFor(facts.connection, technology, facts.hardware.systemVersion);
   device.idForAdvertiser = std::string(zeroAdvertisingIdentifier);
   return device;
 }

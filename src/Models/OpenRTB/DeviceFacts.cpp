@@ -42,20 +42,20 @@ bool systemVersionAtLeast(std::string_view version, int major, int minor) {
   return component(1) >= minor;
 }
 
-std::optional<Device::ConnectionType> connectionTypeFor(NetworkState network,
+std::optional<Device::ConnectionType> connectionTypeFor(ConnectionStatus connection,
                                                          const std::optional<std::string>& technology,
                                                          std::string_view systemVersion) {
   using Type = Device::ConnectionType;
-  switch (network) {
-    case NetworkState::wifi:
+  switch (connection) {
+    case ConnectionStatus::wifi:
       return Type::wifi;
-    case NetworkState::bluetooth:
+    case ConnectionStatus::bluetooth:
       return Type::ethernet;
-    case NetworkState::offline:
+    case ConnectionStatus::offline:
       return std::nullopt;
-    case NetworkState::undetermined:
+    case ConnectionStatus::unknown:
       return Type::unknown;
-    case NetworkState::cellular:
+    case ConnectionStatus::cellular:
       break;
   }
   if (!technology) return Type::cellularNetworkUnknownGeneration;

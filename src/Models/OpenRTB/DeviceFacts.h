@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Analytics/VendorSystem.h"
 #include "Models/OpenRTB/Device.h"
 #include "Platform/CoreTelephony/CTCarrier.h"
 
@@ -29,9 +30,6 @@ struct DeviceHardwareFacts {
   static DeviceHardwareFacts current();
 };
 
-// The network state as the device-facts provider reports it.
-enum class NetworkState { cellular, wifi, bluetooth, offline, undetermined };
-
 struct DeviceFacts {
   DeviceHardwareFacts hardware;
   std::optional<std::string> webViewUserAgent;
@@ -39,7 +37,8 @@ struct DeviceFacts {
   // service identifier) is the stable order in which "the first" subscription is chosen.
   std::optional<std::map<std::string, platform::CTCarrier>> cellularProviders;
   std::optional<std::map<std::string, std::string>> radioAccessTechnology;
-  NetworkState network = NetworkState::undetermined;
+  // As the process-wide device-facts provider reports it.
+  ConnectionStatus connection = ConnectionStatus::unknown;
 
   static DeviceFacts current();
 };
@@ -58,9 +57,9 @@ std::optional<std::string> mobileCountryAndNetworkCode(
 // True when a dotted system version is at least major.minor ("14.1", "14.1.2", "15").
 bool systemVersionAtLeast(std::string_view version, int major, int minor);
 
-// The connection type for a network state; on cellular the radio technology decides, and NR
+// The connection type for a connection state; on cellular the radio technology decides, and NR
 // counts as 5G only from system version 14.1 on. Offline gives nothing.
-std::optional<Device::ConnectionType> connectionTypeFor(NetworkState network,
+std::optional<Device::ConnectionType> connectionTypeFor(ConnectionStatus connection,
                                                          const std::optional<std::string>& technology,
                                                          std::string_view systemVersion);
 

@@ -33,7 +33,7 @@ DeviceFacts DeviceFacts::current() {
   const auto telephony = platform::CTTelephonyNetworkInfo::make();
   facts.cellularProviders = telephony->serviceSubscriberCellularProviders();
   facts.radioAccessTechnology = telephony->serviceCurrentRadioAccessTechnology();
-  facts.network = NetworkState::undetermined;
+  facts.connection = VendorSystem::current()->connection();
   return facts;
 }
 
