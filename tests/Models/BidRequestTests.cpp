@@ -89,14 +89,5 @@ TEST(BidRequest, ExtensionAndRegsShapes) {
   EXPECT_FALSE(encodeToJson(decoded).contains("site"));
 }
 
-TEST(BidRequest, SourceKeysAndRules) {
-  Source source;
-  source.transactionID = "T";
-  source.finalDecision = 1;
-  EXPECT_EQ(encodeToJson(source), Json::parse(R"({"fd":1,"tid":"T"})"));
-  EXPECT_EQ(decodeFrom<Source>(R"({"tid":"t"})"), (Source{"t", std::nullopt, std::nullopt}));
-  EXPECT_EQ(decodingErrorKind<Source>(R"({"fd":1})"), ErrorKind::keyNotFound);
-}
-
 }  // namespace
 }  // namespace qor::testing
