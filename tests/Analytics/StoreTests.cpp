@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -35,13 +36,18 @@ struct Rename {
     Label reduce(const Label&) const { return Label(text); }
 };
 
-// Runs its operation on another thread and adds the result to the value current then.
+// Runs its operation on another thread, once `go` is released, and adds the result to
+// the value current then.
 struct AddLater {
     using StateType = Counter;
     using ResultType = int;
     int amount = 0;
+    std::shared_future<void> go;
     void operation(const Counter&, std::function<void(std::optional<int>)> completion) const {
-        std::thread([completion, amount = amount] { completion(amount); }).detach();
+        std::thread([completion, amount = amount, go = go] {
+            go.wait();
+            completion(amount);
+        }).detach();
     }
     Counter reduce(const Counter& state, const std::optional<int>& result) const {
         return Counter(state.value + result.value_or(0));
@@ -241,14 +247,19 @@ TEST(Store, AsyncActionsReduceWhenTheirCompletionArrives) {
     auto owner = std::make_shared<Owner>();
     auto queue = DispatchQueue::serial("async.test");
     Received<int> received;
-    store->dispatch(AddLater{5});  // not provided: the operation never starts
+    std::promise<void> release;
+    const std::shared_future<void> go = release.get_future().share();
+    store->dispatch(AddLater{5, go});  // not provided: the operation never starts
     store->provide(Counter(1));
     store->subscribe<Counter>(owner, false, queue, [&](const Counter& c) { received.add(c.value); });
-    store->dispatch(AddLater{10});
+    store->dispatch(AddLater{10, go});
     store->dispatch(Increment{100});
-    ASSERT_TRUE(testing::pumpMainUntil([&] { return store->currentState<Counter>()->value == 111; }));
-    queue->sync([] {});
-    EXPECT_EQ(received.count(), 2u);
+    release.set_value();
+    // The completion reduces from the value current when it arrives, so the change made in
+    // between is kept.
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return received.count() == 2; }));
+    EXPECT_EQ(received.values, (std::vector<int>{101, 111}));
+    EXPECT_EQ(store->currentState<Counter>()->value, 111);
 }
 
 }  // namespace
