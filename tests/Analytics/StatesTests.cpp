@@ -146,7 +146,8 @@ TEST(SystemState, AddDestinationMarksOnlyAnIntegrationsObject) {
         const System before(configuration, odd, false, true);
         EXPECT_EQ(System::AddDestinationToSettingsAction{"dest"}.reduce(before).settings, odd) << integrations;
     }
-    const System none(configuration, std::nullopt, false, true);
+    System none = state;
+    none.settings.reset();
     EXPECT_FALSE(System::AddDestinationToSettingsAction{"dest"}.reduce(none).settings);
 
     const System off = System::ToggleEnabledAction{false}.reduce(state);

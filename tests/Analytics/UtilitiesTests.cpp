@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <limits>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -144,6 +146,21 @@ TEST(QueueTimerBehaviour, AHandlerMayReleaseItsOwnTimer) {
     EXPECT_TRUE(testing::pumpMainUntil([&] { return timer == nullptr; }));
     testing::pumpMainFor(std::chrono::milliseconds(80));
     EXPECT_EQ(fired, 1);
+}
+
+TEST(QueueTimerBehaviour, AnIntervalThatIsNoPositiveNumberNeverFires) {
+    auto queue = DispatchQueue::serial("timer.invalid");
+    FiringLog log;
+    std::vector<std::shared_ptr<QueueTimer>> timers;
+    for (double interval : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity(), 1e300}) {
+        timers.push_back(QueueTimer::make(interval, queue, [&] { log.fire(true); }));
+        timers.back()->suspend();
+        timers.back()->resume();
+    }
+    std::this_thread::sleep_for(50ms);
+    queue->sync([] {});
+    EXPECT_EQ(log.current(), 0);
+    timers.clear();
 }
 
 TEST(VendorSystemBase, AnswersWithNeutralValues) {
