@@ -329,16 +329,19 @@ Any JSON::toAny() const {
             for (const auto& element : *array()) elements.push_back(element.toAny());
             return Any(std::move(elements));
         }
-        case Kind::object: {
-            AnyDictionary members;
-            members.reserve(object()->size());
-            for (const auto& [key, member] : *object()) members.set(key, member.toAny());
-            return Any(std::move(members));
-        }
+        case Kind::object:
+            return Any(anyDictionary(*object()));
         case Kind::null:
             return Any();
     }
     return Any();
+}
+
+AnyDictionary JSON::anyDictionary(const Object& members) {
+    AnyDictionary result;
+    result.reserve(members.size());
+    for (const auto& [key, member] : members) result.set(key, member.toAny());
+    return result;
 }
 
 bool operator==(const JSON& a, const JSON& b) { return a.storage_ == b.storage_; }

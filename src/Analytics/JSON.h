@@ -182,6 +182,8 @@ public:
 
     // To plain values: numbers become Decimal values, null the null value.
     platform::Any toAny() const;
+    // The members of an object as plain values, keys unchanged.
+    static platform::AnyDictionary anyDictionary(const Object& members);
 
     // Same case and equal payloads; numbers by value (1 == 1.0), texts by their bytes,
     // objects whatever their member order.

@@ -71,7 +71,8 @@ URL URL::fileURL(std::string path, bool isDirectory) {
     parts.hasAuthority = true;
     parts.host = "";
     parts.path = escapeBytes(path, CharacterSet::urlPathAllowed());
-    return URL(net::formatURLReference(parts), std::move(parts));
+    auto string = net::formatURLReference(parts);
+    return URL(std::move(string), std::move(parts));
 }
 
 std::optional<std::string> URL::host() const {
