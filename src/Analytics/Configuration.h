@@ -1,0 +1,59 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "Analytics/Settings/Settings.h"
+
+namespace qor {
+
+// The values the analytics engine starts with. Shared by reference: every reader sees
+// the same object.
+class Configuration {
+public:
+    struct Values {
+        std::string writeKey;
+        double flushInterval = 30.0;
+        int flushAt = 20;
+        // Called with each error the engine reports as internal, before it is logged.
+        std::function<void(std::exception_ptr)> errorHandler;
+        std::optional<Settings> defaultSettings;
+        bool autoAddQORDestination = true;
+        bool trackApplicationLifecycleEvents = true;
+    };
+
+    explicit Configuration(std::string writeKey) { values_.writeKey = std::move(writeKey); }
+    static std::shared_ptr<Configuration> make(std::string writeKey) {
+        return std::make_shared<Configuration>(std::move(writeKey));
+    }
+
+    // A copy of the whole set. Reads and changes are guarded, so a change made after
+    // start-up never races with a reader.
+    Values values() const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return values_;
+    }
+
+    void setValues(Values newValues) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        values_ = std::move(newValues);
+    }
+
+    // Changes fields in place: `change` receives the values under the lock and must not
+    // call back into this Configuration.
+    template <class F>
+    void modifyValues(F&& change) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        std::forward<F>(change)(values_);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    Values values_;
+};
+
+}  // namespace qor

@@ -1,0 +1,32 @@
+#include "Networking/Client/Session/CallbackQueue.h"
+
+#include "Platform/Foundation/Thread.h"
+
+namespace qor {
+namespace {
+
+template <class... Fs>
+struct Overloaded : Fs... {
+  using Fs::operator()...;
+};
+
+}  // namespace
+
+void CallbackQueue::execute(std::function<void()> block) const {
+  std::visit(Overloaded{
+                 [&](const dispatch& c) { c.queue->async(std::move(block)); },
+                 [&](const operation& c) { c.queue->addOperation(std::move(block)); },
+                 [&](const asyncMain&) { platform::DispatchQueue::main()->async(std::move(block)); },
+                 [&](const currentMainOrAsync&) {
+                   if (platform::Thread::isMainThread()) {
+                     block();
+                   } else {
+                     platform::DispatchQueue::main()->async(std::move(block));
+                   }
+                 },
+                 [&](const untouch&) { block(); },
+             },
+             value_);
+}
+
+}  // namespace qor

@@ -1,0 +1,88 @@
+#include "Platform/Foundation/HTTPURLResponse.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace qor::platform {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::string lowercased(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+    return result;
+}
+
+HTTPHeaderFields merged(HTTPHeaderFields fields) {
+    HTTPHeaderFields result;
+    for (auto& [name, value] : fields) {
+        auto existing = std::find_if(result.begin(), result.end(),
+                                     [&](const auto& field) { return net::headerNamesEqual(field.first, name); });
+        if (existing == result.end()) {
+            result.emplace_back(std::move(name), std::move(value));
+        } else {
+            existing->second += ", " + value;
+        }
+    }
+    return result;
+}
+
+struct ContentType {
+    std::optional<std::string> mimeType;
+    std::optional<std::string> charset;
+};
+
+ContentType parseContentType(const std::optional<std::string>& header) {
+    ContentType result;
+    if (!header) return result;
+    std::string_view text = *header;
+    auto semicolon = text.find(';');
+    auto media = trimmed(text.substr(0, semicolon));
+    if (!media.empty()) result.mimeType = lowercased(media);
+    while (semicolon != std::string_view::npos) {
+        text.remove_prefix(semicolon + 1);
+        semicolon = text.find(';');
+        auto parameter = trimmed(text.substr(0, semicolon));
+        auto equals = parameter.find('=');
+        if (equals == std::string_view::npos) continue;
+        if (lowercased(trimmed(parameter.substr(0, equals))) != "charset") continue;
+        auto value = trimmed(parameter.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (!value.empty()) result.charset = lowercased(value);
+    }
+    return result;
+}
+
+std::int64_t contentLength(const std::optional<std::string>& header) {
+    if (!header) return -1;
+    std::int64_t length = -1;
+    auto text = trimmed(*header);
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+    if (error != std::errc() || end != text.data() + text.size() || length < 0) return -1;
+    return length;
+}
+
+}  // namespace
+
+HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, HTTPHeaderFields headerFields)
+    : HTTPURLResponse(std::move(url), statusCode, merged(std::move(headerFields)), 0) {}
+
+HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, HTTPHeaderFields mergedFields, int)
+    : URLResponse(std::move(url), parseContentType(net::headerValue(mergedFields, "Content-Type")).mimeType,
+                  contentLength(net::headerValue(mergedFields, "Content-Length")),
+                  parseContentType(net::headerValue(mergedFields, "Content-Type")).charset),
+      statusCode_(statusCode),
+      headerFields_(std::move(mergedFields)) {}
+
+std::optional<std::string> HTTPURLResponse::value(std::string_view forHTTPHeaderField) const {
+    return net::headerValue(headerFields_, forHTTPHeaderField);
+}
+
+}  // namespace qor::platform

@@ -1,0 +1,49 @@
+#include "Platform/Foundation/Net/HTTPHeaders.h"
+
+#include <algorithm>
+
+namespace qor::platform::net {
+
+namespace {
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+}  // namespace
+
+bool headerNamesEqual(std::string_view lhs, std::string_view rhs) {
+    return lhs.size() == rhs.size() &&
+           std::equal(lhs.begin(), lhs.end(), rhs.begin(), [](char a, char b) { return lower(a) == lower(b); });
+}
+
+std::optional<std::string> headerValue(const HTTPHeaderFields& fields, std::string_view name) {
+    for (const auto& [key, value] : fields) {
+        if (headerNamesEqual(key, name)) return value;
+    }
+    return std::nullopt;
+}
+
+void setHeaderValue(HTTPHeaderFields& fields, std::optional<std::string> value, std::string_view name) {
+    auto existing = std::find_if(fields.begin(), fields.end(),
+                                 [&](const auto& field) { return headerNamesEqual(field.first, name); });
+    if (!value) {
+        if (existing != fields.end()) fields.erase(existing);
+        return;
+    }
+    if (existing != fields.end()) {
+        existing->second = std::move(*value);
+    } else {
+        fields.emplace_back(std::string(name), std::move(*value));
+    }
+}
+
+void addHeaderValue(HTTPHeaderFields& fields, std::string value, std::string_view name) {
+    for (auto& field : fields) {
+        if (headerNamesEqual(field.first, name)) {
+            field.second += "," + value;
+            return;
+        }
+    }
+    fields.emplace_back(std::string(name), std::move(value));
+}
+
+}  // namespace qor::platform::net

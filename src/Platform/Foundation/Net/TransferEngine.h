@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Platform/Foundation/URLError.h"
+#include "Platform/Foundation/URLSessionConfiguration.h"
+
+typedef void CURLM;
+
+namespace qor::platform {
+class URLSession;
+class URLSessionTask;
+}  // namespace qor::platform
+
+namespace qor::platform::net {
+
+struct Transfer;
+
+// The I/O side of one URLSession: a thread running libcurl's multi interface.
+// Other threads only queue commands; every curl handle is touched on the I/O
+// thread alone, and every task event is handed to the session from there, so a
+// task's events leave in the order they happened.
+class TransferEngine : public std::enable_shared_from_this<TransferEngine> {
+public:
+    static std::shared_ptr<TransferEngine> make(const URLSessionConfiguration& configuration);
+    ~TransferEngine();
+
+    void start(std::shared_ptr<URLSessionTask> task);
+    void cancel(std::shared_ptr<URLSessionTask> task);
+    // Cancels everything (cancelRunning) or waits for the running transfers, then
+    // asks the session to release its delegate; later starts end as cancelled.
+    void invalidate(std::shared_ptr<URLSession> session, bool cancelRunning);
+    // Stops the thread without further events. Safe from the I/O thread itself.
+    void shutdown();
+
+    explicit TransferEngine(const URLSessionConfiguration& configuration);
+
+private:
+    struct Command {
+        enum class Kind { start, cancel, invalidate, finishAndInvalidate } kind;
+        std::shared_ptr<URLSessionTask> task;
+        std::shared_ptr<URLSession> session;
+    };
+
+    // libcurl callbacks, on the I/O thread.
+    static void ensureResponse(Transfer& transfer);
+    static std::size_t onHeader(char* buffer, std::size_t size, std::size_t count, void* context);
+    static std::size_t onBody(char* buffer, std::size_t size, std::size_t count, void* context);
+    static std::size_t onUploadRead(char* buffer, std::size_t size, std::size_t count, void* context);
+    static int onUploadSeek(void* context, std::int64_t offset, int origin);
+
+    void post(Command command);
+    void run();
+    void execute(Command& command);
+    void begin(const std::shared_ptr<URLSessionTask>& task);
+    void abort(const std::shared_ptr<URLSessionTask>& task);
+    void finish(Transfer& transfer, std::optional<URLError> error);
+    void completeWithoutTransfer(const std::shared_ptr<URLSessionTask>& task, URLError error);
+    void readMessages();
+    void enforceIdleTimeouts();
+    long pollTimeoutMilliseconds() const;
+    void releaseDelegateIfDone();
+
+    const URLSessionConfiguration configuration_;
+    CURLM* multi_ = nullptr;
+    std::thread thread_;
+
+    std::mutex mutex_;  // guards commands_, stopping_ and the wake-up of multi_
+    std::vector<Command> commands_;
+    bool stopping_ = false;
+
+    // I/O thread only.
+    std::vector<std::unique_ptr<Transfer>> transfers_;
+    bool invalidated_ = false;
+    std::shared_ptr<URLSession> sessionAwaitingRelease_;
+};
+
+}  // namespace qor::platform::net

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Platform/Foundation/Data.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qor {
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool isValidUTF8(std::string_view bytes);
+
+// The bytes as text when they are well-formed UTF-8; nothing otherwise.
+std::optional<std::string> utf8String(const platform::Data& data);
+
+}  // namespace qor
