@@ -108,6 +108,17 @@ void Storage::systemUpdate(const System& state) {
 // MARK: Files
 
 std::optional<platform::URL> Storage::eventsFolder() const {
+    auto folder = eventsFolderURL();
+    if (!folder) return std::nullopt;
+    try {
+        platform::FileManager::defaultManager().createDirectory(folder->path(), true);
+    } catch (const std::exception&) {
+        // Ignored here: the file operations that follow report what goes wrong.
+    }
+    return folder;
+}
+
+std::optional<platform::URL> Storage::eventsFolderURL() const {
     auto& files = platform::FileManager::defaultManager();
     std::vector<std::filesystem::path> documents;
     try {
@@ -117,25 +128,32 @@ std::optional<platform::URL> Storage::eventsFolder() const {
         return std::nullopt;
     }
     if (documents.empty() || documents.front().empty()) return std::nullopt;
-    const auto folder =
-        platform::URL::fileURL(documents.front().string(), true).appendingPathComponent("lumatix/" + writeKey_);
-    try {
-        files.createDirectory(folder.path(), true);
-    } catch (const std::exception&) {
-        // Ignored here: the file operations that follow report what goes wrong.
-    }
-    return folder;
+    return platform::URL::fileURL(documents.front().string(), true).appendingPathComponent("lumatix/" + writeKey_);
 }
 
 std::optional<platform::URL> Storage::currentFile() {
     const std::int64_t index = readCounter();
     if (userDefaults_) userDefaults_->set(platform::PlistValue(index), key(Constants::events));
-    auto folder = eventsFolder();
+    auto folder = eventsFolderURL();
     if (!folder) return std::nullopt;
     return folder->appendingPathComponent(std::to_string(index) + kFileSuffix);
 }
 
+std::optional<platform::FileAttributes> Storage::attributesOf(const platform::URL& file) {
+    try {
+        return platform::FileManager::defaultManager().attributesOfItem(file.path());
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 bool Storage::startFile(const platform::URL& file) {
+    try {
+        // The folder is made when a file is about to be created in it, and when it is listed.
+        platform::FileManager::defaultManager().createDirectory(file.deletingLastPathComponent().path(), true);
+    } catch (const std::exception&) {
+        // The creation below reports what goes wrong.
+    }
     try {
         outputStream_ = std::make_unique<OutputFileStream>(file);
         outputStream_->create();
@@ -151,16 +169,18 @@ bool Storage::startFile(const platform::URL& file) {
 }
 
 void Storage::storeEvent(const std::function<std::optional<std::string>()>& eventText) {
-    auto& files = platform::FileManager::defaultManager();
     auto file = currentFile();
     const std::string fileDescription = file ? file->absoluteString() : std::string("nil");
     bool first = false;
 
+    // One look at the file answers both questions: is it there, and how big is it. A file
+    // started here holds the opening text only, far below the limit.
+    auto attributes = file ? attributesOf(*file) : std::nullopt;
     if (!file) {
         // No documents folder: there is nowhere to write.
         report(std::make_exception_ptr(OutputFileStream::OutputStreamError(
             OutputFileStream::OutputStreamError::Code::invalidPath, "")));
-    } else if (!files.fileExists(file->path())) {
+    } else if (!attributes) {
         first = startFile(*file);
     } else if (!outputStream_) {
         // Left by an earlier run: append to it.
@@ -173,17 +193,10 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         }
     }
 
-    if (file) {
-        std::optional<platform::FileAttributes> attributes;
-        try {
-            attributes = files.attributesOfItem(file->path());
-        } catch (const std::exception&) {
-        }
-        if (attributes && attributes->size >= maxFileSize) {
-            finish(*file);
-            file = currentFile();
-            first = file && startFile(*file);
-        }
+    if (file && attributes && attributes->size >= maxFileSize) {
+        finish(*file);
+        file = currentFile();
+        first = file && startFile(*file);
     }
 
     std::optional<std::string> text;

@@ -19,6 +19,7 @@
 #include "Analytics/System.h"
 #include "Analytics/UserInfo.h"
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/PropertyListDecoder.h"
 #include "Platform/Foundation/PropertyListEncoder.h"
@@ -110,6 +111,8 @@ private:
     std::int64_t readCounter() const;
     std::optional<platform::URL> currentFile();
     bool startFile(const platform::URL& file);
+    static std::optional<platform::FileAttributes> attributesOf(const platform::URL& file);
+    std::optional<platform::URL> eventsFolderURL() const;
     void finish(const platform::URL& file);
     void synchronize();
     void report(std::exception_ptr error) const;
