@@ -33,6 +33,7 @@ struct RecordedRequest {
     std::string query;  // as sent, after "?"; empty when there was none
     HeaderList headers;
     platform::Data body;
+    int remotePort = 0;  // tells connections apart
 
     // Case-insensitive; nothing when the field was not sent.
     std::optional<std::string> header(std::string_view name) const;
@@ -79,6 +80,10 @@ public:
     struct Options {
         // Connections served at once; a kept-alive connection holds one.
         std::size_t threadCount = 32;
+        // Keep connections open for further requests. Stopping the server then waits
+        // (up to a second) for the clients' idle connections unless the clients
+        // have closed them first (URLSession does when it is invalidated).
+        bool keepAlive = false;
     };
 
     static std::unique_ptr<LoopbackServer> makeHTTP(Options options);

@@ -1,5 +1,6 @@
 #include "testing/MainLoopPump.h"
 
+#include "Platform/Dispatch/DeadlineScheduler.h"
 #include "Platform/Foundation/RunLoop.h"
 
 namespace qor::testing {
@@ -9,7 +10,7 @@ bool pumpMainUntil(const std::function<bool()>& predicate, std::chrono::millisec
 }
 
 void pumpMainFor(std::chrono::milliseconds duration) {
-  platform::RunLoop::main().runUntil(platform::RunLoop::Clock::now() + duration);
+  platform::RunLoop::main().runUntil(platform::deadlineAfter(platform::RunLoop::Clock::now(), duration));
 }
 
 }  // namespace qor::testing

@@ -81,7 +81,7 @@ TestCertificate::TestCertificate(std::vector<std::string> dnsNames) {
     std::string commonName = dnsNames.empty() ? "127.0.0.1" : dnsNames.front();
     serverCertificate_ = makeCertificate(serverKey_, commonName, caCertificate_);
     std::string alternativeNames;
-    for (const auto& dnsName : dnsNames) alternativeNames += "DNS:" + dnsName + ",";
+    for (const auto& dnsName : dnsNames) alternativeNames.append("DNS:").append(dnsName).append(1, ',');
     alternativeNames += "IP:127.0.0.1";
     addExtension(serverCertificate_, caCertificate_, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(serverCertificate_, caCertificate_, NID_key_usage, "critical,digitalSignature,keyEncipherment");

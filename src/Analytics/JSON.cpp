@@ -274,7 +274,7 @@ std::optional<AnyDictionary> JSON::dictionaryValue() const {
     return toAny().asDictionary();
 }
 
-std::optional<JSON> JSON::operator[](std::ptrdiff_t index) const {
+std::optional<JSON> JSON::element(std::ptrdiff_t index) const {
     const auto* elements = array();
     if (elements == nullptr || index < 0 || static_cast<std::size_t>(index) >= elements->size()) return std::nullopt;
     return (*elements)[static_cast<std::size_t>(index)];
@@ -329,16 +329,19 @@ Any JSON::toAny() const {
             for (const auto& element : *array()) elements.push_back(element.toAny());
             return Any(std::move(elements));
         }
-        case Kind::object: {
-            AnyDictionary members;
-            members.reserve(object()->size());
-            for (const auto& [key, member] : *object()) members.set(key, member.toAny());
-            return Any(std::move(members));
-        }
+        case Kind::object:
+            return Any(anyDictionary(*object()));
         case Kind::null:
             return Any();
     }
     return Any();
+}
+
+AnyDictionary JSON::anyDictionary(const Object& members) {
+    AnyDictionary result;
+    result.reserve(members.size());
+    for (const auto& [key, member] : members) result.set(key, member.toAny());
+    return result;
 }
 
 bool operator==(const JSON& a, const JSON& b) { return a.storage_ == b.storage_; }

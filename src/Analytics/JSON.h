@@ -145,7 +145,11 @@ public:
     std::optional<T> codableValue() const;
 
     // The element at `index` of an array; the member under `key` of an object.
-    std::optional<JSON> operator[](std::ptrdiff_t index) const;
+    template <class I>
+        requires std::is_integral_v<I>
+    std::optional<JSON> operator[](I index) const {
+        return element(static_cast<std::ptrdiff_t>(index));
+    }
     std::optional<JSON> operator[](std::string_view key) const;
     std::optional<JSON> operator[](const char* key) const { return (*this)[std::string_view(key)]; }
 
@@ -178,12 +182,15 @@ public:
 
     // To plain values: numbers become Decimal values, null the null value.
     platform::Any toAny() const;
+    // The members of an object as plain values, keys unchanged.
+    static platform::AnyDictionary anyDictionary(const Object& members);
 
     // Same case and equal payloads; numbers by value (1 == 1.0), texts by their bytes,
     // objects whatever their member order.
     friend bool operator==(const JSON& a, const JSON& b);
 
 private:
+    std::optional<JSON> element(std::ptrdiff_t index) const;
     static JSON fromAnyChecked(const platform::Any& value);
     static void logDecodingFailure(const KeyPath& keyPath, const std::string& error);
     template <class T>
@@ -191,6 +198,23 @@ private:
 
     std::variant<bool, platform::Decimal, std::string, Array, Object, std::monostate> storage_{std::monostate{}};
 };
+
+}  // namespace qor
+
+namespace qor::platform {
+
+// JSON codes as one single value: null, a boolean, a decimal number, a text, a list or
+// an object, whichever the data holds.
+template <>
+struct ValueCoding<qor::JSON> {
+    static constexpr bool acceptsNull = true;
+    static Any encode(const qor::JSON& value) { return value.toAny(); }
+    static qor::JSON decode(const Any& value, const CodingPath& path);
+};
+
+}  // namespace qor::platform
+
+namespace qor {
 
 // JSON text of any encodable value: compact, keys in their order, "/" written as "\/".
 // When encoding fails the text is the error's description instead; it never throws.
@@ -204,12 +228,29 @@ std::string prettyPrint(const T& value) {
 namespace detail {
 
 template <class T>
-concept DecodableValue = requires(const platform::Any& any) { platform::JSONDecoder().decode<T>(any); };
-
-template <class T>
 struct IsStdVector : std::false_type {};
 template <class T, class A>
 struct IsStdVector<std::vector<T, A>> : std::true_type {};
+
+// Whether the coding layer can decode a T (mirrors the types it knows).
+template <class T>
+constexpr bool isDecodable() {
+    namespace coding = platform::coding;
+    if constexpr (coding::HasValueCoding<T> || std::is_same_v<T, platform::Any> || std::is_arithmetic_v<T> ||
+                  std::is_same_v<T, std::string> || std::is_same_v<T, platform::Decimal> ||
+                  coding::HasEnumRawValues<T> || platform::DecodableRecord<T>) {
+        return true;
+    } else if constexpr (coding::IsOptional<T>::value || coding::IsVector<T>::value) {
+        return isDecodable<typename T::value_type>();
+    } else if constexpr (coding::IsStringMap<T>::value) {
+        return isDecodable<typename T::mapped_type>();
+    } else {
+        return false;
+    }
+}
+
+template <class T>
+concept DecodableValue = isDecodable<T>();
 
 }  // namespace detail
 
@@ -337,15 +378,3 @@ std::string toString(const T& value, bool pretty) {
 
 }  // namespace qor
 
-namespace qor::platform {
-
-// JSON codes as one single value: null, a boolean, a decimal number, a text, a list or
-// an object, whichever the data holds.
-template <>
-struct ValueCoding<qor::JSON> {
-    static constexpr bool acceptsNull = true;
-    static Any encode(const qor::JSON& value) { return value.toAny(); }
-    static qor::JSON decode(const Any& value, const CodingPath& path);
-};
-
-}  // namespace qor::platform

@@ -1,6 +1,8 @@
 #include "Analytics/QueueTimer.h"
 
 #include <chrono>
+#include <cmath>
+#include <optional>
 
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Dispatch/DispatchSourceTimer.h"
@@ -9,7 +11,12 @@ namespace qor {
 
 namespace {
 
-std::chrono::nanoseconds toNanoseconds(double seconds) {
+// The period the source aims at. An interval that is not a positive finite number of
+// seconds, or one too long to add to a clock reading safely, gives no period: such a
+// timer is never scheduled and never fires.
+std::optional<std::chrono::nanoseconds> period(double seconds) {
+    constexpr double maxSeconds = 1.0e9;  // about 31 years
+    if (!std::isfinite(seconds) || seconds <= 0.0 || seconds > maxSeconds) return std::nullopt;
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds));
 }
 
@@ -21,8 +28,7 @@ QueueTimer::QueueTimer(double interval, std::shared_ptr<platform::DispatchQueue>
       firing_(std::make_shared<Firing>()),
       timer_(platform::DispatchSourceTimer::make(queue_)) {
     firing_->handler = std::move(handler);
-    const auto period = toNanoseconds(interval_);
-    timer_->schedule(period, period, std::chrono::nanoseconds(0));
+    if (const auto every = period(interval_)) timer_->schedule(*every, *every, std::chrono::nanoseconds(0));
     std::weak_ptr<Firing> weakFiring = firing_;
     timer_->setEventHandler([weakFiring] {
         // Hold the firing state for the whole call: the handler may release the timer.

@@ -149,23 +149,21 @@ TEST_F(RunPipelines, RedirectorActions) {
   const auto terminator = ResponsePipeline::terminator(parser_);
   results = run({before, ResponsePipeline::redirector(restartWithout), dropped, terminator, dropped});
   ASSERT_EQ(results.size(), 1u);
-  ASSERT_TRUE(results[0].actionValue.has_value());
-  const auto* restartWith = std::get_if<Session::HandleResult::restartWith>(&*results[0].actionValue);
-  ASSERT_NE(restartWith, nullptr);
-  EXPECT_EQ(restartWith->pipelines, ResponsePipelineList{terminator}) << "the steps that followed, less the pipeline";
+  ASSERT_EQ(results[0].kind, Session::HandleResult::Kind::restartWith);
+  EXPECT_EQ(results[0].pipelines, ResponsePipelineList{terminator}) << "the steps that followed, less the pipeline";
 
   auto restart = std::make_shared<ScriptedRedirector>([](RedirectorDone done) { done(Action::restart()); });
   results = run({ResponsePipeline::redirector(restart), terminator});
   ASSERT_EQ(results.size(), 1u);
-  EXPECT_TRUE(std::holds_alternative<Session::HandleResult::restart>(*results[0].actionValue));
+  EXPECT_EQ(results[0].kind, Session::HandleResult::Kind::restart);
 
   auto stop = std::make_shared<ScriptedRedirector>([](RedirectorDone done) {
     done(Action::stop(QORSDKError(QORSDKError::generalError{QORSDKError::GeneralErrorReason::coreError{"halt"}})));
   });
   results = run({ResponsePipeline::redirector(stop), terminator});
   ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(asQORSDKError(std::get<Session::HandleResult::stop>(*results[0].actionValue).error).errorDescription(),
-            "halt");
+  ASSERT_EQ(results[0].kind, Session::HandleResult::Kind::stop);
+  EXPECT_EQ(asQORSDKError(results[0].error).errorDescription(), "halt");
   EXPECT_EQ(*parser_->seen, std::vector<std::string>{"replaced"}) << "stopped and restarted roads never parse";
 
   RedirectorDone kept;

@@ -159,6 +159,7 @@ struct Holder {
   std::int64_t myURLValue = 0;
   std::map<std::string, int> someMap;
   void encode(KeyedEncodingContainer& c) const {
+    c.encode("kind", "holder");
     c.encode("myURLValue", myURLValue);
     c.encode("someMap", someMap);
   }
@@ -390,7 +391,7 @@ TEST(Coding, SnakeCaseKeysFollowThePlatformRules) {
 
   JSONEncoder encoder;
   encoder.keyEncodingStrategy = KeyEncodingStrategy::convertToSnakeCase;
-  EXPECT_EQ(encode(Holder{7, {{"innerKey", 1}}}, encoder), R"({"my_url_value":7,"some_map":{"innerKey":1}})");
+  EXPECT_EQ(encode(Holder{7, {{"innerKey", 1}}}, encoder), R"({"kind":"holder","my_url_value":7,"some_map":{"innerKey":1}})");
 }
 
 TEST(Coding, SortedAndPrettyOutput) {

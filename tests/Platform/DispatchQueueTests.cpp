@@ -155,14 +155,6 @@ TEST(MainDispatchQueue, SyncFromAnotherThreadWaitsForTheMainLoop) {
   EXPECT_TRUE(ranOnMain);
 }
 
-TEST(MainDispatchQueue, AsyncAfterRunsOnceThePumpPassesTheDelay) {
-  std::atomic<bool> ran{false};
-  const auto start = std::chrono::steady_clock::now();
-  DispatchQueue::main()->asyncAfter(20ms, [&] { ran = true; });
-  EXPECT_TRUE(pumpMainUntil([&] { return ran.load(); }, 5s));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms);
-}
-
 TEST(GlobalDispatchQueue, RunsBlocksConcurrentlyAndSyncInline) {
   // Two blocks that each wait for the other can only finish if they run at the same time.
   std::atomic<int> arrived{0};

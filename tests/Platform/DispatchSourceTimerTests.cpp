@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Foundation/Timer.h"
 #include "testing/MainLoopPump.h"
 
 namespace qor::platform {
@@ -186,6 +187,22 @@ TEST(DispatchSourceTimer, TearDownWhileSuspendedAndDroppingTheLastReferenceAreSa
   }
   pumpMainFor(30ms);
   EXPECT_EQ(fired, 0);
+}
+
+TEST(DispatchSourceTimer, ExtremeDelaysNeverFireAndNeverWrapAround) {
+  // Each of these overflows the clock if added naively, which would make it fire at once.
+  std::atomic<int> fired{0};
+  auto timer = DispatchSourceTimer::make(DispatchQueue::main());
+  timer->setEventHandler([&] { ++fired; });
+  timer->schedule(std::chrono::nanoseconds::max(), std::chrono::nanoseconds::max(), 0ns);
+  timer->resume();
+  DispatchQueue::main()->asyncAfter(std::chrono::nanoseconds::max(), [&] { ++fired; });
+  auto runLoopTimer = Timer::scheduledTimer(std::chrono::nanoseconds::max(), true, [&](Timer&) { ++fired; });
+  EXPECT_TRUE(pumpMainUntil([] { return true; }, std::chrono::milliseconds::max()));
+  pumpMainFor(20ms);
+  EXPECT_EQ(fired, 0);
+  timer->cancel();
+  runLoopTimer->invalidate();
 }
 
 using DispatchSourceTimerDeathTest = ::testing::Test;

@@ -67,20 +67,6 @@ TEST(OperationQueue, RaisedConcurrencyRunsOperationsSideBySide) {
   EXPECT_EQ(metPartner, 2);
 }
 
-TEST(OperationQueue, PendingOperationsRunAfterTheQueueIsDropped) {
-  std::atomic<int> ran{0};
-  std::weak_ptr<OperationQueue> weak;
-  {
-    auto queue = OperationQueue::make();
-    weak = queue;
-    for (int i = 0; i < 20; ++i) queue->addOperation([&] { ++ran; });
-  }
-  EXPECT_TRUE(weak.expired());
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (ran < 20 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-  EXPECT_EQ(ran, 20);
-}
-
 using OperationQueueDeathTest = ::testing::Test;
 
 TEST_F(OperationQueueDeathTest, WaitingFromOwnOperationIsFatal) {

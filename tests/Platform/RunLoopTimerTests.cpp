@@ -63,18 +63,22 @@ TEST(RunLoop, RunUntilReportsWhyItReturned) {
   setter.join();
 }
 
-TEST(RunLoop, EachThreadHasItsOwnLoop) {
+TEST(RunLoop, EachThreadHasItsOwnLoopAndItsTimersFireThere) {
   RunLoop* background = nullptr;
-  bool ranThere = false;
+  std::atomic<bool> ranThere{false};
+  std::atomic<bool> timerFiredThere{false};
   std::thread worker([&] {
+    const auto self = std::this_thread::get_id();
     background = &RunLoop::current();
     EXPECT_FALSE(background->isMain());
     background->perform([&] { ranThere = !Thread::isMainThread(); });
-    background->runUntil([&] { return ranThere; }, 5s);
+    Timer::scheduledTimer(5ms, false, [&](Timer&) { timerFiredThere = std::this_thread::get_id() == self; });
+    background->runUntil([&] { return ranThere && timerFiredThere; }, 5s);
   });
   worker.join();
   EXPECT_NE(background, &RunLoop::main());
   EXPECT_TRUE(ranThere);
+  EXPECT_TRUE(timerFiredThere);
 }
 
 TEST(Timer, FiresOnlyWhileItsRunLoopRuns) {
@@ -127,17 +131,6 @@ TEST(Timer, InvalidateFromAnotherThreadAndManualFire) {
   once->fire();
   EXPECT_EQ(manual, 2);
   EXPECT_FALSE(once->isValid());
-}
-
-TEST(Timer, BackgroundThreadTimerFiresOnThatThreadsLoop) {
-  std::atomic<bool> firedOnWorker{false};
-  std::thread worker([&] {
-    const auto self = std::this_thread::get_id();
-    Timer::scheduledTimer(5ms, false, [&](Timer&) { firedOnWorker = std::this_thread::get_id() == self; });
-    RunLoop::current().runUntil([&] { return firedOnWorker.load(); }, 5s);
-  });
-  worker.join();
-  EXPECT_TRUE(firedOnWorker);
 }
 
 using RunLoopDeathTest = ::testing::Test;

@@ -3,9 +3,9 @@
 namespace qor {
 
 std::string AnyError::description() const {
-  if (!pointer_) return "nil";
+  if (!*pointer_) return "nil";
   try {
-    std::rethrow_exception(pointer_);
+    std::rethrow_exception(*pointer_);
   } catch (const std::exception& error) {
     return error.what();
   } catch (const std::string& text) {

@@ -58,6 +58,11 @@ std::string describe(const QORSDKError::ResponseErrorReason& reason) {
 
 }  // namespace
 
+QORSDKError::QORSDKError(generalError error) : value_(std::move(error)), description_(describe(value_)) {}
+QORSDKError::QORSDKError(requestFailed error) : value_(std::move(error)), description_(describe(value_)) {}
+QORSDKError::QORSDKError(responseFailed error) : value_(std::move(error)), description_(describe(value_)) {}
+QORSDKError::QORSDKError(untypedError error) : value_(std::move(error)), description_(describe(value_)) {}
+
 std::string QORSDKError::describe(const Case& value) {
   return std::visit(Overloaded{
                         [](const generalError& c) { return qor::describe(c.reason); },

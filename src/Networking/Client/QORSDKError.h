@@ -121,10 +121,11 @@ class QORSDKError : public std::exception {
   };
   using Case = std::variant<generalError, requestFailed, responseFailed, untypedError>;
 
-  template <class C>
-    requires std::constructible_from<Case, C>
-  QORSDKError(C error)  // NOLINT: implicit from a case
-      : value_(std::move(error)), description_(describe(value_)) {}
+  // Implicit from each case. Defined out of line: the variant is moved in one place only.
+  QORSDKError(generalError error);    // NOLINT
+  QORSDKError(requestFailed error);   // NOLINT
+  QORSDKError(responseFailed error);  // NOLINT
+  QORSDKError(untypedError error);    // NOLINT
 
   const Case& value() const { return value_; }
   template <class C>

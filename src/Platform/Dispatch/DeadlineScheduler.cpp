@@ -1,5 +1,6 @@
 #include "Platform/Dispatch/DeadlineScheduler.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace qor::platform {
@@ -44,8 +45,9 @@ void DeadlineScheduler::loop() {
     const auto first = entries_.begin();
     // A copy: the entry may be cancelled (and its node freed) while we wait.
     const Clock::time_point deadline = first->first.first;
-    if (deadline > Clock::now()) {
-      changed_.wait_until(lock, deadline);
+    const auto now = Clock::now();
+    if (deadline > now) {
+      changed_.wait_until(lock, std::min(deadline, now + longestWait));
       continue;
     }
     auto action = std::move(first->second);

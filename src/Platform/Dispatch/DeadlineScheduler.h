@@ -11,6 +11,28 @@
 
 namespace qor::platform {
 
+// `from + delay`, pinned to the clock's range: a huge delay means "not in this process's
+// lifetime", never a wrapped-around time in the past. Takes any duration type so that
+// converting, say, milliseconds::max() to nanoseconds cannot overflow either.
+template <class Rep, class Period>
+std::chrono::steady_clock::time_point deadlineAfter(std::chrono::steady_clock::time_point from,
+                                                    std::chrono::duration<Rep, Period> delay) {
+  using std::chrono::duration_cast;
+  using std::chrono::nanoseconds;
+  using Delay = std::chrono::duration<Rep, Period>;
+  using TimePoint = std::chrono::steady_clock::time_point;
+  if (delay > duration_cast<Delay>(nanoseconds::max())) return TimePoint::max();
+  if (delay < duration_cast<Delay>(nanoseconds::min())) return TimePoint::min();
+  const auto step = duration_cast<nanoseconds>(delay);
+  const auto since = from.time_since_epoch();
+  if (step > nanoseconds::zero() && step > TimePoint::max().time_since_epoch() - since) return TimePoint::max();
+  if (step < nanoseconds::zero() && step < TimePoint::min().time_since_epoch() - since) return TimePoint::min();
+  return from + step;
+}
+
+// Waits are cut into slices of at most this, so no wait is handed an extreme time.
+inline constexpr std::chrono::hours longestWait(1);
+
 // One process-wide thread that runs short actions at their deadlines (handing a block
 // to a queue, waking a timer source). Actions must not block; they run outside the
 // scheduler's lock, so they may schedule or cancel entries themselves.

@@ -142,7 +142,7 @@ void DispatchQueue::asyncAfter(std::chrono::nanoseconds delay, std::function<voi
     return;
   }
   DeadlineScheduler::shared().schedule(
-      DeadlineScheduler::Clock::now() + delay,
+      deadlineAfter(DeadlineScheduler::Clock::now(), delay),
       [self = shared_from_this(), block = std::move(block)]() mutable { self->async(std::move(block)); });
 }
 

@@ -27,7 +27,7 @@ void DispatchSourceTimer::schedule(std::chrono::nanoseconds deadlineFromNow,
   leeway_ = leeway;
   missedSuspended_ = false;
   firesAgain_ = false;
-  armLocked(Clock::now() + deadlineFromNow);
+  armLocked(deadlineAfter(Clock::now(), deadlineFromNow));
 }
 
 void DispatchSourceTimer::armLocked(Clock::time_point deadline) {
@@ -45,11 +45,11 @@ void DispatchSourceTimer::deadlineReached(std::uint64_t generation) {
   if (cancelled_ || generation != generation_) return;
   armedEntry_ = 0;
   if (repeating_ > std::chrono::nanoseconds::zero() && repeating_ != never) {
-    // Deadlines stay on the original grid; ones this thread was too late for are merged.
+    // Deadlines stay on the grid set by schedule(); ones this thread was too late for are merged.
     const auto now = Clock::now();
-    auto next = deadline_ + repeating_;
+    auto next = deadlineAfter(deadline_, repeating_);
     if (next <= now) next += ((now - next) / repeating_ + 1) * repeating_;
-    armLocked(next);
+    if (next != Clock::time_point::max()) armLocked(next);
   }
   if (suspendCount_ > 0) {
     missedSuspended_ = true;

@@ -78,6 +78,10 @@ Any& Any::operator=(const Any& other) {
   return *this;
 }
 
+Any::Any(Any&& other) noexcept = default;
+
+Any& Any::operator=(Any&& other) noexcept = default;
+
 Any::~Any() = default;
 
 bool Any::isFloat32() const { return isDouble() && std::get<Floating>(storage_).float32; }

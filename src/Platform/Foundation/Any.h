@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iosfwd>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -43,15 +44,7 @@ class Any {
   Any(bool value) : storage_(value) {}  // NOLINT
   template <std::integral I>
     requires(!std::same_as<I, bool>)
-  Any(I value) {  // NOLINT
-    if constexpr (std::is_signed_v<I>) {
-      storage_ = static_cast<std::int64_t>(value);
-    } else if (static_cast<std::uint64_t>(value) <= static_cast<std::uint64_t>(INT64_MAX)) {
-      storage_ = static_cast<std::int64_t>(value);
-    } else {
-      storage_ = static_cast<std::uint64_t>(value);
-    }
-  }
+  Any(I value) : storage_(integerStorage(value)) {}  // NOLINT
   Any(double value) : storage_(Floating{value, std::nullopt, false}) {}  // NOLINT
   Any(float value) : storage_(Floating{value, std::nullopt, true}) {}  // NOLINT
   Any(const Decimal& value) : storage_(value) {}  // NOLINT
@@ -65,9 +58,11 @@ class Any {
   static Any parsedNumber(double value, std::optional<Decimal> exact);
 
   Any(const Any& other);
-  Any(Any&& other) noexcept = default;
+  // Out of line on purpose: inlining the variant's moves into every user trips false
+  // "maybe uninitialized" warnings in sanitizer builds.
+  Any(Any&& other) noexcept;
   Any& operator=(const Any& other);
-  Any& operator=(Any&& other) noexcept = default;
+  Any& operator=(Any&& other) noexcept;
   ~Any();
 
   Kind kind() const { return static_cast<Kind>(storage_.index()); }
@@ -132,6 +127,18 @@ class Any {
   };
   using Storage = std::variant<std::monostate, bool, std::int64_t, std::uint64_t, Floating, Decimal, std::string,
                                Box<Array>, Box<Dictionary>>;
+
+  // Unsigned values that fit are kept as signed integers, so one value has one kind.
+  template <class I>
+  static Storage integerStorage(I value) {
+    if constexpr (std::is_signed_v<I>) {
+      return Storage(std::in_place_type<std::int64_t>, static_cast<std::int64_t>(value));
+    } else if (static_cast<std::uint64_t>(value) <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return Storage(std::in_place_type<std::int64_t>, static_cast<std::int64_t>(value));
+    } else {
+      return Storage(std::in_place_type<std::uint64_t>, static_cast<std::uint64_t>(value));
+    }
+  }
 
   Storage storage_;
 };

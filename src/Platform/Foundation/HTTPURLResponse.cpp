@@ -28,7 +28,7 @@ HTTPHeaderFields merged(HTTPHeaderFields fields) {
         if (existing == result.end()) {
             result.emplace_back(std::move(name), std::move(value));
         } else {
-            existing->second += ", " + value;
+            existing->second.append(", ").append(value);
         }
     }
     return result;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "Platform/Dispatch/DeadlineScheduler.h"
 #include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/Thread.h"
 #include "Platform/Foundation/Timer.h"
@@ -42,7 +43,7 @@ bool RunLoop::runUntil(Clock::time_point deadline) {
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
+  const auto deadline = deadlineAfter(Clock::now(), timeout);
   return runLoop(&deadline, &predicate) == Exit::predicate;
 }
 
@@ -103,11 +104,8 @@ RunLoop::Exit RunLoop::runLoop(const Clock::time_point* deadline,
     if (!timers_.empty() && timers_.begin()->first < wakeAt) wakeAt = timers_.begin()->first;
     // A predicate may watch state that other threads change without waking the loop.
     if (predicate != nullptr) wakeAt = std::min(wakeAt, now + predicatePollInterval);
-    if (wakeAt == Clock::time_point::max()) {
-      wake_.wait(lock);
-    } else {
-      wake_.wait_until(lock, wakeAt);
-    }
+    wakeAt = std::min(wakeAt, now + longestWait);
+    wake_.wait_until(lock, wakeAt);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "Platform/Dispatch/DeadlineScheduler.h"
 #include "Platform/Foundation/RunLoop.h"
 
 namespace qor::platform {
@@ -22,7 +23,7 @@ std::shared_ptr<Timer> Timer::scheduledTimer(std::chrono::nanoseconds interval, 
   std::shared_ptr<Timer> timer(new Timer(interval, repeats, std::move(block)));
   RunLoop& loop = RunLoop::current();
   timer->loop_ = loop.shared_from_this();
-  loop.addTimer(timer, RunLoop::Clock::now() + timer->interval_);
+  loop.addTimer(timer, deadlineAfter(RunLoop::Clock::now(), timer->interval_));
   return timer;
 }
 
@@ -63,7 +64,7 @@ void Timer::fireFromRunLoop(std::chrono::steady_clock::time_point scheduledDate)
     return;
   }
   const auto now = std::chrono::steady_clock::now();
-  auto next = scheduledDate + interval_;
+  auto next = deadlineAfter(scheduledDate, interval_);
   if (next <= now) next += ((now - next) / interval_ + 1) * interval_;
   if (auto loop = loop_.lock()) loop->addTimer(shared_from_this(), next);
 }

@@ -119,7 +119,7 @@ URL URL::withPath(std::string percentEncodedPath) const {
 URL URL::appendingPathComponent(std::string_view component) const {
     std::string path = parts_.path;
     std::string escaped = escapeBytes(component, CharacterSet::urlPathAllowed());
-    if (path.empty() && parts_.hasAuthority) path = "/";
+    if (path.empty() && parts_.hasAuthority) path.push_back('/');
     if (!path.empty() && path.back() != '/') path += '/';
     // Joining "a/" and "/b" gives "a/b", not "a//b".
     std::string_view addition = escaped;
@@ -135,7 +135,8 @@ URL URL::appendingPathExtension(std::string_view pathExtension) const {
     if (pathExtension.empty() || path.empty() || path == "/") return *this;
     bool trailingSlash = path.size() > 1 && path.back() == '/';
     if (trailingSlash) path.pop_back();
-    path += "." + escapeBytes(pathExtension, CharacterSet::urlPathAllowed().removing("/"));
+    path.push_back('.');
+    path.append(escapeBytes(pathExtension, CharacterSet::urlPathAllowed().removing("/")));
     if (trailingSlash) path += '/';
     return withPath(std::move(path));
 }

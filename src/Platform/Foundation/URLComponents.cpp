@@ -92,8 +92,13 @@ void URLComponents::setHost(std::optional<std::string> host) {
         return;
     }
     bool ipv6 = host->find(':') != std::string::npos;
-    parts_.host = ipv6 ? "[" + escape(*host, CharacterSet::urlHostAllowed().removing("[]")) + "]"
-                       : escape(*host, CharacterSet::urlHostAllowed().removing(":[]"));
+    if (ipv6) {
+        std::string bracketed(1, '[');
+        bracketed.append(escape(*host, CharacterSet::urlHostAllowed().removing("[]"))).push_back(']');
+        parts_.host = std::move(bracketed);
+    } else {
+        parts_.host = escape(*host, CharacterSet::urlHostAllowed().removing(":[]"));
+    }
     parts_.hasAuthority = true;
 }
 
@@ -159,7 +164,7 @@ void URLComponents::setQueryItems(std::optional<std::vector<URLQueryItem>> items
         const auto& item = (*items)[i];
         if (i > 0) query += '&';
         query += escape(item.name, queryItemNameAllowed());
-        if (item.value) query += "=" + escape(*item.value, queryItemValueAllowed());
+        if (item.value) query.append(1, '=').append(escape(*item.value, queryItemValueAllowed()));
     }
     parts_.query = std::move(query);
 }

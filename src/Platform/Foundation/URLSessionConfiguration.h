@@ -12,6 +12,9 @@ namespace qor::platform {
 struct URLSessionConfiguration {
     // Seconds a request may stay idle before it fails, for requests that name no time-out of their own.
     double timeoutIntervalForRequest = 60.0;
+    // Connections open at once to one host; further requests wait for one to free
+    // up and then reuse it. Zero or less means no limit.
+    int httpMaximumConnectionsPerHost = 6;
     // Sent with every request that does not set the same field itself.
     std::optional<HTTPHeaderFields> httpAdditionalHeaders;
     // A PEM bundle that replaces the system's trusted roots. Peers are always verified.

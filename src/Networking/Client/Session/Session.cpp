@@ -108,16 +108,19 @@ void Session::handleOutcome(SessionTaskOutcome outcome, const std::shared_ptr<co
   }
 
   auto done = [self = shared_from_this(), request, callbackQueue, fileURL, delivery](HandleResult result) {
-    if (!result.actionValue) {
-      delivery->deliverValue(callbackQueue, std::move(result.parsed));
-      return;
-    }
-    if (auto* restartWith = std::get_if<HandleResult::restartWith>(&*result.actionValue)) {
-      self->performErased(request, callbackQueue, fileURL, std::move(restartWith->pipelines), delivery);
-    } else if (std::holds_alternative<HandleResult::restart>(*result.actionValue)) {
-      self->performErased(request, callbackQueue, fileURL, std::nullopt, delivery);
-    } else {
-      delivery->deliverFailure(callbackQueue, std::get<HandleResult::stop>(*result.actionValue).error);
+    switch (result.kind) {
+      case HandleResult::Kind::value:
+        delivery->deliverValue(callbackQueue, std::move(result.parsed));
+        return;
+      case HandleResult::Kind::restartWith:
+        self->performErased(request, callbackQueue, fileURL, std::move(result.pipelines), delivery);
+        return;
+      case HandleResult::Kind::restart:
+        self->performErased(request, callbackQueue, fileURL, std::nullopt, delivery);
+        return;
+      case HandleResult::Kind::stop:
+        delivery->deliverFailure(callbackQueue, result.error);
+        return;
     }
   };
 
@@ -162,11 +165,11 @@ void Session::runPipelines(ResponsePipelineList pipelines, std::shared_ptr<const
         for (const auto& pipeline : rest) {
           if (!(pipeline == action.pipeline())) remaining.push_back(pipeline);
         }
-        done(HandleResult::action(HandleResult::restartWith{std::move(remaining)}));
+        done(HandleResult::restartWith(std::move(remaining)));
         return;
       }
       case Action::Kind::stop:
-        done(HandleResult::action(HandleResult::stop{action.error()}));
+        done(HandleResult::stop(action.error()));
         return;
       case Action::Kind::continueWith:
         if (!action.response()) {
@@ -175,7 +178,7 @@ void Session::runPipelines(ResponsePipelineList pipelines, std::shared_ptr<const
         self->runPipelines(rest, request, action.data(), action.response(), done);
         return;
       case Action::Kind::restart:
-        done(HandleResult::action(HandleResult::restart{}));
+        done(HandleResult::restart());
         return;
       case Action::Kind::continue_:
         self->runPipelines(rest, request, data, response, done);

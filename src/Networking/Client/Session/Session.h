@@ -47,7 +47,10 @@ class TypedResultDelivery final : public ResultDelivery {
     });
   }
   void deliverFailure(const CallbackQueue& queue, std::exception_ptr error) const override {
-    queue.execute([completion = completion_, error = std::move(error)] { qor::deliverFailure<T>(completion, error); });
+    // Converted here, so only a plain value crosses to the completion's thread.
+    queue.execute([completion = completion_, error = asQORSDKError(error)] {
+      if (completion) completion(Result<T>::failure(error));
+    });
   }
 
  private:
@@ -61,20 +64,38 @@ class Session : public std::enable_shared_from_this<Session> {
  public:
   // What running the pipelines comes to: a parsed value, or what to do instead.
   struct HandleResult {
-    struct restartWith {
-      ResponsePipelineList pipelines;
-    };
-    struct stop {
-      std::exception_ptr error;
-    };
-    struct restart {};
-    using Action = std::variant<restartWith, stop, restart>;
+    enum class Kind { value, restartWith, stop, restart };
 
-    static HandleResult value(std::any value) { return HandleResult{std::move(value), std::nullopt}; }
-    static HandleResult action(Action action) { return HandleResult{{}, std::move(action)}; }
+    static HandleResult value(std::any parsed) {
+      HandleResult result;
+      result.kind = Kind::value;
+      result.parsed = std::move(parsed);
+      return result;
+    }
+    // Send again and run the answer through exactly this list.
+    static HandleResult restartWith(ResponsePipelineList pipelines) {
+      HandleResult result;
+      result.kind = Kind::restartWith;
+      result.pipelines = std::move(pipelines);
+      return result;
+    }
+    static HandleResult stop(std::exception_ptr error) {
+      HandleResult result;
+      result.kind = Kind::stop;
+      result.error = std::move(error);
+      return result;
+    }
+    // Send again with the normal list.
+    static HandleResult restart() {
+      HandleResult result;
+      result.kind = Kind::restart;
+      return result;
+    }
 
-    std::any parsed;                 // when no action
-    std::optional<Action> actionValue;
+    Kind kind = Kind::value;
+    std::any parsed;
+    ResponsePipelineList pipelines;
+    std::exception_ptr error;
   };
   using HandleDone = std::function<void(HandleResult)>;
 

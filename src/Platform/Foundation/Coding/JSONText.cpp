@@ -157,8 +157,15 @@ class Writer {
       return;
     }
     out_ += '"';
-    for (const char c : text) {
+    // Runs of characters that need no escape are copied in one go.
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
       const auto byte = static_cast<unsigned char>(c);
+      const bool plain = byte >= 0x20 && c != '"' && c != '\\' && (c != '/' || !options_.escapeSlashes);
+      if (plain) continue;
+      out_.append(text, runStart, i - runStart);
+      runStart = i + 1;
       switch (c) {
         case '"':
           out_ += "\\\"";
@@ -167,7 +174,7 @@ class Writer {
           out_ += "\\\\";
           break;
         case '/':
-          out_ += options_.escapeSlashes ? "\\/" : "/";
+          out_ += "\\/";
           break;
         case '\b':
           out_ += "\\b";
@@ -185,13 +192,10 @@ class Writer {
           out_ += "\\t";
           break;
         default:
-          if (byte < 0x20) {
-            appendHex4(out_, byte);
-          } else {
-            out_ += c;
-          }
+          appendHex4(out_, byte);
       }
     }
+    out_.append(text, runStart, text.size() - runStart);
     out_ += '"';
   }
 

@@ -93,8 +93,9 @@ Any encodeValue(const T& value, const CodingPath& path, const EncodingContext& c
                                     (std::isnan(value) ? "nan" : "infinity") + " directly in JSON.");
     }
     return Any(value);
-  } else if constexpr (std::same_as<T, std::string> || std::same_as<T, std::string_view>) {
-    return Any(std::string(value));
+  } else if constexpr (std::same_as<T, std::string> || std::same_as<T, std::string_view> ||
+                       std::same_as<std::decay_t<T>, const char*> || std::same_as<std::decay_t<T>, char*>) {
+    return Any(std::string_view(value));
   } else if constexpr (std::same_as<T, Decimal>) {
     if (value.isNaN()) throw EncodingError(path, "Unable to encode Decimal.nan directly in JSON.");
     return Any(value);

@@ -39,7 +39,7 @@ void setHeaderValue(HTTPHeaderFields& fields, std::optional<std::string> value, 
 void addHeaderValue(HTTPHeaderFields& fields, std::string value, std::string_view name) {
     for (auto& field : fields) {
         if (headerNamesEqual(field.first, name)) {
-            field.second += "," + value;
+            field.second.append(1, ',').append(value);
             return;
         }
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -28,6 +29,16 @@ void initialiseCurlOnce() {
 }
 
 bool equalsIgnoringCase(std::string_view lhs, std::string_view rhs) { return headerNamesEqual(lhs, rhs); }
+
+// Scheme, host and port: the unit connections are shared and limited by.
+std::string originOf(const URL& url) {
+    std::string origin;
+    for (char c : url.scheme().value_or("")) origin.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    origin.append("://");
+    for (char c : url.host().value_or("")) origin.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    if (auto port = url.port()) origin.append(1, ':').append(std::to_string(*port));
+    return origin;
+}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -102,6 +113,11 @@ struct Transfer {
     bool responseStarted = false;
     bool collects = false;  // a completion handler wants the whole body at the end
     Data collected;
+
+    // Transfers to one origin beyond the connection limit wait here, in order,
+    // before libcurl sees them (its own limit can leave waiting transfers stalled).
+    std::string origin;
+    bool added = false;
 
     Clock::time_point lastActivity = Clock::now();
     Clock::duration idleTimeout{};
@@ -263,7 +279,9 @@ void TransferEngine::run() {
         curl_multi_poll(multi_, nullptr, 0, static_cast<int>(pollTimeoutMilliseconds()), nullptr);
     }
     // Shut down: no more events; the tasks simply stay unfinished.
-    for (auto& transfer : transfers_) curl_multi_remove_handle(multi_, transfer->easy);
+    for (auto& transfer : transfers_) {
+        if (transfer->added) curl_multi_remove_handle(multi_, transfer->easy);
+    }
     transfers_.clear();
     sessionAwaitingRelease_.reset();
     std::lock_guard lock(mutex_);
@@ -295,6 +313,11 @@ void TransferEngine::releaseDelegateIfDone() {
     if (!sessionAwaitingRelease_ || !transfers_.empty()) return;
     auto session = std::move(sessionAwaitingRelease_);
     session->deliverInvalidation();
+    // An invalidated session sends nothing more: close its kept-alive connections now.
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    curl_multi_cleanup(multi_);
+    multi_ = curl_multi_init();
 }
 
 void TransferEngine::completeWithoutTransfer(const std::shared_ptr<URLSessionTask>& task, URLError error) {
@@ -339,8 +362,9 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
             auto code = error == ENOENT  ? URLError::Code::fileDoesNotExist
                         : error == EACCES ? URLError::Code::noPermissionsToReadFile
                                           : URLError::Code::cannotOpenFile;
-            completeWithoutTransfer(task, URLError(code, "The file \"" + file.path() + "\" couldn't be read: " +
-                                                             std::strerror(error), file));
+            std::string text = "The file \"";
+            text.append(file.path()).append("\" couldn't be read: ").append(std::strerror(error));
+            completeWithoutTransfer(task, URLError(code, std::move(text), file));
             return;
         }
         uploadSize = status.st_size;
@@ -415,7 +439,12 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
     for (const auto& [name, value] : request.allHTTPHeaderFields()) setHeaderValue(fields, value, name);
     for (const auto& [name, value] : fields) {
         if (!isSendableHeader(name, value) || isFramingHeader(name)) continue;
-        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        std::string line = name;
+        if (value.empty()) {
+            line.push_back(';');
+        } else {
+            line.append(": ").append(value);
+        }
         transfer->headers = curl_slist_append(transfer->headers, line.c_str());
     }
     if (!headerValue(fields, "Accept")) transfer->headers = curl_slist_append(transfer->headers, "Accept:");
@@ -425,12 +454,37 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
 
-    transfer->lastActivity = Clock::now();
-    if (curl_multi_add_handle(multi_, easy) != CURLM_OK) {
-        completeWithoutTransfer(task, URLError(URLError::Code::unknown, "The load could not be started.", url));
+    transfer->origin = originOf(url);
+    Transfer& added = *transfer;
+    transfers_.push_back(std::move(transfer));
+    if (hasFreeConnection(added.origin)) addToMulti(added);
+}
+
+bool TransferEngine::hasFreeConnection(const std::string& origin) const {
+    int limit = configuration_.httpMaximumConnectionsPerHost;
+    if (limit <= 0) return true;
+    auto found = activeByOrigin_.find(origin);
+    return found == activeByOrigin_.end() || found->second < limit;
+}
+
+void TransferEngine::addToMulti(Transfer& transfer) {
+    transfer.lastActivity = Clock::now();
+    if (curl_multi_add_handle(multi_, transfer.easy) != CURLM_OK) {
+        finish(transfer, URLError(URLError::Code::unknown, "The load could not be started.",
+                                  transfer.task->originalRequest().url()));
         return;
     }
-    transfers_.push_back(std::move(transfer));
+    transfer.added = true;
+    ++activeByOrigin_[transfer.origin];
+}
+
+void TransferEngine::startWaitingTransfer(const std::string& origin) {
+    for (auto& transfer : transfers_) {
+        if (!transfer->added && transfer->origin == origin) {
+            addToMulti(*transfer);
+            return;
+        }
+    }
 }
 
 void TransferEngine::abort(const std::shared_ptr<URLSessionTask>& task) {
@@ -444,7 +498,12 @@ void TransferEngine::abort(const std::shared_ptr<URLSessionTask>& task) {
 }
 
 void TransferEngine::finish(Transfer& transfer, std::optional<URLError> error) {
-    curl_multi_remove_handle(multi_, transfer.easy);
+    std::string freedOrigin;
+    if (transfer.added) {
+        curl_multi_remove_handle(multi_, transfer.easy);
+        if (--activeByOrigin_[transfer.origin] == 0) activeByOrigin_.erase(transfer.origin);
+        freedOrigin = transfer.origin;
+    }
     if (!error) ensureResponse(transfer);
     auto task = transfer.task;
     std::optional<Data> collected;
@@ -453,6 +512,7 @@ void TransferEngine::finish(Transfer& transfer, std::optional<URLError> error) {
                               [&](const auto& candidate) { return candidate.get() == &transfer; });
     if (found != transfers_.end()) transfers_.erase(found);  // `transfer` is gone from here on
     if (task->markCompleted(error)) task->session_->deliverCompletion(task, std::move(collected), std::move(error));
+    if (!freedOrigin.empty()) startWaitingTransfer(freedOrigin);
 }
 
 void TransferEngine::readMessages() {
@@ -476,7 +536,7 @@ void TransferEngine::enforceIdleTimeouts() {
     auto now = Clock::now();
     for (std::size_t i = 0; i < transfers_.size();) {
         auto& transfer = *transfers_[i];
-        if (now - transfer.lastActivity >= transfer.idleTimeout) {
+        if (transfer.added && now - transfer.lastActivity >= transfer.idleTimeout) {
             finish(transfer, URLError(URLError::Code::timedOut, "The request timed out.",
                                       transfer.task->originalRequest().url()));
         } else {
@@ -492,6 +552,7 @@ long TransferEngine::pollTimeoutMilliseconds() const {
     if (curlTimeout >= 0) timeout = std::min(timeout, curlTimeout);
     auto now = Clock::now();
     for (const auto& transfer : transfers_) {
+        if (!transfer->added) continue;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(transfer->lastActivity +
                                                                           transfer->idleTimeout - now);
         timeout = std::min<long>(timeout, std::max<long>(0, left.count() + 1));

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -62,6 +64,9 @@ private:
     void abort(const std::shared_ptr<URLSessionTask>& task);
     void finish(Transfer& transfer, std::optional<URLError> error);
     void completeWithoutTransfer(const std::shared_ptr<URLSessionTask>& task, URLError error);
+    bool hasFreeConnection(const std::string& origin) const;
+    void addToMulti(Transfer& transfer);
+    void startWaitingTransfer(const std::string& origin);
     void readMessages();
     void enforceIdleTimeouts();
     long pollTimeoutMilliseconds() const;
@@ -77,6 +82,7 @@ private:
 
     // I/O thread only.
     std::vector<std::unique_ptr<Transfer>> transfers_;
+    std::map<std::string, int> activeByOrigin_;
     bool invalidated_ = false;
     std::shared_ptr<URLSession> sessionAwaitingRelease_;
 };

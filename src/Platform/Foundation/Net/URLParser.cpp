@@ -90,8 +90,9 @@ bool curlAcceptsAuthority(const URLReferenceParts& parts) {
     if (!parts.scheme || !parts.host || parts.host->empty()) return true;
     std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
     if (!handle) return false;
-    std::string probe = *parts.scheme + "://" + *parts.host;
-    if (parts.port) probe += ":" + std::to_string(*parts.port);
+    std::string probe = *parts.scheme;
+    probe.append("://").append(*parts.host);
+    if (parts.port) probe.append(1, ':').append(std::to_string(*parts.port));
     probe += "/";
     return curl_url_set(handle.get(), CURLUPART_URL, probe.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
 }
@@ -135,20 +136,20 @@ std::optional<URLReferenceParts> parseURLReference(std::string_view text) {
 
 std::string formatURLReference(const URLReferenceParts& parts) {
     std::string text;
-    if (parts.scheme) text += *parts.scheme + ":";
+    if (parts.scheme) text.append(*parts.scheme).append(1, ':');
     if (parts.hasAuthority) {
         text += "//";
         if (parts.user) {
             text += *parts.user;
-            if (parts.password) text += ":" + *parts.password;
+            if (parts.password) text.append(1, ':').append(*parts.password);
             text += "@";
         }
         if (parts.host) text += *parts.host;
-        if (parts.port) text += ":" + std::to_string(*parts.port);
+        if (parts.port) text.append(1, ':').append(std::to_string(*parts.port));
     }
     text += parts.path;
-    if (parts.query) text += "?" + *parts.query;
-    if (parts.fragment) text += "#" + *parts.fragment;
+    if (parts.query) text.append(1, '?').append(*parts.query);
+    if (parts.fragment) text.append(1, '#').append(*parts.fragment);
     return text;
 }
 

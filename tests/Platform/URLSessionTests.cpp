@@ -1,0 +1,582 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <future>
+#include <map>
+#include <mutex>
+#include <random>
+
+#include "Platform/Foundation/HTTPURLResponse.h"
+#include "Platform/Foundation/OperationQueue.h"
+#include "Platform/Foundation/URLSession.h"
+#include "testing/LoopbackServer.h"
+#include "testing/TempDirectory.h"
+#include "testing/TestCertificate.h"
+
+namespace qor::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::LoopbackServer;
+using testing::ResponseGate;
+using testing::ScriptedResponse;
+
+// Records every event with the thread facts a test wants to check.
+class RecordingDelegate : public URLSessionDataDelegate {
+public:
+    struct Completion {
+        std::optional<URLError> error;
+        URLSessionTask::State stateInside;
+        std::shared_ptr<URLResponse> response;
+        bool onDelegateQueue;
+    };
+
+    explicit RecordingDelegate(std::shared_ptr<OperationQueue> queue = nullptr) : queue_(std::move(queue)) {}
+
+    void didReceiveData(URLSession& session, URLSessionDataTask& task, const Data& data) override {
+        std::lock_guard lock(mutex_);
+        chunks_[task.taskIdentifier()].push_back(data);
+        events_[task.taskIdentifier()].push_back("data");
+        offQueueEvents_ += session.delegateQueue()->isCurrent() ? 0 : 1;
+    }
+
+    void didCompleteWithError(URLSession& session, URLSessionTask& task, std::optional<URLError> error) override {
+        {
+            std::lock_guard lock(mutex_);
+            completions_[task.taskIdentifier()].push_back(
+                {error, task.state(), task.response(), session.delegateQueue()->isCurrent()});
+            events_[task.taskIdentifier()].push_back("complete");
+        }
+        changed_.notify_all();
+    }
+
+    bool waitForCompletion(const URLSessionTask& task, std::chrono::milliseconds timeout = 5s) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return completions_.count(task.taskIdentifier()) > 0; });
+    }
+
+    Completion completion(const URLSessionTask& task) {
+        std::lock_guard lock(mutex_);
+        return completions_.at(task.taskIdentifier()).front();
+    }
+
+    std::size_t completionCount(const URLSessionTask& task) {
+        std::lock_guard lock(mutex_);
+        auto found = completions_.find(task.taskIdentifier());
+        return found == completions_.end() ? 0 : found->second.size();
+    }
+
+    std::vector<Data> chunks(const URLSessionTask& task) {
+        std::lock_guard lock(mutex_);
+        return chunks_[task.taskIdentifier()];
+    }
+
+    Data body(const URLSessionTask& task) {
+        Data whole;
+        for (const auto& chunk : chunks(task)) whole.insert(whole.end(), chunk.begin(), chunk.end());
+        return whole;
+    }
+
+    std::vector<std::string> events(const URLSessionTask& task) {
+        std::lock_guard lock(mutex_);
+        return events_[task.taskIdentifier()];
+    }
+
+    int offQueueEvents() {
+        std::lock_guard lock(mutex_);
+        return offQueueEvents_;
+    }
+
+private:
+    std::shared_ptr<OperationQueue> queue_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::int64_t, std::vector<Data>> chunks_;
+    std::map<std::int64_t, std::vector<std::string>> events_;
+    std::map<std::int64_t, std::vector<Completion>> completions_;
+    int offQueueEvents_ = 0;
+};
+
+// The outcome of a completion-handler task, waited for.
+struct HandlerResult {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::optional<Data> data;
+    std::shared_ptr<URLResponse> response;
+    std::optional<URLError> error;
+    int calls = 0;
+
+    URLSessionCompletionHandler handler() {
+        return [this](std::optional<Data> data, std::shared_ptr<URLResponse> response, std::optional<URLError> error) {
+            std::lock_guard lock(mutex);
+            this->data = std::move(data);
+            this->response = std::move(response);
+            this->error = std::move(error);
+            ++calls;
+            done = true;
+            changed.notify_all();
+        };
+    }
+
+    bool wait(std::chrono::milliseconds timeout = 5s) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, timeout, [&] { return done; });
+    }
+};
+
+URL urlOf(const std::string& text) { return URL::make(text).value(); }
+
+std::shared_ptr<HTTPURLResponse> httpResponse(const std::shared_ptr<URLResponse>& response) {
+    return std::dynamic_pointer_cast<HTTPURLResponse>(response);
+}
+
+// The names of the fields a request arrived with, less the two the transport must add.
+std::vector<std::string> sentFieldNames(const testing::RecordedRequest& request) {
+    std::vector<std::string> names;
+    for (const auto& [name, value] : request.headers) {
+        if (!net::headerNamesEqual(name, "Host") && !net::headerNamesEqual(name, "Content-Length")) {
+            std::string lower;
+            for (char c : name) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            names.push_back(lower);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class URLSessionTests : public ::testing::Test {
+protected:
+    URLSessionConfiguration plainConfiguration() {
+        URLSessionConfiguration configuration;  // no CA file or routing from the environment
+        return configuration;
+    }
+
+    std::unique_ptr<LoopbackServer> server = LoopbackServer::makeHTTP();
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+    std::shared_ptr<URLSession> session = URLSession::make(plainConfiguration(), delegate);
+};
+
+TEST_F(URLSessionTests, PostSendsExactlyTheRequestsHeadersAndBody) {
+    server->route("POST", "/bid", ScriptedResponse::text(201, R"({"ok":true})", "application/json"));
+    const std::string json = R"({"id":"a1","imp":[{"w":320,"h":50}],"note":"caf\u00e9 & co"})";
+    URLRequest request(urlOf(server->url("/bid?x=1")), URLRequestCachePolicy::reloadIgnoringLocalCacheData, 30);
+    request.setHTTPMethod("POST");
+    request.setValue("application/json", "Accept");
+    request.setValue("private, no-store, no-cache, must-revalidate", "Cache-Control");
+    request.setValue("app/1.0 QOR SDK /0.1.19", "User-Agent");
+    request.setValue("text/plain", "Content-Type");
+    request.setHTTPBody(dataFromString(json));
+
+    auto task = session->dataTask(request);
+    EXPECT_EQ(task->state(), URLSessionTask::State::suspended);
+    task->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*task));
+
+    auto recorded = server->requests();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].method, "POST");
+    EXPECT_EQ(recorded[0].path, "/bid");
+    EXPECT_EQ(recorded[0].query, "x=1");
+    EXPECT_EQ(recorded[0].bodyString(), json);
+    EXPECT_EQ(recorded[0].header("Content-Length"), std::to_string(json.size()));
+    EXPECT_EQ(recorded[0].header("Content-Type"), "text/plain");
+    EXPECT_EQ(sentFieldNames(recorded[0]),
+              (std::vector<std::string>{"accept", "cache-control", "content-type", "user-agent"}));
+
+    auto completion = delegate->completion(*task);
+    EXPECT_FALSE(completion.error);
+    EXPECT_TRUE(completion.onDelegateQueue);
+    EXPECT_EQ(delegate->offQueueEvents(), 0);
+    auto response = httpResponse(task->response());
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->statusCode(), 201);
+    EXPECT_EQ(response->mimeType(), "application/json");
+    EXPECT_EQ(stringFromData(delegate->body(*task)), R"({"ok":true})");
+}
+
+TEST_F(URLSessionTests, RequestsWithoutBodyOrFieldsSendNoneOfTheTransportsDefaults) {
+    server->route("DELETE", "/item", ScriptedResponse::text(204, ""));
+    URLRequest get(urlOf(server->url("/nothing")));
+    URLRequest remove(urlOf(server->url("/item")));
+    remove.setHTTPMethod("DELETE");
+    URLRequest emptyPost(urlOf(server->url("/nothing")));
+    emptyPost.setHTTPMethod("POST");
+    for (const auto& request : {get, remove, emptyPost}) {
+        auto task = session->dataTask(request);
+        task->resume();
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        EXPECT_FALSE(delegate->completion(*task).error);
+    }
+    auto recorded = server->requests();
+    ASSERT_EQ(recorded.size(), 3u);
+    EXPECT_EQ(recorded[0].method, "GET");
+    EXPECT_EQ(recorded[1].method, "DELETE");
+    EXPECT_EQ(recorded[2].method, "POST");
+    EXPECT_EQ(recorded[2].header("Content-Length"), "0");
+    for (const auto& request : recorded) EXPECT_TRUE(sentFieldNames(request).empty()) << request.method;
+}
+
+TEST_F(URLSessionTests, UploadStreamsTheFileWithItsExactLength) {
+    testing::TempDirectory folder;
+    Data bytes(600'000);
+    std::mt19937 random(7);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    auto path = folder.file("batch 1.json");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    server->route("POST", "/collect", ScriptedResponse::text(200, "stored"));
+
+    URLRequest request(urlOf(server->url("/collect")));
+    request.setHTTPMethod("POST");
+    request.setValue("text/plain", "Content-Type");
+    auto task = session->uploadTask(request, URL::fileURL(path.string()));
+    task->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*task));
+    EXPECT_FALSE(delegate->completion(*task).error);
+
+    auto recorded = server->requests();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].method, "POST");
+    EXPECT_EQ(recorded[0].header("Content-Length"), "600000");
+    EXPECT_EQ(recorded[0].header("Expect"), std::nullopt);
+    EXPECT_EQ(recorded[0].header("Transfer-Encoding"), std::nullopt);
+    EXPECT_EQ(recorded[0].header("Content-Type"), "text/plain");
+    EXPECT_TRUE(recorded[0].body == bytes);
+    EXPECT_EQ(stringFromData(delegate->body(*task)), "stored");
+
+    // Without a Content-Type of its own the upload carries none (no form type).
+    URLRequest bare(urlOf(server->url("/collect")));
+    bare.setHTTPMethod("POST");
+    auto second = session->uploadTask(bare, URL::fileURL(path.string()));
+    second->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*second));
+    ASSERT_EQ(server->requestCount(), 2u);
+    EXPECT_EQ(server->requests()[1].header("Content-Type"), std::nullopt);
+    EXPECT_TRUE(server->requests()[1].body == bytes);
+}
+
+TEST_F(URLSessionTests, UploadOfAFileThatCannotBeReadFailsWithoutSending) {
+    testing::TempDirectory folder;
+    URLRequest request(urlOf(server->url("/collect")));
+    request.setHTTPMethod("POST");
+    auto missing = session->uploadTask(request, URL::fileURL(folder.file("gone.json").string()));
+    auto directory = session->uploadTask(request, URL::fileURL(folder.path().string(), true));
+    missing->resume();
+    directory->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*missing));
+    ASSERT_TRUE(delegate->waitForCompletion(*directory));
+    ASSERT_TRUE(delegate->completion(*missing).error);
+    EXPECT_EQ(delegate->completion(*missing).error->code(), URLError::Code::fileDoesNotExist);
+    ASSERT_TRUE(delegate->completion(*directory).error);
+    EXPECT_EQ(server->requestCount(), 0u);
+}
+
+TEST_F(URLSessionTests, AnAnswerInDelayedPiecesArrivesWholeAndInOrder) {
+    std::string body;
+    for (int i = 0; i < 5000; ++i) body += static_cast<char>('a' + i % 26);
+    auto script = ScriptedResponse::text(200, body);
+    script.chunkCount = 5;
+    script.delayBetweenChunks = 40ms;
+    server->route("GET", "/slow", script);
+
+    auto first = session->dataTask(URLRequest(urlOf(server->url("/slow"))));
+    auto second = session->dataTask(URLRequest(urlOf(server->url("/slow"))));
+    EXPECT_LT(first->taskIdentifier(), second->taskIdentifier());
+    first->resume();
+    second->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*first));
+    ASSERT_TRUE(delegate->waitForCompletion(*second));
+    for (const auto& task : {first, second}) {
+        EXPECT_EQ(stringFromData(delegate->body(*task)), body);
+        EXPECT_GE(delegate->chunks(*task).size(), 5u);
+        auto events = delegate->events(*task);
+        EXPECT_EQ(events.back(), "complete");
+        EXPECT_EQ(std::count(events.begin(), events.end(), "complete"), 1);
+        EXPECT_EQ(task->state(), URLSessionTask::State::completed);
+    }
+}
+
+TEST_F(URLSessionTests, TransportErrorsCompleteTheTaskOnce) {
+    URLRequest request(urlOf("http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/x"));
+    auto task = session->dataTask(request);
+    task->resume();
+    task->resume();  // a second resume changes nothing
+    ASSERT_TRUE(delegate->waitForCompletion(*task));
+    auto completion = delegate->completion(*task);
+    ASSERT_TRUE(completion.error);
+    EXPECT_EQ(completion.error->code(), URLError::Code::cannotConnectToHost);
+    EXPECT_FALSE(std::string(completion.error->what()).empty());
+    EXPECT_EQ(completion.stateInside, URLSessionTask::State::completed);
+    EXPECT_EQ(completion.response, nullptr);
+
+    HandlerResult result;
+    session->dataTask(request, result.handler())->resume();
+    ASSERT_TRUE(result.wait());
+    EXPECT_FALSE(result.data);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), URLError::Code::cannotConnectToHost);
+    task->cancel();  // already completed: no second completion
+    EXPECT_EQ(delegate->completionCount(*task), 1u);
+}
+
+TEST_F(URLSessionTests, CancelEndsRunningAndSuspendedTasksAsCancelled) {
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "late");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+
+    auto running = session->dataTask(URLRequest(urlOf(server->url("/held"))));
+    running->resume();
+    ASSERT_TRUE(server->waitForRequests(1));
+    running->cancel();
+    EXPECT_NE(running->state(), URLSessionTask::State::running);  // canceling, or already completed
+    ASSERT_TRUE(delegate->waitForCompletion(*running));
+    auto completion = delegate->completion(*running);
+    ASSERT_TRUE(completion.error);
+    EXPECT_EQ(completion.error->code(), URLError::Code::cancelled);
+    EXPECT_STREQ(completion.error->what(), "cancelled");
+    gate->open();
+
+    auto suspended = session->dataTask(URLRequest(urlOf(server->url("/held"))));
+    suspended->cancel();
+    suspended->resume();  // too late: it stays cancelled
+    ASSERT_TRUE(delegate->waitForCompletion(*suspended));
+    EXPECT_EQ(delegate->completion(*suspended).error->code(), URLError::Code::cancelled);
+    EXPECT_EQ(server->requestCount(), 1u);
+}
+
+TEST_F(URLSessionTests, IdleTimeoutEndsAStalledAnswerButNotASlowOne) {
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "never");
+    held.gate = gate;
+    server->route("GET", "/stalled", held);
+    auto paced = ScriptedResponse::text(200, std::string(4000, 'x'));
+    paced.chunkCount = 4;
+    paced.delayBetweenChunks = 150ms;
+    server->route("GET", "/paced", paced);
+
+    URLRequest stalled(urlOf(server->url("/stalled")));
+    stalled.setTimeoutInterval(0.3);
+    auto started = std::chrono::steady_clock::now();
+    auto task = session->dataTask(stalled);
+    task->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*task));
+    auto elapsed = std::chrono::steady_clock::now() - started;
+    ASSERT_TRUE(delegate->completion(*task).error);
+    EXPECT_EQ(delegate->completion(*task).error->code(), URLError::Code::timedOut);
+    EXPECT_GE(elapsed, 300ms);
+    EXPECT_LT(elapsed, 3s);
+    gate->open();
+
+    // 450 ms in total, never more than 150 ms without a byte.
+    URLRequest slow(urlOf(server->url("/paced")));
+    slow.setTimeoutInterval(0.4);
+    auto slowTask = session->dataTask(slow);
+    slowTask->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*slowTask));
+    EXPECT_FALSE(delegate->completion(*slowTask).error);
+    EXPECT_EQ(delegate->body(*slowTask).size(), 4000u);
+}
+
+TEST_F(URLSessionTests, ConnectionsAreReusedAndRedirectsFollowed) {
+    server = LoopbackServer::makeHTTP({.keepAlive = true});
+    server->route("GET", "/old", [this](const testing::RecordedRequest&) {
+        ScriptedResponse moved = ScriptedResponse::text(302, "moved");
+        moved.headers.emplace_back("Location", server->url("/new?y=2"));
+        return moved;
+    });
+    server->route("GET", "/new", ScriptedResponse::text(200, "here"));
+    for (int i = 0; i < 2; ++i) {
+        auto task = session->dataTask(URLRequest(urlOf(server->url("/old"))));
+        task->resume();
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        EXPECT_EQ(stringFromData(delegate->body(*task)), "here");
+        auto response = httpResponse(task->response());
+        ASSERT_TRUE(response);
+        EXPECT_EQ(response->statusCode(), 200);
+        EXPECT_EQ(response->url()->absoluteString(), server->url("/new?y=2"));
+        EXPECT_EQ(response->value("Location"), std::nullopt);  // the redirect's fields are not mixed in
+    }
+    auto recorded = server->requests();
+    ASSERT_EQ(recorded.size(), 4u);
+    for (const auto& request : recorded) EXPECT_EQ(request.remotePort, recorded[0].remotePort);
+    session->invalidateAndCancel();  // closes the kept connection before the server stops
+}
+
+TEST_F(URLSessionTests, RequestsBeyondTheConnectionLimitWaitTheirTurn) {
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "done");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+    auto configuration = plainConfiguration();
+    configuration.httpMaximumConnectionsPerHost = 2;
+    auto limited = URLSession::make(configuration, delegate);
+
+    std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+    for (int i = 0; i < 6; ++i) {
+        tasks.push_back(limited->dataTask(URLRequest(urlOf(server->url("/held")))));
+        tasks.back()->resume();
+    }
+    ASSERT_TRUE(server->waitForRequests(2));
+    EXPECT_FALSE(server->waitForRequests(3, 200ms));  // the others wait for a free connection
+    gate->open();
+    for (const auto& task : tasks) {
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        EXPECT_FALSE(delegate->completion(*task).error);
+    }
+    EXPECT_EQ(server->requestCount(), 6u);
+}
+
+TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate) {
+    Data image(70'000);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31);
+    ScriptedResponse png;
+    png.headers.emplace_back("Content-Type", "image/png");
+    png.body = image;
+    png.chunkCount = 3;
+    server->route("GET", "/close.png", png);
+    server->route("GET", "/missing.png", ScriptedResponse::text(404, "no"));
+
+    auto plain = URLSession::make(plainConfiguration());
+    HandlerResult ok;
+    auto task = plain->dataTask(URLRequest(urlOf(server->url("/close.png"))), ok.handler());
+    task->resume();
+    ASSERT_TRUE(ok.wait());
+    ASSERT_TRUE(ok.data);
+    EXPECT_TRUE(*ok.data == image);
+    EXPECT_FALSE(ok.error);
+    EXPECT_EQ(ok.response->mimeType(), "image/png");
+    EXPECT_EQ(task->state(), URLSessionTask::State::completed);
+
+    HandlerResult notFound;  // an HTTP error status is an answer, not a transport error
+    session->dataTask(URLRequest(urlOf(server->url("/missing.png"))), notFound.handler())->resume();
+    ASSERT_TRUE(notFound.wait());
+    EXPECT_FALSE(notFound.error);
+    EXPECT_EQ(httpResponse(notFound.response)->statusCode(), 404);
+    EXPECT_EQ(stringFromData(*notFound.data), "no");
+    EXPECT_EQ(delegate->offQueueEvents(), 0);
+}
+
+TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {
+    testing::TempDirectory folder;
+    auto path = folder.file("page.html");
+    std::ofstream(path) << "<html></html>";
+    HandlerResult result;
+    session->dataTask(URLRequest(URL::fileURL(path.string())), result.handler())->resume();
+    ASSERT_TRUE(result.wait());
+    ASSERT_TRUE(result.response);
+    EXPECT_EQ(httpResponse(result.response), nullptr);
+    EXPECT_EQ(stringFromData(*result.data), "<html></html>");
+}
+
+// Signals when the session lets go of it.
+class WatchedDelegate : public RecordingDelegate {
+public:
+    ~WatchedDelegate() override { destroyed_.set_value(); }
+    std::future<void> destroyed() { return destroyed_.get_future(); }
+
+private:
+    std::promise<void> destroyed_;
+};
+
+TEST_F(URLSessionTests, InvalidationCancelsOrDrainsThenReleasesTheDelegate) {
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "late");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+    server->route("GET", "/fine", ScriptedResponse::text(200, "fine"));
+
+    auto cancelling = std::make_shared<WatchedDelegate>();
+    auto cancellingReleased = cancelling->destroyed();
+    auto first = URLSession::make(plainConfiguration(), cancelling);
+    auto running = first->dataTask(URLRequest(urlOf(server->url("/held"))));
+    auto suspended = first->dataTask(URLRequest(urlOf(server->url("/held"))));
+    running->resume();
+    ASSERT_TRUE(server->waitForRequests(1));
+    first->invalidateAndCancel();
+    ASSERT_TRUE(cancelling->waitForCompletion(*running));
+    ASSERT_TRUE(cancelling->waitForCompletion(*suspended));
+    EXPECT_EQ(cancelling->completion(*running).error->code(), URLError::Code::cancelled);
+    EXPECT_EQ(cancelling->completion(*suspended).error->code(), URLError::Code::cancelled);
+    cancelling.reset();
+    EXPECT_EQ(cancellingReleased.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(first);  // released while the session itself lives on
+    gate->open();
+
+    auto draining = std::make_shared<WatchedDelegate>();
+    auto drainingReleased = draining->destroyed();
+    auto second = URLSession::make(plainConfiguration(), draining);
+    auto task = second->dataTask(URLRequest(urlOf(server->url("/fine"))));
+    task->resume();
+    second->finishTasksAndInvalidate();
+    ASSERT_TRUE(draining->waitForCompletion(*task));
+    EXPECT_FALSE(draining->completion(*task).error);
+    EXPECT_EQ(stringFromData(draining->body(*task)), "fine");
+    draining.reset();
+    EXPECT_EQ(drainingReleased.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(second->delegate(), nullptr);
+}
+
+class URLSessionTLSTests : public ::testing::Test {
+protected:
+    testing::TestCertificate certificate{{"localhost", "ads.example.test", "*.example.test"}};
+    std::unique_ptr<LoopbackServer> server = LoopbackServer::makeHTTPS(certificate);
+
+    std::string route() const { return "ads.example.test:443:127.0.0.1:" + std::to_string(server->port()); }
+
+    std::optional<URLError> fetch(const URLSessionConfiguration& configuration, const std::string& url) {
+        auto session = URLSession::make(configuration);
+        HandlerResult result;
+        session->dataTask(URLRequest(urlOf(url)), result.handler())->resume();
+        EXPECT_TRUE(result.wait());
+        if (!result.error) {
+            EXPECT_EQ(stringFromData(*result.data), "tracked");
+        }
+        return result.error;
+    }
+
+    void SetUp() override { server->route("GET", "/x", ScriptedResponse::text(200, "tracked")); }
+};
+
+TEST_F(URLSessionTLSTests, ReachesARenamedHostThroughRoutingAndATrustedTestCA) {
+    URLSessionConfiguration configuration;
+    configuration.caFile = certificate.caFilePath();
+    configuration.connectTo = {route()};
+    EXPECT_EQ(fetch(configuration, "https://ads.example.test/x"), std::nullopt);
+    EXPECT_EQ(fetch(configuration, server->url("/x")), std::nullopt);  // 127.0.0.1 is named too
+    ASSERT_EQ(server->requestCount(), 2u);
+    EXPECT_EQ(server->requests()[0].header("Host"), "ads.example.test");
+
+    setenv("QOR_CA_FILE", certificate.caFilePath().c_str(), 1);
+    setenv("QOR_CONNECT_TO", ("unused.example.test:443:127.0.0.1:1, " + route()).c_str(), 1);
+    auto fromEnvironment = URLSessionConfiguration::defaultConfiguration();
+    unsetenv("QOR_CA_FILE");
+    unsetenv("QOR_CONNECT_TO");
+    EXPECT_EQ(fromEnvironment.caFile, certificate.caFilePath());
+    EXPECT_EQ(fromEnvironment.connectTo.size(), 2u);
+    EXPECT_EQ(fetch(fromEnvironment, "https://ads.example.test/x"), std::nullopt);
+}
+
+TEST_F(URLSessionTLSTests, RefusesACertificateItDoesNotTrust) {
+    testing::TestCertificate stranger{{"ads.example.test"}};
+    URLSessionConfiguration otherCA;
+    otherCA.caFile = stranger.caFilePath();
+    otherCA.connectTo = {route()};
+    auto error = fetch(otherCA, "https://ads.example.test/x");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), URLError::Code::serverCertificateUntrusted);
+
+    URLSessionConfiguration systemRoots;
+    systemRoots.connectTo = {route()};
+    EXPECT_TRUE(fetch(systemRoots, "https://ads.example.test/x"));
+
+    URLSessionConfiguration wrongName;  // trusted CA, but the certificate does not name this host
+    wrongName.caFile = certificate.caFilePath();
+    wrongName.connectTo = {"ads.other.test:443:127.0.0.1:" + std::to_string(server->port())};
+    EXPECT_TRUE(fetch(wrongName, "https://ads.other.test/x"));
+    EXPECT_EQ(server->requestCount(), 0u);
+}
+
+}  // namespace
+}  // namespace qor::platform
