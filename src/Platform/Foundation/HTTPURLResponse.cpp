@@ -3,22 +3,14 @@
 #include <algorithm>
 #include <charconv>
 
+#include "Platform/Foundation/ASCIIText.h"
+
 namespace qor::platform {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
-    return result;
-}
+// Optional white space around header field parts is spaces and tabs only.
+std::string_view trimmedSpace(std::string_view text) { return trimmed(text, " \t"); }
 
 HTTPHeaderFields merged(HTTPHeaderFields fields) {
     HTTPHeaderFields result;
@@ -44,18 +36,18 @@ ContentType parseContentType(const std::optional<std::string>& header) {
     if (!header) return result;
     std::string_view text = *header;
     auto semicolon = text.find(';');
-    auto media = trimmed(text.substr(0, semicolon));
-    if (!media.empty()) result.mimeType = lowercased(media);
+    auto media = trimmedSpace(text.substr(0, semicolon));
+    if (!media.empty()) result.mimeType = lowercasedASCII(media);
     while (semicolon != std::string_view::npos) {
         text.remove_prefix(semicolon + 1);
         semicolon = text.find(';');
-        auto parameter = trimmed(text.substr(0, semicolon));
+        auto parameter = trimmedSpace(text.substr(0, semicolon));
         auto equals = parameter.find('=');
         if (equals == std::string_view::npos) continue;
-        if (lowercased(trimmed(parameter.substr(0, equals))) != "charset") continue;
-        auto value = trimmed(parameter.substr(equals + 1));
+        if (!equalsIgnoringASCIICase(trimmedSpace(parameter.substr(0, equals)), "charset")) continue;
+        auto value = trimmedSpace(parameter.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-        if (!value.empty()) result.charset = lowercased(value);
+        if (!value.empty()) result.charset = lowercasedASCII(value);
     }
     return result;
 }
@@ -63,7 +55,7 @@ ContentType parseContentType(const std::optional<std::string>& header) {
 std::int64_t contentLength(const std::optional<std::string>& header) {
     if (!header) return -1;
     std::int64_t length = -1;
-    auto text = trimmed(*header);
+    auto text = trimmedSpace(*header);
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
     if (error != std::errc() || end != text.data() + text.size() || length < 0) return -1;
     return length;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/PlatformError.h"
 
 namespace qor::platform {
@@ -17,13 +18,6 @@ namespace {
 
 [[noreturn]] void corrupt(const std::string& reason) {
   throw PlatformError(PlatformError::Code::propertyListCorrupt, "Property list is not valid: " + reason);
-}
-
-std::string_view trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
 }
 
 // All character data of an element: a string may be split into text and CDATA sections.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/UIKit/DeviceProfile.h"
 
@@ -22,20 +23,13 @@ std::string zoneNameFromPath(std::string_view path) {
   return std::string(name);
 }
 
-std::string trimmed(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 TimeZone TimeZone::current() { return TimeZone{currentDeviceProfile().timeZoneIdentifier}; }
 
 std::string timeZoneIdentifierFromHost() {
   if (auto tz = environmentValue("TZ")) {
-    std::string value = trimmed(*tz);
+    std::string value(trimmed(*tz));
     if (!value.empty() && value.front() == ':') value.erase(0, 1);
     if (value.find('/') != std::string::npos && value.front() == '/') {
       if (auto name = zoneNameFromPath(value); !name.empty()) return name;
@@ -46,7 +40,7 @@ std::string timeZoneIdentifierFromHost() {
   if (std::ifstream file("/etc/timezone"); file) {
     std::string line;
     std::getline(file, line);
-    line = trimmed(line);
+    line = std::string(trimmed(line));
     if (!line.empty()) return line;
   }
   std::error_code error;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "Platform/Foundation/ASCIIText.h"
+
 namespace qor::platform {
 
 namespace {
@@ -11,9 +13,7 @@ std::vector<std::string> splitRules(std::string_view text) {
     std::vector<std::string> rules;
     while (!text.empty()) {
         auto comma = text.find(',');
-        auto rule = text.substr(0, comma);
-        while (!rule.empty() && rule.front() == ' ') rule.remove_prefix(1);
-        while (!rule.empty() && rule.back() == ' ') rule.remove_suffix(1);
+        const auto rule = trimmed(text.substr(0, comma), " ");
         if (!rule.empty()) rules.emplace_back(rule);
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);

@@ -5,7 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -17,6 +16,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/AppDirectories.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/ProcessInfo.h"
@@ -330,8 +330,7 @@ bool UserDefaults::boolForKey(std::string_view key) const {
   if (const auto* integer = value->asInteger()) return *integer != 0;
   if (const auto* real = value->asReal()) return *real != 0.0;
   if (const auto* text = value->asString()) {
-    std::string lower;
-    for (const char c : *text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto lower = lowercasedASCII(*text);
     return lower == "yes" || lower == "true" || lower == "1";
   }
   return false;

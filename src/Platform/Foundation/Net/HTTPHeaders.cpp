@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
+#include "Platform/Foundation/ASCIIText.h"
+
 namespace qor::platform::net {
 
-namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-}  // namespace
-
-bool headerNamesEqual(std::string_view lhs, std::string_view rhs) {
-    return lhs.size() == rhs.size() &&
-           std::equal(lhs.begin(), lhs.end(), rhs.begin(), [](char a, char b) { return lower(a) == lower(b); });
-}
+bool headerNamesEqual(std::string_view lhs, std::string_view rhs) { return equalsIgnoringASCIICase(lhs, rhs); }
 
 std::optional<std::string> headerValue(const HTTPHeaderFields& fields, std::string_view name) {
     for (const auto& [key, value] : fields) {

@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
 #include "Platform/Foundation/URLSession.h"
 
@@ -28,24 +28,12 @@ void initialiseCurlOnce() {
     (void)initialised;
 }
 
-bool equalsIgnoringCase(std::string_view lhs, std::string_view rhs) { return headerNamesEqual(lhs, rhs); }
-
 // Scheme, host and port: the unit connections are shared and limited by.
 std::string originOf(const URL& url) {
-    std::string origin;
-    for (char c : url.scheme().value_or("")) origin.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    origin.append("://");
-    for (char c : url.host().value_or("")) origin.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    std::string origin = lowercasedASCII(url.scheme().value_or(""));
+    origin.append("://").append(lowercasedASCII(url.host().value_or("")));
     if (auto port = url.port()) origin.append(1, ':').append(std::to_string(*port));
     return origin;
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // A field that could split the request (line breaks) or is not a token is never sent.
@@ -60,7 +48,7 @@ bool isSendableHeader(std::string_view name, std::string_view value) {
 
 // Fields libcurl must compute from the body it actually sends.
 bool isFramingHeader(std::string_view name) {
-    return equalsIgnoringCase(name, "Content-Length") || equalsIgnoringCase(name, "Transfer-Encoding");
+    return equalsIgnoringASCIICase(name, "Content-Length") || equalsIgnoringASCIICase(name, "Transfer-Encoding");
 }
 
 URLError::Code errorCode(CURLcode code) {
@@ -145,7 +133,7 @@ void TransferEngine::ensureResponse(Transfer& transfer) {
     curl_easy_getinfo(transfer.easy, CURLINFO_SCHEME, &scheme);
     std::string_view schemeText = scheme ? scheme : "";
     std::shared_ptr<URLResponse> response;
-    if (equalsIgnoringCase(schemeText, "http") || equalsIgnoringCase(schemeText, "https")) {
+    if (equalsIgnoringASCIICase(schemeText, "http") || equalsIgnoringASCIICase(schemeText, "https")) {
         long status = 0;
         curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
         response = std::make_shared<HTTPURLResponse>(effectiveURL(transfer), static_cast<int>(status),
