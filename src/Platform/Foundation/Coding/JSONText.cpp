@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "Platform/Foundation/CharacterSet.h"
+
 namespace qor::platform::coding {
 
 namespace {
@@ -208,44 +210,6 @@ class Writer {
 std::optional<std::string> doubleText(double value) { return floatingText(value, 9007199254740992.0); }
 
 std::optional<std::string> floatText(float value) { return floatingText(value, 16777216.0f); }
-
-bool isValidUTF8(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t size = text.size();
-  while (i < size) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    std::uint32_t codePoint = 0;
-    if ((byte & 0xE0) == 0xC0) {
-      length = 2;
-      codePoint = byte & 0x1F;
-    } else if ((byte & 0xF0) == 0xE0) {
-      length = 3;
-      codePoint = byte & 0x0F;
-    } else if ((byte & 0xF8) == 0xF0) {
-      length = 4;
-      codePoint = byte & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > size) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto continuation = static_cast<unsigned char>(text[i + k]);
-      if ((continuation & 0xC0) != 0x80) return false;
-      codePoint = (codePoint << 6) | (continuation & 0x3F);
-    }
-    static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (codePoint < kMinimum[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
 
 std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions& options, std::string& out) {
   Writer writer(options, out);

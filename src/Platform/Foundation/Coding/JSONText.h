@@ -26,6 +26,4 @@ std::optional<std::string> firstInvalidValue(const Any& value);
 std::optional<std::string> doubleText(double value);
 std::optional<std::string> floatText(float value);
 
-bool isValidUTF8(std::string_view text);
-
 }  // namespace qor::platform::coding
