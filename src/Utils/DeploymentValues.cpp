@@ -1,15 +1,17 @@
 #include "Utils/DeploymentValues.h"
 
-#include <cstdlib>
+#include <utility>
+
+#include "Platform/Foundation/ProcessInfo.h"
 
 namespace qor::deployment {
 namespace {
 
 // An unset or empty variable keeps the built-in default.
 std::string valueOr(const char* variable, const char* fallback) {
-  const char* value = std::getenv(variable);
-  if (value == nullptr || *value == '\0') return fallback;
-  return value;
+  auto value = platform::environmentValue(variable);
+  if (!value || value->empty()) return fallback;
+  return std::move(*value);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "Platform/Foundation/URLSessionConfiguration.h"
 
-#include <cstdlib>
 #include <string_view>
 
 #include "Platform/Foundation/ASCIIText.h"
+#include "Platform/Foundation/ProcessInfo.h"
 
 namespace qor::platform {
 
@@ -25,9 +25,9 @@ std::vector<std::string> splitRules(std::string_view text) {
 
 URLSessionConfiguration URLSessionConfiguration::defaultConfiguration() {
     URLSessionConfiguration configuration;
-    if (const char* caFile = std::getenv("QOR_CA_FILE"); caFile && *caFile) configuration.caFile = caFile;
-    if (const char* connectTo = std::getenv("QOR_CONNECT_TO"); connectTo && *connectTo) {
-        configuration.connectTo = splitRules(connectTo);
+    if (auto caFile = environmentValue("QOR_CA_FILE"); caFile && !caFile->empty()) configuration.caFile = caFile;
+    if (auto connectTo = environmentValue("QOR_CONNECT_TO"); connectTo && !connectTo->empty()) {
+        configuration.connectTo = splitRules(*connectTo);
     }
     return configuration;
 }
