@@ -101,29 +101,25 @@ Decimal Decimal::nan() {
   return result;
 }
 
-Decimal::Decimal(double value) {
-  if (!std::isfinite(value)) {
-    *this = nan();
-    return;
-  }
+namespace {
+
+// The shortest text that reads back as the same binary value, taken digit for digit.
+template <class Floating>
+Decimal decimalFromBinary(Floating value) {
+  if (!std::isfinite(value)) return Decimal::nan();
   char buffer[64];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific);
-  const auto parsed = error == std::errc() ? parse(std::string_view(buffer, static_cast<std::size_t>(end - buffer)))
-                                           : std::nullopt;
-  *this = parsed ? *parsed : nan();
+  const auto parsed = error == std::errc()
+                          ? Decimal::parse(std::string_view(buffer, static_cast<std::size_t>(end - buffer)))
+                          : std::nullopt;
+  return parsed ? *parsed : Decimal::nan();
 }
 
-Decimal::Decimal(float value) {
-  if (!std::isfinite(value)) {
-    *this = nan();
-    return;
-  }
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific);
-  const auto parsed = error == std::errc() ? parse(std::string_view(buffer, static_cast<std::size_t>(end - buffer)))
-                                           : std::nullopt;
-  *this = parsed ? *parsed : nan();
-}
+}  // namespace
+
+Decimal::Decimal(double value) : Decimal(decimalFromBinary(value)) {}
+
+Decimal::Decimal(float value) : Decimal(decimalFromBinary(value)) {}
 
 std::optional<Decimal> Decimal::parse(std::string_view text) {
   std::size_t pos = 0;
