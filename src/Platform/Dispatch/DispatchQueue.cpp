@@ -117,8 +117,8 @@ void DispatchQueue::sync(const std::function<void()>& block) {
   if (chainHolds(currentContext, queue)) {
     fatalError("DispatchQueue.sync called on the queue it is already running on: " + label_);
   }
-  // An idle serial queue runs the block on the caller's thread, as the original platform
-  // does: a hand-off to the worker and back would cost two thread switches per call.
+  // An idle serial queue runs the block on the caller's thread: a hand-off to the worker
+  // and back would cost two thread switches per call.
   if (kind_ == Kind::serial) {
     const ExecutionContext* caller = currentContext;
     if (pool_->tryRunInline([queue, caller, &block] {

@@ -16,7 +16,7 @@ namespace net {
 bool headerNamesEqual(std::string_view lhs, std::string_view rhs);
 std::optional<std::string> headerValue(const HTTPHeaderFields& fields, std::string_view name);
 // Replaces the value of an existing field (keeping its place and spelling) or
-// appends a new one; nothing removes the field.
+// appends a new one; a value of nullopt removes the field.
 void setHeaderValue(HTTPHeaderFields& fields, std::optional<std::string> value, std::string_view name);
 // Appends `value` to an existing field with ",", or adds the field.
 void addHeaderValue(HTTPHeaderFields& fields, std::string value, std::string_view name);
