@@ -120,6 +120,9 @@ TEST(FileManager, CreateFileReplacesContentsAndReportsFailure) {
   EXPECT_TRUE(files().createFile(file, dataFromString("2nd")));
   EXPECT_EQ(readFile(file), "2nd");
   EXPECT_EQ(files().attributesOfItem(file).size, 3u);
+  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read | std::filesystem::perms::others_read);
   EXPECT_FALSE(files().createFile(dir / "no/such/folder/f"));
   EXPECT_EQ(files().contentsOfDirectory(dir.path()).size(), 1u) << "no temporary file left behind";
   EXPECT_EQ(failureCode([&] { files().attributesOfItem(dir / "none"); }), PlatformError::Code::fileNoSuchFile);

@@ -71,6 +71,9 @@ TEST(UserDefaults, SynchronizeWritesOnlyAfterAChange) {
   ASSERT_TRUE(defaults->synchronize());
   const ino_t written = inodeOf(defaults->filePath());
   ASSERT_NE(written, 0u);
+  EXPECT_EQ(std::filesystem::status(defaults->filePath()).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+      << "stored values are readable by this user only";
 
   defaults->set(1, "counter");  // the same value is no change
   ASSERT_TRUE(defaults->synchronize());

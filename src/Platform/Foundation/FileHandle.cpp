@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "Platform/Foundation/FileWriting.h"
 #include "Platform/Foundation/PlatformError.h"
 
 namespace qor::platform {
@@ -57,14 +58,8 @@ int FileHandle::requireOpen(std::string_view operation) const {
 void FileHandle::write(std::span<const std::uint8_t> bytes) {
   std::lock_guard lock(mutex_);
   const int fd = requireOpen("Writing to");
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (result < 0) {
-      if (errno == EINTR) continue;
-      throw PlatformError::fromErrno("Writing to", path_.string(), errno, Code::fileWriteFailed);
-    }
-    written += static_cast<std::size_t>(result);
+  if (!writeAll(fd, std::as_bytes(bytes))) {
+    throw PlatformError::fromErrno("Writing to", path_.string(), errno, Code::fileWriteFailed);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "Platform/Foundation/AppDirectories.h"
+#include "Platform/Foundation/FileWriting.h"
 #include "Platform/Foundation/PlatformError.h"
 
 namespace qor::platform {
@@ -32,20 +33,6 @@ PlatformError fromErrorCode(std::string_view operation, const std::filesystem::p
 bool existsNoFollow(const std::filesystem::path& path) {
   struct stat info {};
   return lstat(path.c_str(), &info) == 0;
-}
-
-// Writes all of `contents` to `fd`, retrying short writes and interruptions.
-bool writeAll(int fd, const Data& contents) {
-  std::size_t written = 0;
-  while (written < contents.size()) {
-    const ssize_t result = ::write(fd, contents.data() + written, contents.size() - written);
-    if (result < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<std::size_t>(result);
-  }
-  return true;
 }
 
 }  // namespace
@@ -167,17 +154,7 @@ std::vector<std::filesystem::path> FileManager::contentsOfDirectory(const std::f
 
 bool FileManager::createFile(const std::filesystem::path& path, const Data& contents) const {
   if (path.empty() || !path.has_filename()) return false;
-  // Write beside the target and rename, so a reader never sees half a file.
-  std::string temporary = path.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  const bool written = writeAll(fd, contents) && ::fchmod(fd, 0644) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return replaceFileAtomically(path, std::as_bytes(std::span(contents)), 0644);
 }
 
 }  // namespace qor::platform

@@ -1,11 +1,7 @@
 #include "Platform/Foundation/UserDefaults.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -19,6 +15,7 @@
 #include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/AppDirectories.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/FileWriting.h"
 #include "Platform/Foundation/ProcessInfo.h"
 
 namespace qor::platform {
@@ -155,19 +152,6 @@ std::optional<PlistValue> decode(const Json& json) {
   return std::nullopt;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
-    if (result < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<std::size_t>(result);
-  }
-  return true;
-}
-
 // Every live store by its file. A store that is being destroyed keeps its entry until its
 // pending changes are on disk, and a new object for the same suite waits for that, so it
 // always reads the latest file.
@@ -258,17 +242,8 @@ bool UserDefaultsStore::write() {
   for (const auto& [key, value] : values_) root[key] = encode(value);
   const std::string text = root.dump(-1, ' ', false, Json::error_handler_t::replace);
 
-  std::string temporary = file_.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  const bool written = writeAll(fd, text);
-  const bool closed = ::close(fd) == 0;
-  // The rename replaces the file in one step: a reader sees the old suite or the new one.
-  if (!written || !closed || ::rename(temporary.c_str(), file_.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  // A reader sees the old suite or the new one; the values stay readable by this user only.
+  return replaceFileAtomically(file_, std::as_bytes(std::span(text)), 0600);
 }
 
 UserDefaults::UserDefaults(std::string suiteName, std::shared_ptr<UserDefaultsStore> store)
