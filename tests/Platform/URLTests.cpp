@@ -86,6 +86,10 @@ TEST(URLTests, FileURLs) {
     EXPECT_FALSE(url("https://example.com/x").isFileURL());
     EXPECT_TRUE(url("FILE:///etc/hosts").isFileURL());
 
+    // A file name on disk need not be UTF-8: its bytes are escaped all the same.
+    const auto latin1 = URL::fileURL("/tmp/caf\xE9 1.txt");
+    EXPECT_EQ(latin1.absoluteString(), "file:///tmp/caf%E9%201.txt");
+
     auto relative = URL::fileURL("some.txt");
     EXPECT_TRUE(relative.path().starts_with("/"));
     EXPECT_EQ(relative.lastPathComponent(), "some.txt");

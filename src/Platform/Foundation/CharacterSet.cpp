@@ -138,8 +138,7 @@ bool isValidUTF8(std::string_view text) {
     return true;
 }
 
-std::optional<std::string> addingPercentEncoding(std::string_view text, const CharacterSet& allowed) {
-    if (!isValidUTF8(text)) return std::nullopt;
+std::string percentEscapingBytes(std::string_view text, const CharacterSet& allowed) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string result;
     result.reserve(text.size());
@@ -154,6 +153,11 @@ std::optional<std::string> addingPercentEncoding(std::string_view text, const Ch
         }
     }
     return result;
+}
+
+std::optional<std::string> addingPercentEncoding(std::string_view text, const CharacterSet& allowed) {
+    if (!isValidUTF8(text)) return std::nullopt;
+    return percentEscapingBytes(text, allowed);
 }
 
 std::optional<std::string> removingPercentEncoding(std::string_view text) {

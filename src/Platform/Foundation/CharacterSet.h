@@ -42,6 +42,9 @@ private:
 // upper-case hex digits. Yields nothing when `text` is not valid UTF-8.
 std::optional<std::string> addingPercentEncoding(std::string_view text, const CharacterSet& allowed);
 
+// The same escaping for bytes in any encoding (a file name on disk need not be UTF-8).
+std::string percentEscapingBytes(std::string_view text, const CharacterSet& allowed);
+
 // Decodes %XX escapes. Yields nothing when an escape is malformed or the
 // decoded bytes are not UTF-8.
 std::optional<std::string> removingPercentEncoding(std::string_view text);

@@ -9,23 +9,6 @@ namespace qor::platform {
 
 namespace {
 
-// Escapes bytes outside `allowed` even when the text is not UTF-8: a file name
-// on disk need not be.
-std::string escapeBytes(std::string_view text, const CharacterSet& allowed) {
-    if (auto escaped = addingPercentEncoding(text, allowed)) return *escaped;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string result;
-    for (char c : text) {
-        if (allowed.contains(c)) {
-            result.push_back(c);
-        } else {
-            auto byte = static_cast<unsigned char>(c);
-            result += {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
-        }
-    }
-    return result;
-}
-
 std::string decodedOrRaw(std::string_view text) {
     if (auto decoded = removingPercentEncoding(text)) return *decoded;
     return std::string(text);
@@ -70,7 +53,7 @@ URL URL::fileURL(std::string path, bool isDirectory) {
     parts.scheme = "file";
     parts.hasAuthority = true;
     parts.host = "";
-    parts.path = escapeBytes(path, CharacterSet::urlPathAllowed());
+    parts.path = percentEscapingBytes(path, CharacterSet::urlPathAllowed());
     auto string = net::formatURLReference(parts);
     return URL(std::move(string), std::move(parts));
 }
@@ -118,7 +101,7 @@ URL URL::withPath(std::string percentEncodedPath) const {
 
 URL URL::appendingPathComponent(std::string_view component) const {
     std::string path = parts_.path;
-    std::string escaped = escapeBytes(component, CharacterSet::urlPathAllowed());
+    std::string escaped = percentEscapingBytes(component, CharacterSet::urlPathAllowed());
     if (path.empty() && parts_.hasAuthority) path.push_back('/');
     if (!path.empty() && path.back() != '/') path += '/';
     // Joining "a/" and "/b" gives "a/b", not "a//b".
@@ -136,7 +119,7 @@ URL URL::appendingPathExtension(std::string_view pathExtension) const {
     bool trailingSlash = path.size() > 1 && path.back() == '/';
     if (trailingSlash) path.pop_back();
     path.push_back('.');
-    path.append(escapeBytes(pathExtension, CharacterSet::urlPathAllowed().removing("/")));
+    path.append(percentEscapingBytes(pathExtension, CharacterSet::urlPathAllowed().removing("/")));
     if (trailingSlash) path += '/';
     return withPath(std::move(path));
 }
