@@ -3,8 +3,13 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "Analytics/Storage.h"
 #include "EngineTestSupport.h"
@@ -75,6 +80,36 @@ TEST(StorageWriteFailures, AnEventCutShortIsTakenBackSoTheBatchStaysWhole) {
     EXPECT_EQ(std::filesystem::file_size(next), 0u);
     storage->write(Constants::events, third);
     EXPECT_EQ(readFile(next), kOpening + textOf(third));
+}
+
+TEST(StorageConcurrency, EventsFromManyThreadsWhileFilesAreListedAllLandInValidBatches) {
+    EngineAppHome home;
+    auto storage = Storage::make("abc", nullptr);
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 100;
+    std::atomic<int> writersLeft{kThreads};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                storage->write(Constants::events, TrackEvent(std::to_string(t) + "-" + std::to_string(i), std::nullopt));
+            }
+            --writersLeft;
+        });
+    }
+    std::size_t listings = 0;
+    while (writersLeft.load() > 0) listings += storage->read(Constants::events)->empty() ? 0 : 1;
+    for (auto& thread : threads) thread.join();
+
+    std::size_t events = 0;
+    const auto files = storage->read(Constants::events).value();
+    for (const auto& url : files) {
+        const auto batch = nlohmann::json::parse(readFile(url.path()));
+        events += batch.at("batch").size();
+        EXPECT_EQ(batch.at("writeKey"), "abc@ios");
+    }
+    EXPECT_EQ(events, static_cast<std::size_t>(kThreads * kPerThread));
+    EXPECT_GT(listings, 0u);
 }
 
 }  // namespace
