@@ -1,6 +1,8 @@
 #include "Analytics/Storage.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
@@ -16,6 +18,22 @@ namespace {
 constexpr std::string_view kOpeningText = "{ \"batch\": [";
 constexpr const char* kFileSuffix = "-lumatix-events";
 constexpr const char* kFinishedExtension = "temp";
+
+// Appends `text` with one write. A write that fails part of the way (a full disk) may
+// already have put some bytes down; they are cut off again, so the file only ever holds
+// whole events and stays one valid batch for the events after it.
+// Without a known size nothing is cut.
+std::exception_ptr appendWhole(OutputFileStream& stream, std::string_view text,
+                               std::optional<std::uint64_t> sizeBefore) {
+    try {
+        stream.write(text);
+        return nullptr;
+    } catch (...) {
+        std::error_code ignored;
+        if (sizeBefore) std::filesystem::resize_file(stream.fileURL().path(), *sizeBefore, ignored);
+        return std::current_exception();
+    }
+}
 
 }  // namespace
 
@@ -154,18 +172,22 @@ bool Storage::startFile(const platform::URL& file) {
     } catch (const std::exception&) {
         // The creation below reports what goes wrong.
     }
+    // A file that could not be started takes no events: they are dropped with the log
+    // line of storeEvent instead of vanishing into a stream with no file.
     try {
         outputStream_ = std::make_unique<OutputFileStream>(file);
         outputStream_->create();
-        outputStream_->write(kOpeningText);
-        return true;
     } catch (...) {
-        // A file that could not be started takes no events: they are dropped with the
-        // log line below instead of vanishing into a stream with no file.
         outputStream_.reset();
         report(std::current_exception());
         return false;
     }
+    if (auto error = appendWhole(*outputStream_, kOpeningText, 0)) {
+        outputStream_.reset();
+        report(error);
+        return false;
+    }
+    return true;
 }
 
 void Storage::storeEvent(const std::function<std::optional<std::string>()>& eventText) {
@@ -188,6 +210,7 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
             OutputFileStream::OutputStreamError::Code::invalidPath, "")));
     } else if (!exists) {
         first = startFile(*file);
+        if (first) size = kOpeningText.size();
     } else {
         if (!outputStream_) {
             // Left by an earlier run: append to it.
@@ -203,12 +226,11 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         // event write failed) must not get a comma before its first event, and one that
         // lacks even the opening text gets it now: either would spoil the whole batch.
         if (outputStream_ && size == 0) {
-            try {
-                outputStream_->write(kOpeningText);
-                size = kOpeningText.size();
-            } catch (...) {
+            if (auto error = appendWhole(*outputStream_, kOpeningText, 0)) {
                 outputStream_.reset();
-                report(std::current_exception());
+                report(error);
+            } else {
+                size = kOpeningText.size();
             }
         }
         first = size <= kOpeningText.size();
@@ -218,6 +240,7 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         finish(*file);
         file = currentFile();
         first = file && startFile(*file);
+        if (first) size = kOpeningText.size();
     }
 
     std::optional<std::string> text;
@@ -239,11 +262,7 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
     line.reserve(text->size() + 1);
     if (!first) line += ',';
     line += *text;
-    try {
-        outputStream_->write(std::string_view(line));
-    } catch (...) {
-        report(std::current_exception());
-    }
+    if (auto error = appendWhole(*outputStream_, line, file ? std::optional(size) : std::nullopt)) report(error);
 }
 
 void Storage::finish(const platform::URL& file) {

@@ -104,6 +104,17 @@ TEST(PropertyList, RejectsMalformedInputWithAReason) {
   EXPECT_EQ(*parsePropertyList("<plist><integer>-9223372036854775808</integer></plist>").asInteger(), INT64_MIN);
 }
 
+TEST(PropertyList, TextsKeepTheirBlanks) {
+  const auto value = parsePropertyList(
+      "<plist><dict>\n  <key> </key>\n  <string>  </string>\n  <key>b</key> <string> x <![CDATA[y]]> </string>\n"
+      "  <key>n</key> <integer> 7 </integer>\n</dict></plist>");
+  const auto& dictionary = *value.asDictionary();
+  ASSERT_EQ(dictionary.size(), 3u);
+  EXPECT_EQ(dictionary.at(" "), PlistValue("  "));
+  EXPECT_EQ(dictionary.at("b"), PlistValue(" x y "));
+  EXPECT_EQ(dictionary.at("n"), PlistValue(7));
+}
+
 TEST(PropertyList, ExplicitLoadReportsWhatIsWrongAndIgnoredFileIsNoDictionary) {
   TestTempDir dir;
   const auto bundle = Bundle::make(dir.path());

@@ -133,7 +133,10 @@ constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn
 PlistValue parsePropertyList(std::string_view xml) {
   if (xml.substr(0, 6) == "bplist") corrupt("binary property lists are not supported, use the XML form");
   pugi::xml_document document;
-  const auto result = document.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_comments);
+  // Whitespace-only text is kept: a <string> or <key> of blanks is a value in its own right.
+  // The whitespace between elements is skipped by the readers above.
+  const auto result = document.load_buffer(xml.data(), xml.size(),
+                                           pugi::parse_default | pugi::parse_comments | pugi::parse_ws_pcdata);
   if (!result) {
     corrupt(std::string(result.description()) + " at offset " + std::to_string(result.offset));
   }
