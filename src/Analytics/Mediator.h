@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "Analytics/Events.h"
+#include "Analytics/Plugin.h"
+
+namespace qor {
+
+// The plugins of one stage, in the order they were added, and the loop that runs an event
+// through them. The list may change while other threads run events: a run works on the
+// list as it was when the run began, and no plugin is called with the list's lock held.
+class Mediator {
+public:
+    Mediator();
+
+    // Appends the plugin (a plugin added twice runs twice), then offers it the current
+    // settings of its Analytics, when it has one and settings exist.
+    void add(const std::shared_ptr<Plugin>& plugin);
+    // Takes out every entry that is this plugin and returns how many there were.
+    std::size_t removeAll(const std::shared_ptr<Plugin>& plugin);
+
+    // Runs the plugins in order. A plugin that returns nothing ends the run; a destination's
+    // result is dropped, so the next plugin sees what the destination saw.
+    std::optional<AnyRawEvent> run(AnyRawEvent event) const;
+
+    std::vector<std::shared_ptr<Plugin>> plugins() const;
+
+private:
+    struct Entry {
+        std::shared_ptr<Plugin> plugin;
+        bool isDestination = false;
+    };
+    using List = std::vector<Entry>;
+
+    std::shared_ptr<const List> snapshot() const;
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<const List> entries_;  // replaced whole on each change
+};
+
+}  // namespace qor

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Analytics/OutputFileStream.h"
+#include "EngineTestSupport.h"
+
+namespace qor {
+namespace {
+
+using Code = OutputFileStream::OutputStreamError::Code;
+using enginetest::EngineAppHome;
+using enginetest::readFile;
+using enginetest::writeFile;
+
+Code codeOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const OutputFileStream::OutputStreamError& error) {
+        return error.code;
+    }
+    ADD_FAILURE() << "no error thrown";
+    return Code::invalidPath;
+}
+
+TEST(StorageOutputStream, CreatesOpensAppendsAndClosesOnce) {
+    EngineAppHome home;
+    const auto path = home.path() / "events";
+    OutputFileStream stream(platform::URL::fileURL(path.string()));
+    stream.create();
+    EXPECT_TRUE(stream.isOpen());
+    stream.write(std::string_view("abc"));
+    stream.write(std::string_view(""));
+    stream.write(platform::Data{});
+    stream.close();
+    stream.close();
+    EXPECT_FALSE(stream.isOpen());
+    // Writes on a closed stream are skipped, not failures.
+    stream.write(std::string_view("lost"));
+    EXPECT_EQ(readFile(path), "abc");
+
+    // Opening an existing file appends at its end.
+    OutputFileStream again(platform::URL::fileURL(path.string()));
+    again.open();
+    again.open();
+    again.write(std::string_view("def"));
+    again.close();
+    EXPECT_EQ(readFile(path), "abcdef");
+}
+
+TEST(StorageOutputStream, FailuresCarryThePath) {
+    EngineAppHome home;
+    const auto existing = home.path() / "existing";
+    writeFile(existing, "x");
+    OutputFileStream stream(platform::URL::fileURL(existing.string()));
+    EXPECT_EQ(codeOf([&] { stream.create(); }), Code::unableToCreate);
+    EXPECT_EQ(readFile(existing), "x");
+
+    const auto missing = home.path() / "no-folder" / "file";
+    OutputFileStream absent(platform::URL::fileURL(missing.string()));
+    EXPECT_EQ(codeOf([&] { absent.open(); }), Code::unableToOpen);
+    EXPECT_EQ(codeOf([&] { absent.create(); }), Code::unableToCreate);
+
+    EXPECT_EQ(codeOf([] { OutputFileStream(platform::URL::make("https://host").value()); }), Code::invalidPath);
+    try {
+        absent.open();
+    } catch (const OutputFileStream::OutputStreamError& error) {
+        EXPECT_EQ(error.path, missing.string());
+        EXPECT_EQ(std::string(error.what()), "unableToOpen(" + missing.string() + ")");
+    }
+}
+
+}  // namespace
+}  // namespace qor
