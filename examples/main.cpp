@@ -208,7 +208,6 @@ int main() {
     auto configuration = Configuration::make(*writeKey);
     auto analytics = Analytics::make(configuration);
     installDeliveryPlugins(*analytics);
-    Analytics::setSharedInstance(analytics);
 
     const auto context = analytics->find<Context>();
     testing::pumpMainUntil([&] { return context->staticContext().contains("ip"); }, std::chrono::seconds(5));
@@ -225,8 +224,13 @@ int main() {
     std::cout << "Recorded " << sent.size() << " events in " << files.size() << " batch file(s); flushing.\n";
     destination->flush();
 
+    // Settled once every upload has been answered and its completion has let go of the
+    // instance, so the last references are dropped here rather than on a worker thread.
     const bool settled = testing::pumpMainUntil(
-        [&] { return recorder->answers().size() >= files.size() && destination->pendingUploads() == 0; },
+        [&] {
+            return recorder->answers().size() >= files.size() && destination->pendingUploads() == 0 &&
+                   sessionDelegate->taskCount() == 0 && analytics.use_count() == 1;
+        },
         std::chrono::seconds(30));
     if (!settled) {
         std::cerr << "The uploads did not finish in time.\n";

@@ -8,6 +8,8 @@ CollectionServer::CollectionServer(std::unique_ptr<LoopbackServer> server) : ser
     server_->route("POST", collectionPath, [this](const RecordedRequest& request) { return answer(request); });
 }
 
+CollectionServer::~CollectionServer() { server_.reset(); }
+
 std::unique_ptr<CollectionServer> CollectionServer::makeHTTP() {
     return std::unique_ptr<CollectionServer>(new CollectionServer(LoopbackServer::makeHTTP()));
 }

@@ -27,6 +27,9 @@ public:
     // The certificate must outlive the server.
     static std::unique_ptr<CollectionServer> makeHTTPS(const TestCertificate& certificate);
 
+    // Stops the server before the state its handler reads goes away.
+    ~CollectionServer();
+
     // Where to post: the server's base URL followed by the collection path (for
     // QOR_COLLECTION_URL).
     std::string collectionURL(std::string_view host = "127.0.0.1") const;

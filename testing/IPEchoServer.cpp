@@ -7,6 +7,8 @@ IPEchoServer::IPEchoServer(std::unique_ptr<LoopbackServer> server, std::string a
     server_->route("GET", tracePath, [this](const RecordedRequest&) { return answer(); });
 }
 
+IPEchoServer::~IPEchoServer() { server_.reset(); }
+
 std::unique_ptr<IPEchoServer> IPEchoServer::makeHTTP(std::string address) {
     return std::unique_ptr<IPEchoServer>(new IPEchoServer(LoopbackServer::makeHTTP(), std::move(address)));
 }

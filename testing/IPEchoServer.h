@@ -20,6 +20,9 @@ public:
                                                    std::string address = "203.0.113.7");
 
     // For QOR_IP_ECHO_URL: the trace is read from "cdn-cgi/trace" below it.
+    // Stops the server before the state its handler reads goes away.
+    ~IPEchoServer();
+
     std::string baseURL(std::string_view host = "127.0.0.1") const;
     LoopbackServer& server() { return *server_; }
 

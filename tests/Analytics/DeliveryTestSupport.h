@@ -74,8 +74,21 @@ public:
         });
     }
     ~DeliveryEnvironment() {
-        // Let what is still queued for the main thread run while the servers are up.
-        testing::pumpMainFor(std::chrono::milliseconds(20));
+        // Let every upload finish while the servers are up, until nothing but this object
+        // holds the instances: the last references then go here, not on a worker thread
+        // racing the end of the process.
+        collection_->releaseAnswers();
+        testing::pumpMainUntil(
+            [this] {
+                if (Session::sharedInstance()->delegate()->taskCount() != 0) return false;
+                for (const auto& analytics : started_) {
+                    if (analytics.use_count() != 1) return false;
+                }
+                return true;
+            },
+            std::chrono::seconds(10));
+        started_.clear();
+        testing::pumpMainFor(std::chrono::milliseconds(10));
     }
 
     testing::CollectionServer& collection() { return *collection_; }
@@ -95,6 +108,7 @@ public:
         installDeliveryPlugins(*analytics);
         // The destination takes its flush policy from the System state on the main queue.
         enginetest::drainMainQueue();
+        started_.push_back(analytics);
         return analytics;
     }
 
@@ -114,6 +128,7 @@ private:
     std::unique_ptr<testing::IPEchoServer> ipEcho_;
     ScopedVariable collectionVariable_;
     ScopedVariable ipEchoVariable_;
+    std::vector<std::shared_ptr<Analytics>> started_;
 };
 
 // The "event" names of a batch body, in order.
