@@ -118,6 +118,13 @@ TEST(EncodeToDictionary, OnlyAnObjectGivesADictionary) {
     EXPECT_FALSE(encodeJSONToDictionary(JSON(true)).has_value());
     EXPECT_FALSE(encodeJSONToDictionary(JSON()).has_value());
     EXPECT_FALSE(encodeToDictionary(Unencodable{}).has_value());
+
+    BidRequest request;
+    request.id = "R-1";
+    const auto parameters = encodeBidRequestToDictionary(request);
+    ASSERT_TRUE(parameters.has_value());
+    EXPECT_EQ(parameters->at("id"), Any("R-1"));
+    EXPECT_EQ(parameters->at("imp"), Any(Any::Array{}));
 }
 
 TEST(EncodeToDictionary, ABatchEnvelopeBecomesTheParametersOfItsPost) {
