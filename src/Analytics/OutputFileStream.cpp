@@ -41,7 +41,15 @@ void OutputFileStream::create() {
 
 void OutputFileStream::open() {
     if (fileHandle_) return;
-    auto handle = platform::FileHandle::forWritingAtPath(filePath_);
+    // Opened in append mode: every write lands at the end even if someone else appended
+    // in between. The file must exist already.
+    std::shared_ptr<platform::FileHandle> handle;
+    if (platform::FileManager::defaultManager().fileExists(filePath_)) {
+        try {
+            handle = platform::FileHandle::forAppending(filePath_);
+        } catch (const std::exception&) {
+        }
+    }
     if (!handle) throw OutputStreamError(OutputStreamError::Code::unableToOpen, filePath_);
     try {
         handle->seekToEnd();

@@ -170,30 +170,51 @@ bool Storage::startFile(const platform::URL& file) {
 
 void Storage::storeEvent(const std::function<std::optional<std::string>()>& eventText) {
     auto file = currentFile();
-    const std::string fileDescription = file ? file->absoluteString() : std::string("nil");
     bool first = false;
 
     // One look at the file answers both questions: is it there, and how big is it. A file
     // started here holds the opening text only, far below the limit.
-    auto attributes = file ? attributesOf(*file) : std::nullopt;
+    bool exists = false;
+    std::uint64_t size = 0;
+    if (file) {
+        if (auto attributes = attributesOf(*file)) {
+            exists = true;
+            size = attributes->size;
+        }
+    }
     if (!file) {
         // No documents folder: there is nowhere to write.
         report(std::make_exception_ptr(OutputFileStream::OutputStreamError(
             OutputFileStream::OutputStreamError::Code::invalidPath, "")));
-    } else if (!attributes) {
+    } else if (!exists) {
         first = startFile(*file);
-    } else if (!outputStream_) {
-        // Left by an earlier run: append to it.
-        try {
-            outputStream_ = std::make_unique<OutputFileStream>(*file);
-            outputStream_->open();
-        } catch (...) {
-            outputStream_.reset();
-            report(std::current_exception());
+    } else {
+        if (!outputStream_) {
+            // Left by an earlier run: append to it.
+            try {
+                outputStream_ = std::make_unique<OutputFileStream>(*file);
+                outputStream_->open();
+            } catch (...) {
+                outputStream_.reset();
+                report(std::current_exception());
+            }
         }
+        // A file that holds no event yet (its run stopped right after making it, or the
+        // event write failed) must not get a comma before its first event, and one that
+        // lacks even the opening text gets it now: either would spoil the whole batch.
+        if (outputStream_ && size == 0) {
+            try {
+                outputStream_->write(kOpeningText);
+                size = kOpeningText.size();
+            } catch (...) {
+                outputStream_.reset();
+                report(std::current_exception());
+            }
+        }
+        first = size <= kOpeningText.size();
     }
 
-    if (file && attributes && attributes->size >= maxFileSize) {
+    if (file && exists && size >= maxFileSize) {
         finish(*file);
         file = currentFile();
         first = file && startFile(*file);
@@ -207,6 +228,7 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         return;
     }
     if (!outputStream_ || !text) {
+        const std::string fileDescription = file ? file->absoluteString() : std::string("nil");
         logThroughSharedAnalytics("Storage: Output stream is nil for " + fileDescription, LogFilterKind::error,
                                   "storeEvent(toFile:event:)", 259);
         return;

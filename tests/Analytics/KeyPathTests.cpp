@@ -110,15 +110,5 @@ TEST(KeyPathWriting, CreatesOrReplacesDictionariesOnTheWay) {
     EXPECT_EQ(value(entry, "a", &reference), Any(42));
 }
 
-TEST(KeyPathHandlers, AreOneListInFixedOrder) {
-    const auto& handlers = keyPathHandlers();
-    ASSERT_EQ(handlers.size(), 3u);
-    EXPECT_NE(dynamic_cast<const PathHandler*>(handlers[0]), nullptr);
-    EXPECT_NE(dynamic_cast<const IfHandler*>(handlers[1]), nullptr);
-    EXPECT_NE(dynamic_cast<const BasicHandler*>(handlers[2]), nullptr);
-    EXPECT_EQ(&keyPathHandlers(), &handlers);
-    EXPECT_EQ(handlerFor("a", nullptr), nullptr);
-}
-
 }  // namespace
 }  // namespace qor

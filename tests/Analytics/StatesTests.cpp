@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <regex>
 
 #include "Analytics/Configuration.h"
 #include "Analytics/Settings/Settings.h"
@@ -159,8 +158,15 @@ TEST(SystemState, AddDestinationMarksOnlyAnIntegrationsObject) {
 TEST(UserInfoState, DefaultStateUsesStoredValuesElseANewUUID) {
     FakeStorage storage;
     const UserInfo fresh = UserInfo::defaultState(storage);
-    EXPECT_TRUE(std::regex_match(fresh.anonymousId,
-                                 std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
+    ASSERT_EQ(fresh.anonymousId.size(), 36u);
+    for (std::size_t i = 0; i < 36; ++i) {
+        const char c = fresh.anonymousId[i];
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            EXPECT_EQ(c, '-');
+        } else {
+            EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << fresh.anonymousId;
+        }
+    }
     EXPECT_FALSE(fresh.userId);
     EXPECT_FALSE(fresh.traits);
     EXPECT_EQ(storage.reads, (std::vector<std::string>{"userId", "traits", "anonymousId"}));

@@ -158,6 +158,20 @@ TEST_F(StorageBatchFileTest, ACounterAndAnOpenFileSurviveARestart) {
     EXPECT_EQ(restarted->userDefaults()->integerForKey("lumatix.events"), 2);
 }
 
+TEST_F(StorageBatchFileTest, AFileLeftWithoutEventsGetsNoCommaBeforeItsFirstEvent) {
+    // An earlier run stopped right after making the file, before or after its opening text.
+    writeFile(folder / "0-lumatix-events", kOpening);
+    const auto event = makeEvent("first");
+    storage->write(Constants::events, event);
+    EXPECT_EQ(readFile(folder / "0-lumatix-events"), kOpening + textOf(event));
+
+    storage->read(Constants::events);
+    writeFile(folder / "1-lumatix-events", "");
+    auto restarted = Storage::make("abc", nullptr);
+    restarted->write(Constants::events, event);
+    EXPECT_EQ(readFile(folder / "1-lumatix-events"), kOpening + textOf(event));
+}
+
 TEST_F(StorageBatchFileTest, TheFinishCallbackReceivesTheRenamedFile) {
     std::vector<std::string> finished;
     storage->setOnFinish([&finished](const platform::URL& url) { finished.push_back(url.lastPathComponent()); });

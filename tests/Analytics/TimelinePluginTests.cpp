@@ -22,13 +22,6 @@ protected:
     std::shared_ptr<Analytics> analytics = Analytics::make(enginetest::configuration("key"));
 };
 
-TEST(PluginTypeValues, OnlyZeroToFourAreStages) {
-    EXPECT_EQ(pluginTypeFromRawValue(0), PluginType::before);
-    EXPECT_EQ(pluginTypeFromRawValue(4), PluginType::utility);
-    EXPECT_FALSE(pluginTypeFromRawValue(5).has_value());
-    EXPECT_FALSE(pluginTypeFromRawValue(-1).has_value());
-}
-
 TEST_F(TimelinePluginTest, AddingTwiceRunsTwiceAndRemovingShutsDownEachEntry) {
     auto plugin = std::make_shared<RecordingPlugin>(PluginType::before);
     analytics->add(plugin);

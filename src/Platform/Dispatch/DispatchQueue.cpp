@@ -117,6 +117,17 @@ void DispatchQueue::sync(const std::function<void()>& block) {
   if (chainHolds(currentContext, queue)) {
     fatalError("DispatchQueue.sync called on the queue it is already running on: " + label_);
   }
+  // An idle serial queue runs the block on the caller's thread, as the original platform
+  // does: a hand-off to the worker and back would cost two thread switches per call.
+  if (kind_ == Kind::serial) {
+    const ExecutionContext* caller = currentContext;
+    if (pool_->tryRunInline([queue, caller, &block] {
+          ContextScope scope(queue, caller);
+          block();
+        })) {
+      return;
+    }
+  }
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
   std::function<void()> job = [queue, caller = currentContext, &block, done] {

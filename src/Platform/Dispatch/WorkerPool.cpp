@@ -47,10 +47,31 @@ void WorkerPool::workerLoop() {
     job();
     job = nullptr;  // captured state dies outside the lock
     lock.lock();
-    --running_;
-    if (jobs_.empty() && running_ == 0) idle_.notify_all();
-    if (!jobs_.empty() && waitingWorkers_ > 0) workAvailable_.notify_one();
+    finishJobLocked();
   }
+}
+
+void WorkerPool::finishJobLocked() {
+  --running_;
+  if (jobs_.empty() && running_ == 0) idle_.notify_all();
+  if (!jobs_.empty() && waitingWorkers_ > 0) workAvailable_.notify_one();
+}
+
+bool WorkerPool::tryRunInline(const std::function<void()>& job) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!jobs_.empty() || running_ >= maxWorkers_) return false;
+    ++running_;
+  }
+  struct SlotRelease {
+    WorkerPool& pool;
+    ~SlotRelease() {
+      std::lock_guard lock(pool.mutex_);
+      pool.finishJobLocked();
+    }
+  } release{*this};
+  job();
+  return true;
 }
 
 void WorkerPool::waitUntilIdle() {

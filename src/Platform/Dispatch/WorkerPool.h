@@ -26,6 +26,10 @@ class WorkerPool : public std::enable_shared_from_this<WorkerPool> {
 
   void submit(std::function<void()> job);
 
+  // Runs `job` on the calling thread when nothing is queued and a worker slot is free,
+  // holding that slot meanwhile so queued work keeps its order; false when busy.
+  bool tryRunInline(const std::function<void()>& job);
+
   // Blocks until no job is waiting or running.
   void waitUntilIdle();
 
@@ -39,6 +43,7 @@ class WorkerPool : public std::enable_shared_from_this<WorkerPool> {
   WorkerPool(std::string label, std::size_t maxWorkers);
   void workerLoop();
   void startWorkerLocked();
+  void finishJobLocked();
 
   const std::string label_;
   mutable std::mutex mutex_;
