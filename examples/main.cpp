@@ -7,6 +7,7 @@
 // (QOR_CA_FILE and QOR_CONNECT_TO are honoured by the URL session as usual); QOR_APP_HOME
 // chooses the app's data folder (a fresh temporary one otherwise).
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <vector>
 
 #include "Analytics/Analytics.h"
 #include "Analytics/EncodeToDictionary.h"
