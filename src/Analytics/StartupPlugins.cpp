@@ -1,0 +1,36 @@
+#include "Analytics/StartupPlugins.h"
+
+#include "Analytics/Analytics.h"
+#include "Analytics/Context.h"
+#include "Analytics/QORDestination.h"
+#include "Analytics/VendorSystem.h"
+#include "Analytics/iOSLifecycleEvents.h"
+#include "Analytics/iOSVendorSystem.h"
+
+namespace qor {
+
+std::optional<std::vector<std::shared_ptr<Plugin>>> startupPluginList(const Configuration::Values& values) {
+    std::vector<std::shared_ptr<Plugin>> plugins;
+    plugins.push_back(Context::make());
+    iOSVendorSystem::install();
+    for (auto& plugin : VendorSystem::current()->requiredPlugins()) plugins.push_back(std::move(plugin));
+    if (values.trackApplicationLifecycleEvents) plugins.push_back(std::make_shared<iOSLifecycleEvents>());
+    if (plugins.empty()) return std::nullopt;
+    return plugins;
+}
+
+void installDeliveryPlugins(Analytics& analytics) {
+    if (analytics.find<Context>()) return;
+    const auto self = analytics.shared_from_this();
+    const auto values = analytics.configuration()->values();
+    if (values.autoAddQORDestination) {
+        auto destination = QORDestination::make();
+        destination->configure(self);
+        analytics.add(destination);
+    }
+    if (auto plugins = startupPluginList(values)) {
+        for (const auto& plugin : *plugins) analytics.add(plugin);
+    }
+}
+
+}  // namespace qor
