@@ -26,7 +26,6 @@
 #include "Analytics/Context.h"
 #include "Analytics/DeviceToken.h"
 #include "Analytics/QORDestination.h"
-#include "Analytics/StartupPlugins.h"
 #include "Networking/Client/Session/Session.h"
 #include "Networking/Client/Session/SessionDelegate.h"
 #include "Platform/Foundation/Bundle.h"
@@ -208,7 +207,6 @@ int main() {
         sessionDelegate));
     auto configuration = Configuration::make(*writeKey);
     auto analytics = Analytics::make(configuration);
-    installDeliveryPlugins(*analytics);
 
     const auto context = analytics->find<Context>();
     testing::pumpMainUntil([&] { return context->staticContext().contains("ip"); }, std::chrono::seconds(5));

@@ -1,5 +1,7 @@
 #include "Analytics/Analytics.h"
 
+#include "Analytics/StartupPlugins.h"
+
 #include "Analytics/AnalyticsError.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/FatalError.h"
@@ -47,6 +49,7 @@ void Analytics::installStartupPlugins() {
     auto logger = std::make_shared<QORLog>(LogFilterKind::debug);
     logger->configure(shared_from_this());
     timeline()->add(logger);
+    installDeliveryPlugins(*this);
 }
 
 std::shared_ptr<Analytics> Analytics::sharedInstance() { return sharedSlot().get(); }

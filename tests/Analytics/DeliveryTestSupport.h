@@ -95,7 +95,7 @@ public:
     testing::IPEchoServer& ipEcho() { return *ipEcho_; }
     const enginetest::EngineAppHome& home() const { return home_; }
 
-    // Analytics as start-up makes it, with the delivery plugins installed. `change` adjusts the
+    // Analytics as start-up makes it, delivery plugins included. `change` adjusts the
     // configuration first.
     std::shared_ptr<Analytics> start(const std::function<void(Configuration::Values&)>& change = nullptr,
                                      const std::string& writeKey = "delivery-key") {
@@ -105,7 +105,6 @@ public:
             if (change) change(values);
         });
         auto analytics = Analytics::make(configuration);
-        installDeliveryPlugins(*analytics);
         // The destination takes its flush policy from the System state on the main queue.
         enginetest::drainMainQueue();
         started_.push_back(analytics);

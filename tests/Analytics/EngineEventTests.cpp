@@ -62,6 +62,7 @@ protected:
             };
         });
         analytics = Analytics::make(config);
+        enginetest::removeDeliveryPlugins(*analytics);
         for (auto type : {PluginType::before, PluginType::enrichment, PluginType::destination, PluginType::after}) {
             auto plugin = std::make_shared<RecordingPlugin>(type);
             analytics->add(plugin);

@@ -15,6 +15,7 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/Plugin.h"
+#include "Analytics/QORLog.h"
 #include "Platform/OSLog/OSLog.h"
 #include "testing/MainLoopPump.h"
 
@@ -167,6 +168,16 @@ private:
     mutable std::mutex mutex_;
     std::vector<TrackEvent> tracked_;
 };
+
+// Start-up installs the delivery plugins after the logging plugin; tests of the engine
+// alone take them out again so they see only their own plugins.
+inline void removeDeliveryPlugins(Analytics& analytics) {
+    std::vector<std::shared_ptr<Plugin>> delivery;
+    analytics.apply([&delivery](const std::shared_ptr<Plugin>& plugin) {
+        if (!std::dynamic_pointer_cast<QORLog>(plugin)) delivery.push_back(plugin);
+    });
+    for (const auto& plugin : delivery) analytics.remove(plugin);
+}
 
 inline std::shared_ptr<Configuration> configuration(const std::string& writeKey) {
     return Configuration::make(writeKey);

@@ -17,6 +17,7 @@ using enginetest::RecordingPlugin;
 
 class TimelinePluginTest : public ::testing::Test {
 protected:
+    void SetUp() override { enginetest::removeDeliveryPlugins(*analytics); }
     void TearDown() override { drainMainQueue(); }
     EngineAppHome home;
     std::shared_ptr<Analytics> analytics = Analytics::make(enginetest::configuration("key"));
