@@ -20,7 +20,7 @@
 #include "Platform/Foundation/UUID.h"
 #include "Utils/ISO8601Formatter.h"
 #include "testing/MainLoopPump.h"
-#include "testing/TempDirectory.h"
+#include "testing/TestAppHome.h"
 
 // The replaced operators below pair malloc with free; GCC cannot see that through inlining.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -46,13 +46,8 @@ namespace {
 using namespace qor;
 
 // A fresh app home for the whole run, removed at the end.
-struct BenchHome {
-    BenchHome() { ::setenv("QOR_APP_HOME", folder.path().c_str(), 1); }
-    qor::testing::TempDirectory folder{"qor-bench"};
-};
-
-BenchHome& home() {
-    static BenchHome value;
+qor::testing::TestAppHome& home() {
+    static qor::testing::TestAppHome value{"qor-bench"};
     return value;
 }
 
@@ -86,7 +81,7 @@ BENCHMARK(BM_TrackToBatchFile)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 // The same event made by hand, encoded and appended with the comma in one write.
 void BM_BareEncodeAndWrite(benchmark::State& state) {
     home();
-    const auto folder = home().folder.path() / "bare";
+    const auto folder = home().path() / "bare";
     std::filesystem::create_directories(folder);
     static int run = 0;
     OutputFileStream stream(platform::URL::fileURL((folder / ("bare-" + std::to_string(run++))).string()));
@@ -120,7 +115,7 @@ void BM_TrackMemoryPerEvent(benchmark::State& state) {
     analytics->add(std::make_shared<StorageDestination>());
     const auto props = properties();
     for (int warm = 0; warm < 1000; ++warm) analytics->track("Product Viewed", props);
-    const auto folder = home().folder.path() / "Documents" / "lumatix" / "bench-memory";
+    const auto folder = home().documents() / "lumatix" / "bench-memory";
     auto folderBytes = [&folder] {
         std::uintmax_t total = 0;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) total += entry.file_size();

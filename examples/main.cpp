@@ -10,10 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,9 +34,11 @@
 #include "Platform/UIKit/UIApplication.h"
 #include "Utils/DeploymentValues.h"
 #include "testing/CollectionServer.h"
+#include "testing/FileHelpers.h"
 #include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"
-#include "testing/TempDirectory.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TestAppHome.h"
 
 namespace {
 
@@ -100,11 +99,6 @@ std::optional<std::string> writeKeyFromInfo() {
     const auto found = config->asDictionary()->find("writeKey");
     if (found == config->asDictionary()->end() || !found->second.asString()) return std::nullopt;
     return *found->second.asString();
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The message ids of the events in a batch text.
@@ -172,22 +166,21 @@ void recordEvents(Analytics& analytics) {
 
 int main() {
     // The app's data folder.
-    std::unique_ptr<testing::TempDirectory> home;
-    if (!std::getenv("QOR_APP_HOME")) {
-        home = std::make_unique<testing::TempDirectory>("qor-example");
-        ::setenv("QOR_APP_HOME", home->path().c_str(), 1);
-    }
+    std::optional<testing::TestAppHome> home;
+    if (!std::getenv("QOR_APP_HOME")) home.emplace("qor-example");
 
     // The servers: the deployment's when given, our own loopback ones otherwise.
     std::unique_ptr<testing::CollectionServer> collection;
     std::unique_ptr<testing::IPEchoServer> ipEcho;
+    std::optional<testing::ScopedEnvironment> collectionVariable;
+    std::optional<testing::ScopedEnvironment> ipEchoVariable;
     if (!std::getenv(deployment::kCollectionURLVariable)) {
         collection = testing::CollectionServer::makeHTTP();
-        ::setenv(deployment::kCollectionURLVariable, collection->collectionURL().c_str(), 1);
+        collectionVariable.emplace(deployment::kCollectionURLVariable, collection->collectionURL());
     }
     if (!std::getenv(deployment::kIPEchoURLVariable)) {
         ipEcho = testing::IPEchoServer::makeHTTP();
-        ::setenv(deployment::kIPEchoURLVariable, ipEcho->baseURL().c_str(), 1);
+        ipEchoVariable.emplace(deployment::kIPEchoURLVariable, ipEcho->baseURL());
     }
     std::cout << "Collection endpoint: " << deployment::collectionEndpointURL()
               << (collection ? " (embedded)" : "") << "\n"
@@ -218,7 +211,7 @@ int main() {
     const auto files = analytics->storage()->read(Storage::Constants::events).value_or(std::vector<platform::URL>{});
     std::set<std::string> sent;
     for (const auto& file : files) {
-        for (const auto& id : messageIds(readFile(file.path()))) sent.insert(id);
+        for (const auto& id : messageIds(testing::readFile(file.path()))) sent.insert(id);
     }
     std::cout << "Recorded " << sent.size() << " events in " << files.size() << " batch file(s); flushing.\n";
     destination->flush();

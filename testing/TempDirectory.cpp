@@ -2,8 +2,10 @@
 
 #include <stdlib.h>
 
-#include <stdexcept>
+#include <cerrno>
 #include <system_error>
+
+#include "testing/FileHelpers.h"
 
 namespace qor::testing {
 
@@ -18,6 +20,12 @@ TempDirectory::TempDirectory(std::string_view prefix) {
 TempDirectory::~TempDirectory() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path TempDirectory::write(std::string_view name, std::string_view contents) const {
+    auto target = file(name);
+    writeFile(target, contents);
+    return target;
 }
 
 }  // namespace qor::testing

@@ -18,6 +18,8 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // The path of an entry inside the folder (not created).
     std::filesystem::path file(std::string_view name) const { return path_ / std::string(name); }
+    // Writes `contents` to the entry `name`, creating the folders on the way; returns its path.
+    std::filesystem::path write(std::string_view name, std::string_view contents) const;
 
 private:
     std::filesystem::path path_;

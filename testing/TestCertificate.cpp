@@ -6,7 +6,6 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 
@@ -90,8 +89,7 @@ TestCertificate::TestCertificate(std::vector<std::string> dnsNames) {
     addExtension(serverCertificate_, caCertificate_, NID_authority_key_identifier, "keyid");
     sign(serverCertificate_, caKey_);
 
-    caFilePath_ = directory_.file("ca.pem").string();
-    std::ofstream(caFilePath_, std::ios::binary) << caPEM();
+    caFilePath_ = directory_.write("ca.pem", caPEM()).string();
 }
 
 TestCertificate::~TestCertificate() {

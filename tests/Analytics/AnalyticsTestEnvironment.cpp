@@ -4,13 +4,14 @@
 // servers for both and a shared Session, so no test reaches beyond the machine.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "Networking/Client/Session/Session.h"
 #include "testing/CollectionServer.h"
 #include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"
+#include "testing/ScopedEnvironment.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ public:
     void SetUp() override {
         collection_ = qor::testing::CollectionServer::makeHTTP();
         ipEcho_ = qor::testing::IPEchoServer::makeHTTP();
-        ::setenv("QOR_COLLECTION_URL", collection_->collectionURL().c_str(), 1);
-        ::setenv("QOR_IP_ECHO_URL", ipEcho_->baseURL().c_str(), 1);
+        collectionVariable_.emplace("QOR_COLLECTION_URL", collection_->collectionURL());
+        ipEchoVariable_.emplace("QOR_IP_ECHO_URL", ipEcho_->baseURL());
         qor::Session::setSharedInstance(qor::Session::makeDefault());
     }
 
@@ -28,6 +29,8 @@ public:
         // Let lookups and uploads still under way finish while their servers are up.
         qor::testing::pumpMainUntil([] { return qor::Session::sharedInstance()->delegate()->taskCount() == 0; },
                                     std::chrono::seconds(5));
+        ipEchoVariable_.reset();
+        collectionVariable_.reset();
         ipEcho_.reset();
         collection_.reset();
     }
@@ -35,6 +38,8 @@ public:
 private:
     std::unique_ptr<qor::testing::CollectionServer> collection_;
     std::unique_ptr<qor::testing::IPEchoServer> ipEcho_;
+    std::optional<qor::testing::ScopedEnvironment> collectionVariable_;
+    std::optional<qor::testing::ScopedEnvironment> ipEchoVariable_;
 };
 
 [[maybe_unused]] ::testing::Environment* const environment =

@@ -14,12 +14,14 @@
 #include "Analytics/Storage.h"
 #include "EngineTestSupport.h"
 #include "Platform/Foundation/JSONEncoder.h"
+#include "testing/FileHelpers.h"
+#include "testing/TestAppHome.h"
 
 namespace qor {
 namespace {
 
-using enginetest::EngineAppHome;
-using enginetest::readFile;
+using testing::TestAppHome;
+using testing::readFile;
 using Constants = Storage::Constants;
 
 const std::string kOpening = "{ \"batch\": [";
@@ -50,8 +52,8 @@ private:
 };
 
 TEST(StorageWriteFailures, AnEventCutShortIsTakenBackSoTheBatchStaysWhole) {
-    EngineAppHome home;
-    const auto file = home.eventsFolder("abc") / "0-lumatix-events";
+    TestAppHome home;
+    const auto file = enginetest::eventsFolder(home, "abc") / "0-lumatix-events";
     auto storage = Storage::make("abc", nullptr);
     const TrackEvent first("first", std::nullopt);
     storage->write(Constants::events, first);
@@ -71,7 +73,7 @@ TEST(StorageWriteFailures, AnEventCutShortIsTakenBackSoTheBatchStaysWhole) {
     // A brand-new file whose opening text does not fit is left empty, and the next event
     // starts it properly.
     storage->read(Constants::events);
-    const auto next = home.eventsFolder("abc") / "1-lumatix-events";
+    const auto next = enginetest::eventsFolder(home, "abc") / "1-lumatix-events";
     {
         FileSizeCap cap(5);
         storage->write(Constants::events, first);
@@ -83,7 +85,7 @@ TEST(StorageWriteFailures, AnEventCutShortIsTakenBackSoTheBatchStaysWhole) {
 }
 
 TEST(StorageConcurrency, EventsFromManyThreadsWhileFilesAreListedAllLandInValidBatches) {
-    EngineAppHome home;
+    TestAppHome home;
     auto storage = Storage::make("abc", nullptr);
     constexpr int kThreads = 4;
     constexpr int kPerThread = 100;

@@ -4,6 +4,7 @@
 #include "Analytics/DeviceToken.h"
 #include "DeliveryTestSupport.h"
 #include "Utils/SDKLogCapture.h"
+#include "testing/TextShapes.h"
 
 namespace qor {
 namespace {
@@ -68,8 +69,8 @@ TEST_F(ContextTest, EveryEventCarriesTheGatheredFacts) {
     EXPECT_EQ(context.at("network"), Any(AnyDictionary{{"bluetooth", "false"}, {"cellular", "false"}, {"wifi", "true"}}));
     EXPECT_EQ(context.at("ip"), Any("203.0.113.7"));
     const auto& session = context.at("session").asDictionary();
-    EXPECT_TRUE(enginetest::isUpperCaseUUID(session.at("id").asString()));
-    EXPECT_TRUE(enginetest::isISOTimestamp(session.at("startedAt").asString()));
+    EXPECT_TRUE(testing::isUpperCaseUUID(session.at("id").asString()));
+    EXPECT_TRUE(testing::isISOTimestamp(session.at("startedAt").asString()));
     EXPECT_FALSE(context.contains("traits"));
 
     // The network is read for every event; the session stays that of the plugin.

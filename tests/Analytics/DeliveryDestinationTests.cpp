@@ -6,6 +6,7 @@
 #include "Analytics/QORDestination.h"
 #include "DeliveryTestSupport.h"
 #include "Platform/UIKit/UIApplication.h"
+#include "testing/FileHelpers.h"
 
 namespace qor {
 namespace {
@@ -44,7 +45,7 @@ TEST_F(DestinationTest, TwentiethEventPostsTheFinishedFileUnchanged) {
     const auto files = environment.finishedFiles();
     ASSERT_EQ(files.size(), 1u);
     const auto request = environment.collection().receivedRequests().front();
-    EXPECT_EQ(request.bodyString(), enginetest::readFile(files.front()));
+    EXPECT_EQ(request.bodyString(), testing::readFile(files.front()));
     EXPECT_EQ(eventNames(request.bodyString()).size(), 20u);
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.header("Content-Type"), "text/plain");
@@ -90,9 +91,9 @@ TEST_F(DestinationTest, OnlyAcceptanceOrABadRequestRefusalDeletesTheFile) {
 
 TEST_F(DestinationTest, FinishedFilesGoOutInTheOrderOfTheirNames) {
     const std::string batch = R"({"batch":[],"sentAt":"2024-01-01T00:00:00.000Z","writeKey":"delivery-key"})";
-    const auto folder = environment.home().eventsFolder("delivery-key");
-    enginetest::writeFile(folder / "2-lumatix-events.temp", batch);
-    enginetest::writeFile(folder / "10-lumatix-events.temp", batch);
+    const auto folder = enginetest::eventsFolder(environment.home(), "delivery-key");
+    testing::writeFile(folder / "2-lumatix-events.temp", batch);
+    testing::writeFile(folder / "10-lumatix-events.temp", batch);
     SystemLogCapture log;
     auto analytics = environment.start();
     analytics->find<QORDestination>()->flush();

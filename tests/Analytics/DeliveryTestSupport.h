@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,30 +15,10 @@
 #include "testing/CollectionServer.h"
 #include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TestAppHome.h"
 
 namespace qor::deliverytest {
-
-// Sets an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) previous_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (previous_) {
-            ::setenv(name_, previous_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 inline platform::PlistDictionary appInfo(std::optional<std::string> build = "42") {
     platform::PlistDictionary info{{"CFBundleIdentifier", "io.qor.delivery-tests"},
@@ -93,7 +72,7 @@ public:
 
     testing::CollectionServer& collection() { return *collection_; }
     testing::IPEchoServer& ipEcho() { return *ipEcho_; }
-    const enginetest::EngineAppHome& home() const { return home_; }
+    const testing::TestAppHome& home() const { return home_; }
 
     // Analytics as start-up makes it, delivery plugins included. `change` adjusts the
     // configuration first.
@@ -114,7 +93,7 @@ public:
     std::vector<std::filesystem::path> finishedFiles(const std::string& writeKey = "delivery-key") const {
         std::vector<std::filesystem::path> files;
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(home_.eventsFolder(writeKey), error)) {
+        for (const auto& entry : std::filesystem::directory_iterator(enginetest::eventsFolder(home_, writeKey), error)) {
             if (entry.path().extension() == ".temp") files.push_back(entry.path());
         }
         std::sort(files.begin(), files.end());
@@ -122,11 +101,11 @@ public:
     }
 
 private:
-    enginetest::EngineAppHome home_;
+    testing::TestAppHome home_;
     std::unique_ptr<testing::CollectionServer> collection_;
     std::unique_ptr<testing::IPEchoServer> ipEcho_;
-    ScopedVariable collectionVariable_;
-    ScopedVariable ipEchoVariable_;
+    testing::ScopedEnvironment collectionVariable_;
+    testing::ScopedEnvironment ipEchoVariable_;
     std::vector<std::shared_ptr<Analytics>> started_;
 };
 

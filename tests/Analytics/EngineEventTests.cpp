@@ -11,12 +11,15 @@
 #include "Analytics/AnalyticsError.h"
 #include "EngineTestSupport.h"
 #include "Utils/ISO8601Formatter.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TestAppHome.h"
+#include "testing/TextShapes.h"
 
 namespace qor {
 namespace {
 
 using enginetest::drainMainQueue;
-using enginetest::EngineAppHome;
+using testing::TestAppHome;
 using enginetest::RecordingDestination;
 using enginetest::RecordingPlugin;
 
@@ -86,7 +89,7 @@ protected:
         return texts;
     }
 
-    EngineAppHome home;
+    TestAppHome home;
     std::shared_ptr<Configuration> config;
     std::shared_ptr<Analytics> analytics;
     std::vector<std::shared_ptr<RecordingPlugin>> stages;
@@ -108,8 +111,8 @@ TEST_F(EngineEventTest, EveryKindIsStampedAndReachesAllFourStages) {
     for (const auto& event : stage(PluginType::after).seen()) {
         const RawEvent& raw = common(event);
         ASSERT_TRUE(raw.messageId && raw.timestamp && raw.anonymousId);
-        EXPECT_TRUE(enginetest::isUpperCaseUUID(*raw.messageId)) << *raw.messageId;
-        EXPECT_TRUE(enginetest::isISOTimestamp(*raw.timestamp)) << *raw.timestamp;
+        EXPECT_TRUE(testing::isUpperCaseUUID(*raw.messageId)) << *raw.messageId;
+        EXPECT_TRUE(testing::isISOTimestamp(*raw.timestamp)) << *raw.timestamp;
         EXPECT_EQ(*raw.anonymousId, user().anonymousId);
         EXPECT_EQ(raw.integrations, JSON(JSON::Object()));
         EXPECT_EQ(raw._metadata, DestinationMetadata{});
@@ -258,12 +261,12 @@ TEST_F(EngineEventTest, ADestinationThatRefusesTheEventLeavesTheNextOneUntouched
 }
 
 TEST(EngineInstance, UserStateAndSettingsPersistForTheNextInstanceOfTheWriteKey) {
-    EngineAppHome home;
+    TestAppHome home;
     std::string anonymousId;
     {
         auto first = Analytics::make(enginetest::configuration("persisted"));
         anonymousId = first->store()->currentState<UserInfo>()->anonymousId;
-        EXPECT_TRUE(enginetest::isUpperCaseUUID(anonymousId));
+        EXPECT_TRUE(testing::isUpperCaseUUID(anonymousId));
         first->identify("user-1", platform::AnyDictionary{{"age", 41}, {"score", platform::Decimal::parse("0.1").value()}});
         EXPECT_EQ(first->settings(), Settings("persisted"));
         drainMainQueue();
@@ -284,7 +287,7 @@ TEST(EngineInstance, UserStateAndSettingsPersistForTheNextInstanceOfTheWriteKey)
 }
 
 TEST(EngineInstance, StoredSettingsWinOverDefaultSettingsWhichWinOverTheWriteKey) {
-    EngineAppHome home;
+    TestAppHome home;
     auto withDefaults = enginetest::configuration("k");
     withDefaults->modifyValues([](Configuration::Values& values) { values.defaultSettings = Settings("k", "default"); });
     {
@@ -301,7 +304,7 @@ TEST(EngineInstance, StoredSettingsWinOverDefaultSettingsWhichWinOverTheWriteKey
 }
 
 TEST(EngineInstance, TheSharedSlotHoldsTheLatestInstance) {
-    EngineAppHome home;
+    TestAppHome home;
     auto first = Analytics::make(enginetest::configuration("a"));
     Analytics::setSharedInstance(first);
     EXPECT_EQ(Analytics::sharedInstance(), first);
@@ -319,10 +322,7 @@ TEST(EngineInstanceDeathTest, ReadingTheSharedInstanceBeforeStartUpStops) {
 }
 
 TEST(ISO8601Formatter, WritesUTCWithMillisecondsWhateverTheLocalZone) {
-    const char* previous = std::getenv("TZ");
-    const std::string saved = previous ? previous : "";
-    ::setenv("TZ", "Asia/Kolkata", 1);
-    ::tzset();
+    testing::ScopedEnvironment zone("TZ", "Asia/Kolkata");
     // 2024-03-05T08:15:30.123999Z: the fraction is cut to the millisecond.
     const auto date = platform::Date{std::chrono::system_clock::time_point(
         std::chrono::microseconds(1709626530123999LL))};
@@ -331,12 +331,6 @@ TEST(ISO8601Formatter, WritesUTCWithMillisecondsWhateverTheLocalZone) {
     EXPECT_EQ(sharedISO8601Formatter().string(epoch), "1970-01-01T00:00:00.000Z");
     const auto beforeEpoch = platform::Date{std::chrono::system_clock::time_point(std::chrono::milliseconds(-1))};
     EXPECT_EQ(sharedISO8601Formatter().string(beforeEpoch), "1969-12-31T23:59:59.999Z");
-    if (previous) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
-    ::tzset();
 }
 
 }  // namespace

@@ -7,13 +7,14 @@
 #include "Analytics/AnalyticsError.h"
 #include "Analytics/OutputFileStream.h"
 #include "EngineTestSupport.h"
+#include "testing/TestAppHome.h"
 #include "tests/Utils/SDKLogCapture.h"
 
 namespace qor {
 namespace {
 
 using enginetest::drainMainQueue;
-using enginetest::EngineAppHome;
+using testing::TestAppHome;
 using enginetest::SystemLogCapture;
 
 class CollectingTarget : public LogTarget {
@@ -36,7 +37,7 @@ protected:
         setLogDeliveryEnabled(false);
         drainMainQueue();
     }
-    EngineAppHome home;
+    TestAppHome home;
     SystemLogCapture systemLog;
     std::shared_ptr<Analytics> analytics = Analytics::make(enginetest::configuration("key"));
 };

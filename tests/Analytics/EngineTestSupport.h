@@ -1,15 +1,10 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,50 +13,13 @@
 #include "Analytics/QORLog.h"
 #include "Platform/OSLog/OSLog.h"
 #include "testing/MainLoopPump.h"
+#include "testing/TestAppHome.h"
 
 namespace qor::enginetest {
 
-// A fresh app home (documents and defaults) for one test: QOR_APP_HOME points at a new
-// temporary folder, and both are put back at the end.
-class EngineAppHome {
-public:
-    EngineAppHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qor-engine-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-        if (const char* old = std::getenv("QOR_APP_HOME")) previous_ = old;
-        ::setenv("QOR_APP_HOME", path_.c_str(), 1);
-    }
-    ~EngineAppHome() {
-        if (previous_) {
-            ::setenv("QOR_APP_HOME", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("QOR_APP_HOME");
-        }
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    EngineAppHome(const EngineAppHome&) = delete;
-    EngineAppHome& operator=(const EngineAppHome&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path eventsFolder(const std::string& writeKey) const {
-        return path_ / "Documents" / "lumatix" / writeKey;
-    }
-
-private:
-    std::filesystem::path path_;
-    std::optional<std::string> previous_;
-};
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::filesystem::path& path, const std::string& contents) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << contents;
+// Where the storage keeps the batch files of one write key under an app home.
+inline std::filesystem::path eventsFolder(const testing::TestAppHome& home, const std::string& writeKey) {
+    return home.documents() / "lumatix" / writeKey;
 }
 
 // Collects the system-log entries written while it lives.
@@ -188,33 +146,6 @@ inline void drainMainQueue() {
     bool done = false;
     platform::DispatchQueue::main()->async([&done] { done = true; });
     testing::pumpMainUntil([&done] { return done; });
-}
-
-inline bool isUpperCaseUUID(const std::string& text) {
-    if (text.size() != 36) return false;
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        const char c = text[index];
-        if (index == 8 || index == 13 || index == 18 || index == 23) {
-            if (c != '-') return false;
-        } else if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// "YYYY-MM-DDThh:mm:ss.sssZ"
-inline bool isISOTimestamp(const std::string& text) {
-    const std::string shape = "dddd-dd-ddTdd:dd:dd.dddZ";
-    if (text.size() != shape.size()) return false;
-    for (std::size_t index = 0; index < shape.size(); ++index) {
-        if (shape[index] == 'd') {
-            if (text[index] < '0' || text[index] > '9') return false;
-        } else if (text[index] != shape[index]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace qor::enginetest

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "Analytics/Configuration.h"
 #include "Analytics/Settings/Settings.h"
 #include "Analytics/System.h"
 #include "Analytics/UserInfo.h"
 #include "Utils/DeploymentValues.h"
+#include "testing/TextShapes.h"
 
 namespace qor {
 namespace {
@@ -159,14 +158,7 @@ TEST(UserInfoState, DefaultStateUsesStoredValuesElseANewUUID) {
     FakeStorage storage;
     const UserInfo fresh = UserInfo::defaultState(storage);
     ASSERT_EQ(fresh.anonymousId.size(), 36u);
-    for (std::size_t i = 0; i < 36; ++i) {
-        const char c = fresh.anonymousId[i];
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            EXPECT_EQ(c, '-');
-        } else {
-            EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << fresh.anonymousId;
-        }
-    }
+    EXPECT_TRUE(testing::isUpperCaseUUID(fresh.anonymousId)) << fresh.anonymousId;
     EXPECT_FALSE(fresh.userId);
     EXPECT_FALSE(fresh.traits);
     EXPECT_EQ(storage.reads, (std::vector<std::string>{"userId", "traits", "anonymousId"}));

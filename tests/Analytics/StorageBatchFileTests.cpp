@@ -9,13 +9,17 @@
 #include "Analytics/Storage.h"
 #include "EngineTestSupport.h"
 #include "Platform/Foundation/JSONEncoder.h"
+#include "testing/FileHelpers.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TestAppHome.h"
+#include "testing/TextShapes.h"
 
 namespace qor {
 namespace {
 
-using enginetest::EngineAppHome;
-using enginetest::readFile;
-using enginetest::writeFile;
+using testing::TestAppHome;
+using testing::readFile;
+using testing::writeFile;
 using Constants = Storage::Constants;
 
 const std::string kOpening = "{ \"batch\": [";
@@ -54,8 +58,8 @@ FinishedFile parseFinished(const std::string& contents) {
 
 class StorageBatchFileTest : public ::testing::Test {
 protected:
-    EngineAppHome home;
-    std::filesystem::path folder = home.eventsFolder("abc");
+    TestAppHome home;
+    std::filesystem::path folder = enginetest::eventsFolder(home, "abc");
     std::shared_ptr<Storage> storage = Storage::make("abc", nullptr);
 };
 
@@ -79,7 +83,7 @@ TEST_F(StorageBatchFileTest, EventsAreAppendedWithOneCommaBetweenThemAndFinished
     const std::string contents = readFile(folder / "0-lumatix-events.temp");
     const auto finished = parseFinished(contents);
     EXPECT_EQ(finished.batchText, textOf(first) + "," + textOf(second));
-    EXPECT_TRUE(enginetest::isISOTimestamp(finished.sentAt)) << finished.sentAt;
+    EXPECT_TRUE(testing::isISOTimestamp(finished.sentAt)) << finished.sentAt;
     EXPECT_EQ(finished.writeKey, "abc@ios");
     // The whole file is one JSON object with its members in order.
     const auto parsed = nlohmann::ordered_json::parse(contents);
@@ -208,11 +212,11 @@ TEST_F(StorageBatchFileTest, DefaultsValuesKeepTheirKindsAndAbsentValuesRemoveTh
 }
 
 TEST(StorageWithoutDocuments, EventsAreDroppedAndReportedWithoutACrash) {
-    EngineAppHome home;
+    TestAppHome home;
     // The app home is a plain file: no folder can be made under it.
     const auto blocked = home.path() / "blocked";
     writeFile(blocked, "x");
-    ::setenv("QOR_APP_HOME", blocked.c_str(), 1);
+    testing::ScopedEnvironment blockedHome("QOR_APP_HOME", blocked.string());
 
     std::vector<std::string> errors;
     auto config = enginetest::configuration("key");

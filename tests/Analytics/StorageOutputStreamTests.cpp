@@ -4,14 +4,16 @@
 
 #include "Analytics/OutputFileStream.h"
 #include "EngineTestSupport.h"
+#include "testing/FileHelpers.h"
+#include "testing/TestAppHome.h"
 
 namespace qor {
 namespace {
 
 using Code = OutputFileStream::OutputStreamError::Code;
-using enginetest::EngineAppHome;
-using enginetest::readFile;
-using enginetest::writeFile;
+using testing::TestAppHome;
+using testing::readFile;
+using testing::writeFile;
 
 Code codeOf(const std::function<void()>& action) {
     try {
@@ -24,7 +26,7 @@ Code codeOf(const std::function<void()>& action) {
 }
 
 TEST(StorageOutputStream, CreatesOpensAppendsAndClosesOnce) {
-    EngineAppHome home;
+    TestAppHome home;
     const auto path = home.path() / "events";
     OutputFileStream stream(platform::URL::fileURL(path.string()));
     stream.create();
@@ -49,7 +51,7 @@ TEST(StorageOutputStream, CreatesOpensAppendsAndClosesOnce) {
 }
 
 TEST(StorageOutputStream, FailuresCarryThePath) {
-    EngineAppHome home;
+    TestAppHome home;
     const auto existing = home.path() / "existing";
     writeFile(existing, "x");
     OutputFileStream stream(platform::URL::fileURL(existing.string()));

@@ -6,12 +6,13 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/Timeline.h"
 #include "EngineTestSupport.h"
+#include "testing/TestAppHome.h"
 
 namespace qor {
 namespace {
 
 using enginetest::drainMainQueue;
-using enginetest::EngineAppHome;
+using testing::TestAppHome;
 using enginetest::RecordingDestination;
 using enginetest::RecordingPlugin;
 
@@ -19,7 +20,7 @@ class TimelinePluginTest : public ::testing::Test {
 protected:
     void SetUp() override { enginetest::removeDeliveryPlugins(*analytics); }
     void TearDown() override { drainMainQueue(); }
-    EngineAppHome home;
+    TestAppHome home;
     std::shared_ptr<Analytics> analytics = Analytics::make(enginetest::configuration("key"));
 };
 

@@ -1,18 +1,13 @@
 // What the ad-request engine puts into the one impression of a bid request.
 #include <cmath>
 #include <limits>
-#include <regex>
 
 #include "Models/OpenRTB/ImpressionBuilder.h"
 #include "OpenRTBTestSupport.h"
+#include "testing/TextShapes.h"
 
 namespace qor::testing {
 namespace {
-
-bool isUpperCaseUUID(const std::string& text) {
-  static const std::regex pattern("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
-  return std::regex_match(text, pattern);
-}
 
 TEST(ImpressionBuilder, NewImpressionHasOnlyIdAndSecure) {
   const Impression first = makeImpression();

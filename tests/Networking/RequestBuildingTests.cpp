@@ -6,6 +6,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/UIKit/DeviceProfile.h"
 #include "TestRequests.h"
+#include "testing/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -236,9 +237,10 @@ TEST_F(RequestBuilding, PassBackAndFetchIPRequests) {
   EXPECT_EQ(passBack.timeoutInterval(), 30.0);
   EXPECT_EQ(passBack.cachePolicy(), platform::URLRequestCachePolicy::reloadIgnoringLocalCacheData);
 
-  ::setenv("QOR_IP_ECHO_URL", "https://198.51.100.7", 1);
-  const auto fetchIP = build(FetchIPRequest::standard());
-  ::unsetenv("QOR_IP_ECHO_URL");
+  const auto fetchIP = [&] {
+    qor::testing::ScopedEnvironment ipEcho("QOR_IP_ECHO_URL", "https://198.51.100.7");
+    return build(FetchIPRequest::standard());
+  }();
   EXPECT_EQ(url(fetchIP), "https://198.51.100.7/cdn-cgi/trace");
   EXPECT_EQ(fetchIP.httpMethod(), "GET");
   EXPECT_EQ(fetchIP.value("Content-Type"), std::nullopt);

@@ -6,13 +6,13 @@
 #include "TestRequests.h"
 #include "testing/LoopbackServer.h"
 #include "testing/MainLoopPump.h"
+#include "testing/ScopedEnvironment.h"
 #include "testing/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -123,9 +123,8 @@ TEST_F(SessionTest, SendDeliversTypedResultsOnTheMainThread) {
 
 TEST_F(SessionTest, UploadSendsTheFileAndDeliversTheAnswer) {
   qor::testing::TempDirectory folder;
-  const auto file = folder.file("batch.json");
   const std::string content = R"({"batch":[{"event":"a"}],"writeKey":"k@ios"})";
-  std::ofstream(file) << content;
+  const auto file = folder.write("batch.json", content);
   server_->route("POST", "/v1/b", ScriptedResponse::text(200, "OK"));
 
   auto request = textRequest("v1/b");
@@ -161,7 +160,7 @@ TEST_F(SessionTest, EachFailureKindReachesTheCompletion) {
 
   // An answer that is not HTTP.
   qor::testing::TempDirectory folder;
-  std::ofstream(folder.file("local.txt")) << "local";
+  folder.write("local.txt", "local");
   auto local = textRequest("");
   local.base = platform::URL::fileURL(folder.file("local.txt")).absoluteString();
   Received<std::string> nonHTTP;
@@ -348,10 +347,11 @@ TEST_F(SessionTest, PassBackAndFetchIPReachTheServer) {
   EXPECT_EQ(recorded.header("Content-Type"), std::nullopt);
 
   server_->route("GET", "/cdn-cgi/trace", ScriptedResponse::text(200, "fl=1\nip=203.0.113.9\nts=1\n"));
-  ::setenv("QOR_IP_ECHO_URL", server_->baseURL().c_str(), 1);
   Received<std::string> trace;
-  session_->send(FetchIPRequest::standard(), CallbackQueue::currentMainOrAsync{}, trace.completion());
-  ::unsetenv("QOR_IP_ECHO_URL");
+  {
+    qor::testing::ScopedEnvironment ipEcho("QOR_IP_ECHO_URL", server_->baseURL());
+    session_->send(FetchIPRequest::standard(), CallbackQueue::currentMainOrAsync{}, trace.completion());
+  }
   ASSERT_TRUE(trace.wait());
   EXPECT_EQ(trace.get().value(), "fl=1\nip=203.0.113.9\nts=1\n");
   recorded = server_->requests().back();

@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "Platform/Foundation/PlatformError.h"
-#include "Platform/TestTempDir.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TempDirectory.h"
 
 namespace qor::platform {
 namespace {
 
-using test::ScopedEnvironment;
-using test::TestTempDir;
+using qor::testing::ScopedEnvironment;
+using qor::testing::TempDirectory;
 
 constexpr const char* kAllKinds = R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0">
@@ -54,7 +55,7 @@ constexpr const char* kAllKinds = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 TEST(PropertyList, ReadsEveryValueKindFromAFile) {
-  TestTempDir dir;
+  TempDirectory dir;
   const auto bundle = Bundle::make(dir.path());
   ASSERT_TRUE(bundle);
   dir.write("Info.plist", kAllKinds);
@@ -116,11 +117,11 @@ TEST(PropertyList, TextsKeepTheirBlanks) {
 }
 
 TEST(PropertyList, ExplicitLoadReportsWhatIsWrongAndIgnoredFileIsNoDictionary) {
-  TestTempDir dir;
+  TempDirectory dir;
   const auto bundle = Bundle::make(dir.path());
   ASSERT_TRUE(bundle);
   try {
-    bundle->loadInfoDictionary(dir / "missing.plist");
+    bundle->loadInfoDictionary(dir.file("missing.plist"));
     ADD_FAILURE();
   } catch (const PlatformError& error) {
     EXPECT_EQ(error.code(), PlatformError::Code::fileNoSuchFile);
@@ -147,7 +148,7 @@ TEST(Bundle, MainBundleTakesAnInfoDictionaryFromCodeOrFromAnExplicitFile) {
   main->setLocalizedInfoDictionary(PlistDictionary{{"CFBundleName", "Localized"}});
   EXPECT_EQ(main->objectForInfoDictionaryKey("CFBundleName"), PlistValue("Localized"));
 
-  TestTempDir dir;
+  TempDirectory dir;
   main->loadInfoDictionary(dir.write("App.plist", kAllKinds));
   EXPECT_EQ(main->bundleIdentifier(), "io.example.app");
 
@@ -157,8 +158,8 @@ TEST(Bundle, MainBundleTakesAnInfoDictionaryFromCodeOrFromAnExplicitFile) {
 }
 
 TEST(Bundle, FindsTheFrameworkResourcesThroughTheResourceFolderVariable) {
-  TestTempDir dir;
-  std::filesystem::create_directories(dir / "QORSDK.bundle");
+  TempDirectory dir;
+  std::filesystem::create_directories(dir.file("QORSDK.bundle"));
   dir.write("QORSDK.bundle/close.png", "png");
   {
     ScopedEnvironment resources("QOR_RESOURCE_DIR", std::nullopt);
@@ -167,13 +168,13 @@ TEST(Bundle, FindsTheFrameworkResourcesThroughTheResourceFolderVariable) {
   ScopedEnvironment resources("QOR_RESOURCE_DIR", dir.path().string());
   const auto url = Bundle::frameworkBundle()->urlForResource("QORSDK", "bundle");
   ASSERT_TRUE(url);
-  EXPECT_EQ(*url, dir / "QORSDK.bundle");
+  EXPECT_EQ(*url, dir.file("QORSDK.bundle"));
 
   const auto resourceBundle = Bundle::make(*url);
   ASSERT_TRUE(resourceBundle);
-  EXPECT_EQ(resourceBundle->urlForResource("close", "png"), dir / "QORSDK.bundle/close.png");
+  EXPECT_EQ(resourceBundle->urlForResource("close", "png"), dir.file("QORSDK.bundle/close.png"));
   EXPECT_FALSE(resourceBundle->urlForResource("open", "png"));
-  EXPECT_FALSE(Bundle::make(dir / "QORSDK.bundle/close.png")) << "a file is not a bundle";
+  EXPECT_FALSE(Bundle::make(dir.file("QORSDK.bundle/close.png"))) << "a file is not a bundle";
 }
 
 TEST(Bundle, AppExtensionPathIsDeclaredThroughTheBundlePath) {

@@ -14,15 +14,17 @@
 #include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/Foundation/TimeZone.h"
 #include "Platform/SystemConfiguration/SCNetworkReachability.h"
-#include "Platform/TestTempDir.h"
 #include "Platform/UIKit/UIDevice.h"
 #include "Platform/UIKit/UIScreen.h"
+#include "testing/FileHelpers.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TestAppHome.h"
 
 namespace qor::platform {
 namespace {
 
-using test::ScopedEnvironment;
-using test::TestAppHome;
+using qor::testing::ScopedEnvironment;
+using qor::testing::TestAppHome;
 
 class DeviceProfileTest : public ::testing::Test {
  protected:
@@ -109,7 +111,7 @@ TEST_F(DeviceProfileTest, IdentifierForVendorIsKeptInTheAppHome) {
   // An app home from an earlier run already holds its identifier.
   TestAppHome second;
   const std::string earlier = "ABCDEF01-2345-4789-8BCD-EF0123456789";
-  std::ofstream(second.path() / "identifierForVendor") << earlier << '\n';
+  qor::testing::writeFile(second.path() / "identifierForVendor", earlier + "\n");
   EXPECT_EQ(UIDevice::current()->identifierForVendor(), earlier);
 }
 

@@ -2,27 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "Platform/Foundation/AppDirectories.h"
 #include "Platform/Foundation/FileHandle.h"
 #include "Platform/Foundation/PlatformError.h"
-#include "Platform/TestTempDir.h"
+#include "testing/FileHelpers.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TempDirectory.h"
+#include "testing/TestAppHome.h"
 
 namespace qor::platform {
 namespace {
 
-using test::ScopedEnvironment;
-using test::TestAppHome;
-using test::TestTempDir;
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << stream.rdbuf();
-  return contents.str();
-}
+using qor::testing::readFile;
+using qor::testing::ScopedEnvironment;
+using qor::testing::TempDirectory;
+using qor::testing::TestAppHome;
 
 template <class F>
 PlatformError::Code failureCode(F&& operation) {
@@ -56,8 +54,8 @@ TEST(AppDirectories, FollowTheAppHomeVariableAtEveryCall) {
 }
 
 TEST(FileManager, CreatesFoldersWithOrWithoutIntermediates) {
-  TestTempDir dir;
-  const auto deep = dir / "a/b/c";
+  TempDirectory dir;
+  const auto deep = dir.file("a/b/c");
   EXPECT_EQ(failureCode([&] { files().createDirectory(deep, false); }), PlatformError::Code::fileNoSuchFile);
   files().createDirectory(deep, true);
   files().createDirectory(deep, true);  // already there: fine with intermediates
@@ -70,11 +68,11 @@ TEST(FileManager, CreatesFoldersWithOrWithoutIntermediates) {
   EXPECT_EQ(failureCode([&] { files().createDirectory(file, true); }), PlatformError::Code::fileExists);
   EXPECT_TRUE(files().fileExists(file, isDirectory));
   EXPECT_FALSE(isDirectory);
-  EXPECT_FALSE(files().fileExists(dir / "none", isDirectory));
+  EXPECT_FALSE(files().fileExists(dir.file("none"), isDirectory));
 }
 
 TEST(FileManager, MoveNeverReplacesAnExistingTarget) {
-  TestTempDir dir;
+  TempDirectory dir;
   const auto source = dir.write("0-events", "new");
   const auto target = dir.write("0-events.temp", "old");
   EXPECT_EQ(failureCode([&] { files().moveItem(source, target); }), PlatformError::Code::fileExists);
@@ -86,36 +84,36 @@ TEST(FileManager, MoveNeverReplacesAnExistingTarget) {
   EXPECT_FALSE(files().fileExists(source));
   EXPECT_EQ(readFile(target), "new");
 
-  EXPECT_EQ(failureCode([&] { files().moveItem(dir / "gone", dir / "elsewhere"); }),
+  EXPECT_EQ(failureCode([&] { files().moveItem(dir.file("gone"), dir.file("elsewhere")); }),
             PlatformError::Code::fileNoSuchFile);
 }
 
 TEST(FileManager, ListsSortedEntriesWithoutHiddenOnes) {
-  TestTempDir dir;
+  TempDirectory dir;
   dir.write("2-events.temp", "");
   dir.write("10-events.temp", "");
   dir.write(".hidden", "");
-  files().createDirectory(dir / ".cache", false);
-  files().createDirectory(dir / "sub", false);
+  files().createDirectory(dir.file(".cache"), false);
+  files().createDirectory(dir.file("sub"), false);
 
   EXPECT_EQ(files().contentsOfDirectory(dir.path()),
-            (std::vector<std::filesystem::path>{dir / "10-events.temp", dir / "2-events.temp", dir / "sub"}));
+            (std::vector<std::filesystem::path>{dir.file("10-events.temp"), dir.file("2-events.temp"), dir.file("sub")}));
   EXPECT_EQ(files().contentsOfDirectory(dir.path(), false).size(), 5u);
-  EXPECT_EQ(failureCode([&] { files().contentsOfDirectory(dir / "missing"); }), PlatformError::Code::fileNoSuchFile);
+  EXPECT_EQ(failureCode([&] { files().contentsOfDirectory(dir.file("missing")); }), PlatformError::Code::fileNoSuchFile);
 }
 
 TEST(FileManager, RemovesFoldersWholeAndReportsMissingItems) {
-  TestTempDir dir;
+  TempDirectory dir;
   dir.write("folder/inner/file", "x");
-  files().removeItem(dir / "folder");
-  EXPECT_FALSE(files().fileExists(dir / "folder"));
-  EXPECT_EQ(failureCode([&] { files().removeItem(dir / "folder"); }), PlatformError::Code::fileNoSuchFile);
+  files().removeItem(dir.file("folder"));
+  EXPECT_FALSE(files().fileExists(dir.file("folder")));
+  EXPECT_EQ(failureCode([&] { files().removeItem(dir.file("folder")); }), PlatformError::Code::fileNoSuchFile);
   EXPECT_EQ(failureCode([&] { files().removeItem(""); }), PlatformError::Code::fileInvalidName);
 }
 
 TEST(FileManager, CreateFileReplacesContentsAndReportsFailure) {
-  TestTempDir dir;
-  const auto file = dir / "f";
+  TempDirectory dir;
+  const auto file = dir.file("f");
   EXPECT_TRUE(files().createFile(file, dataFromString("first")));
   EXPECT_TRUE(files().createFile(file, dataFromString("2nd")));
   EXPECT_EQ(readFile(file), "2nd");
@@ -123,14 +121,14 @@ TEST(FileManager, CreateFileReplacesContentsAndReportsFailure) {
   EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                 std::filesystem::perms::group_read | std::filesystem::perms::others_read);
-  EXPECT_FALSE(files().createFile(dir / "no/such/folder/f"));
+  EXPECT_FALSE(files().createFile(dir.file("no/such/folder/f")));
   EXPECT_EQ(files().contentsOfDirectory(dir.path()).size(), 1u) << "no temporary file left behind";
-  EXPECT_EQ(failureCode([&] { files().attributesOfItem(dir / "none"); }), PlatformError::Code::fileNoSuchFile);
+  EXPECT_EQ(failureCode([&] { files().attributesOfItem(dir.file("none")); }), PlatformError::Code::fileNoSuchFile);
 }
 
 TEST(FileHandle, AppendedBytesAreOnDiskAsSoonAsWriteReturns) {
-  TestTempDir dir;
-  const auto file = dir / "batch";
+  TempDirectory dir;
+  const auto file = dir.file("batch");
   const auto handle = FileHandle::forAppending(file);  // creates the file
   EXPECT_EQ(files().attributesOfItem(file).size, 0u);
   handle->write(dataFromString("{ \"batch\": ["));
@@ -151,9 +149,9 @@ TEST(FileHandle, AppendedBytesAreOnDiskAsSoonAsWriteReturns) {
 }
 
 TEST(FileHandle, WritingHandleSeeksTruncatesAndRefusesMissingFiles) {
-  TestTempDir dir;
-  EXPECT_FALSE(FileHandle::forWritingAtPath(dir / "missing"));
-  EXPECT_EQ(failureCode([&] { FileHandle::forWriting(dir / "missing"); }), PlatformError::Code::fileNoSuchFile);
+  TempDirectory dir;
+  EXPECT_FALSE(FileHandle::forWritingAtPath(dir.file("missing")));
+  EXPECT_EQ(failureCode([&] { FileHandle::forWriting(dir.file("missing")); }), PlatformError::Code::fileNoSuchFile);
 
   const auto file = dir.write("f", "hello");
   const auto handle = FileHandle::forWriting(file);

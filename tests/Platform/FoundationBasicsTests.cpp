@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -13,22 +10,16 @@
 #include "Platform/Foundation/NSLock.h"
 #include "Platform/Foundation/Thread.h"
 #include "Platform/Foundation/UUID.h"
+#include "testing/ScopedEnvironment.h"
+#include "testing/TextShapes.h"
 
 namespace qor::platform {
 namespace {
 
 // XXXXXXXX-XXXX-4XXX-[89AB]XXX-XXXXXXXXXXXX in upper-case hexadecimal.
 bool isUpperCaseVersion4(const std::string& text) {
-  if (text.size() != 36) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (i == 8 || i == 13 || i == 18 || i == 23) {
-      if (c != '-') return false;
-    } else if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
-      return false;
-    }
-  }
-  return text[14] == '4' && std::string("89AB").find(text[19]) != std::string::npos;
+  return qor::testing::isUpperCaseUUID(text) && text[14] == '4' &&
+         std::string("89AB").find(text[19]) != std::string::npos;
 }
 
 TEST(UUID, RandomVersion4InUpperCaseAndUnique) {
@@ -41,26 +32,7 @@ TEST(UUID, RandomVersion4InUpperCaseAndUnique) {
   EXPECT_EQ(seen.size(), 10000u);
 }
 
-// Sets TZ for one scope and restores it afterwards.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) previous_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedTimeZone() {
-    if (previous_) {
-      ::setenv("TZ", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> previous_;
-};
+using qor::testing::ScopedEnvironment;
 
 TEST(Date, FormatsIsoUtcWithMillisecondsAndLocalTime) {
   // 2024-03-05T14:07:09.123Z
@@ -73,15 +45,15 @@ TEST(Date, FormatsIsoUtcWithMillisecondsAndLocalTime) {
   EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(1709683199.9996)), "2024-03-06T00:00:00.000Z");
 
   {
-    ScopedTimeZone zone("UTC0");
+    ScopedEnvironment zone("TZ", "UTC0");
     EXPECT_EQ(localDateTimeString(date), "2024-03-05 14:07:09");
   }
   {
-    ScopedTimeZone zone("<+0530>-5:30");  // east of UTC, half-hour offset, across midnight
+    ScopedEnvironment zone("TZ", "<+0530>-5:30");  // east of UTC, half-hour offset, across midnight
     EXPECT_EQ(localDateTimeString(Date::fromTimeIntervalSince1970(1709664000)), "2024-03-06 00:10:00");
   }
   {
-    ScopedTimeZone zone("America/New_York");
+    ScopedEnvironment zone("TZ", "America/New_York");
     EXPECT_EQ(localDateTimeString(date), "2024-03-05 09:07:09");
   }
 

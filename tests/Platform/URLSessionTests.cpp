@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <fstream>
 #include <future>
 #include <map>
 #include <mutex>
@@ -11,6 +10,7 @@
 #include "Platform/Foundation/OperationQueue.h"
 #include "Platform/Foundation/URLSession.h"
 #include "testing/LoopbackServer.h"
+#include "testing/ScopedEnvironment.h"
 #include "testing/TempDirectory.h"
 #include "testing/TestCertificate.h"
 
@@ -223,8 +223,7 @@ TEST_F(URLSessionTests, UploadStreamsTheFileWithItsExactLength) {
     Data bytes(600'000);
     std::mt19937 random(7);
     for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    auto path = folder.file("batch 1.json");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    auto path = folder.write("batch 1.json", stringFromData(bytes));
     server->route("POST", "/collect", ScriptedResponse::text(200, "stored"));
 
     URLRequest request(urlOf(server->url("/collect")));
@@ -460,8 +459,7 @@ TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate)
 
 TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {
     testing::TempDirectory folder;
-    auto path = folder.file("page.html");
-    std::ofstream(path) << "<html></html>";
+    auto path = folder.write("page.html", "<html></html>");
     HandlerResult result;
     session->dataTask(URLRequest(URL::fileURL(path.string())), result.handler())->resume();
     ASSERT_TRUE(result.wait());
@@ -548,11 +546,11 @@ TEST_F(URLSessionTLSTests, ReachesARenamedHostThroughRoutingAndATrustedTestCA) {
     ASSERT_EQ(server->requestCount(), 2u);
     EXPECT_EQ(server->requests()[0].header("Host"), "ads.example.test");
 
-    setenv("QOR_CA_FILE", certificate.caFilePath().c_str(), 1);
-    setenv("QOR_CONNECT_TO", ("unused.example.test:443:127.0.0.1:1, " + route()).c_str(), 1);
-    auto fromEnvironment = URLSessionConfiguration::defaultConfiguration();
-    unsetenv("QOR_CA_FILE");
-    unsetenv("QOR_CONNECT_TO");
+    const auto fromEnvironment = [&] {
+        testing::ScopedEnvironment caFile("QOR_CA_FILE", certificate.caFilePath());
+        testing::ScopedEnvironment connectTo("QOR_CONNECT_TO", "unused.example.test:443:127.0.0.1:1, " + route());
+        return URLSessionConfiguration::defaultConfiguration();
+    }();
     EXPECT_EQ(fromEnvironment.caFile, certificate.caFilePath());
     EXPECT_EQ(fromEnvironment.connectTo.size(), 2u);
     EXPECT_EQ(fetch(fromEnvironment, "https://ads.example.test/x"), std::nullopt);

@@ -4,15 +4,15 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <fstream>
 #include <thread>
 
-#include "Platform/TestTempDir.h"
+#include "testing/FileHelpers.h"
+#include "testing/TestAppHome.h"
 
 namespace qor::platform {
 namespace {
 
-using test::TestAppHome;
+using qor::testing::TestAppHome;
 
 ino_t inodeOf(const std::filesystem::path& path) {
   struct stat info {};
@@ -126,8 +126,7 @@ TEST(UserDefaults, RefusesUnusableSuiteNamesAndSurvivesACorruptFile) {
     EXPECT_FALSE(UserDefaults::make(name)) << name;
   }
   const auto file = home.path() / "Preferences" / "broken.json";
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file) << "{ not json";
+  qor::testing::writeFile(file, "{ not json");
   const auto defaults = UserDefaults::make("broken");
   EXPECT_TRUE(defaults->dictionaryRepresentation().empty());
   EXPECT_TRUE(std::filesystem::exists(file.string() + ".unreadable")) << "the unreadable file is kept aside";

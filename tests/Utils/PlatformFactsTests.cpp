@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace qor {
 namespace {
@@ -65,7 +64,7 @@ TEST(SDKResourceBundleDeathTest, MissingOrUnreadableBundleStops) {
   EXPECT_DEATH(sdkResourceBundle(*host), "^Fatal error: MySDK\\.bundle not found!\n");
 
   qor::testing::TempDirectory withFile;
-  { std::ofstream(withFile.file("QORSDK.bundle")) << "not a folder"; }
+  withFile.write("QORSDK.bundle", "not a folder");
   const auto fileHost = platform::Bundle::make(withFile.path());
   ASSERT_NE(fileHost, nullptr);
   EXPECT_DEATH(sdkResourceBundle(*fileHost), "^Fatal error: Cannot access MySDK\\.bundle!\n");

@@ -2,10 +2,10 @@
 #include "Utils/Delegate.h"
 #include "Utils/DeploymentValues.h"
 #include "Utils/Flattenable.h"
+#include "testing/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <thread>
 
 namespace qor {
@@ -82,16 +82,14 @@ TEST(Delegate, CallsHandlerOnlyWhileTargetLives) {
   EXPECT_EQ(voidTarget->calls, 1);
 }
 
+// Every deployment variable is unset for the test and put back afterwards.
 class DeploymentValuesTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    for (const char* variable :
-         {deployment::kAdNetworkTestURLVariable, deployment::kAdNetworkStagingURLVariable,
-          deployment::kAdNetworkProductionURLVariable, deployment::kCollectionURLVariable,
-          deployment::kIPEchoURLVariable}) {
-      ::unsetenv(variable);
-    }
-  }
+  testing::ScopedEnvironment adNetworkTest_{deployment::kAdNetworkTestURLVariable, std::nullopt};
+  testing::ScopedEnvironment adNetworkStaging_{deployment::kAdNetworkStagingURLVariable, std::nullopt};
+  testing::ScopedEnvironment adNetworkProduction_{deployment::kAdNetworkProductionURLVariable, std::nullopt};
+  testing::ScopedEnvironment collection_{deployment::kCollectionURLVariable, std::nullopt};
+  testing::ScopedEnvironment ipEcho_{deployment::kIPEchoURLVariable, std::nullopt};
 };
 
 TEST_F(DeploymentValuesTest, DefaultsAreHttpsAndVariablesOverrideThemWhenRead) {
@@ -103,9 +101,9 @@ TEST_F(DeploymentValuesTest, DefaultsAreHttpsAndVariablesOverrideThemWhenRead) {
   const auto collection = deployment::collectionEndpointURL();
   EXPECT_EQ(collection.substr(collection.size() - 5), "/v1/b");
 
-  ::setenv(deployment::kAdNetworkStagingURLVariable, "http://127.0.0.1:9/staging/", 1);
-  ::setenv(deployment::kCollectionURLVariable, "http://127.0.0.1:9/v1/b", 1);
-  ::setenv(deployment::kIPEchoURLVariable, "", 1);
+  testing::ScopedEnvironment stagingVariable(deployment::kAdNetworkStagingURLVariable, "http://127.0.0.1:9/staging/");
+  testing::ScopedEnvironment collectionVariable(deployment::kCollectionURLVariable, "http://127.0.0.1:9/v1/b");
+  testing::ScopedEnvironment ipEchoVariable(deployment::kIPEchoURLVariable, "");
   EXPECT_EQ(deployment::adNetworkStagingBaseURL(), "http://127.0.0.1:9/staging/");
   EXPECT_EQ(deployment::collectionEndpointURL(), "http://127.0.0.1:9/v1/b");
   EXPECT_EQ(deployment::ipEchoBaseURL(), deployment::kDefaultIPEchoURL) << "an empty variable keeps the default";
