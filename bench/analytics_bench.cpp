@@ -14,12 +14,15 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/OutputFileStream.h"
-#include "Analytics/Plugin.h"
 #include "Analytics/Storage.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/UUID.h"
 #include "Utils/ISO8601Formatter.h"
+#include "Networking/Client/Session/Session.h"
+#include "testing/CollectionServer.h"
+#include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"
+#include "testing/ScopedEnvironment.h"
 #include "testing/TestAppHome.h"
 
 // The replaced operators below pair malloc with free; GCC cannot see that through inlining.
@@ -45,32 +48,44 @@ namespace {
 
 using namespace qor;
 
-// A fresh app home for the whole run, removed at the end.
-qor::testing::TestAppHome& home() {
-    static qor::testing::TestAppHome value{"qor-bench"};
-    return value;
+// What the SDK's start-up gives the engine, for the whole run: a fresh app home, loopback
+// collection and IP-echo servers behind the deployment variables, and the shared Session.
+struct BenchEnvironment {
+    testing::TestAppHome home{"qor-bench"};
+    std::unique_ptr<testing::CollectionServer> collection = testing::CollectionServer::makeHTTP();
+    std::unique_ptr<testing::IPEchoServer> ipEcho = testing::IPEchoServer::makeHTTP();
+    testing::ScopedEnvironment collectionURL{"QOR_COLLECTION_URL", collection->collectionURL()};
+    testing::ScopedEnvironment ipEchoURL{"QOR_IP_ECHO_URL", ipEcho->baseURL()};
+    BenchEnvironment() { Session::setSharedInstance(Session::makeDefault()); }
+};
+
+testing::TestAppHome& home() {
+    static BenchEnvironment environment;
+    return environment.home;
 }
 
-// What the upload destination does with an event: appends it to the storage's batch file.
-class StorageDestination : public DestinationPlugin {
-public:
-    std::string key() const override { return "qor.io"; }
-    PluginType type() const override { return PluginType::destination; }
-    std::optional<TrackEvent> track(TrackEvent event) override {
-        if (auto owner = analytics()) owner->storage()->write(Storage::Constants::events, event);
-        return event;
-    }
-};
+// The instance as start-up makes it, with the real upload destination appending every event
+// to the batch file; flushes are pushed out of reach so only the road to the file is timed.
+std::shared_ptr<Analytics> startedAnalytics(const std::string& writeKey) {
+    home();
+    auto configuration = Configuration::make(writeKey);
+    configuration->modifyValues([](Configuration::Values& values) {
+        values.flushAt = 1 << 30;
+        values.flushInterval = 3600;
+        values.trackApplicationLifecycleEvents = false;
+    });
+    auto analytics = Analytics::make(configuration);
+    testing::pumpMainFor(std::chrono::milliseconds(50));  // the destination takes its policy on the main queue
+    return analytics;
+}
 
 platform::AnyDictionary properties() {
     return platform::AnyDictionary{{"screen", "checkout"}, {"items", 3}, {"total", 42.5}, {"member", true}};
 }
 
 void BM_TrackToBatchFile(benchmark::State& state) {
-    home();
     static int run = 0;
-    auto analytics = Analytics::make(Configuration::make("bench-track-" + std::to_string(run++)));
-    analytics->add(std::make_shared<StorageDestination>());
+    auto analytics = startedAnalytics("bench-track-" + std::to_string(run++));
     const auto props = properties();
     for (auto _ : state) analytics->track("Product Viewed", props);
     state.SetItemsProcessed(state.iterations());
@@ -110,9 +125,7 @@ BENCHMARK(BM_BareEncodeAndWrite)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 // keeps afterwards (the pipeline should keep nothing once an event is written) and the
 // bytes it adds to the batch file.
 void BM_TrackMemoryPerEvent(benchmark::State& state) {
-    home();
-    auto analytics = Analytics::make(Configuration::make("bench-memory"));
-    analytics->add(std::make_shared<StorageDestination>());
+    auto analytics = startedAnalytics("bench-memory");
     const auto props = properties();
     for (int warm = 0; warm < 1000; ++warm) analytics->track("Product Viewed", props);
     const auto folder = home().documents() / "lumatix" / "bench-memory";

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "Analytics/Analytics.h"
-#include "Analytics/EncodeToDictionary.h"
 #include "Analytics/QORDestination.h"
 #include "Analytics/UserInfo.h"
 #include "Analytics/VendorSystem.h"
@@ -15,7 +14,6 @@
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/Date.h"
-#include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/Locale.h"
 #include "Platform/Foundation/TimeZone.h"
 #include "Platform/Foundation/UUID.h"
@@ -67,18 +65,13 @@ AnyDictionary appFacts(const platform::Bundle& bundle) {
                          {"namespace", bundle.bundleIdentifier().value_or("")}};
 }
 
-std::string booleanText(bool value) {
-    try {
-        return platform::JSONEncoder().encodeToString(value);
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-}
-
-AnyDictionary networkFacts(ConnectionStatus status) {
-    return AnyDictionary{{"bluetooth", booleanText(status == ConnectionStatus::bluetooth)},
-                         {"cellular", booleanText(status == ConnectionStatus::cellular)},
-                         {"wifi", booleanText(status == ConnectionStatus::wifi)}};
+JSON networkFacts(ConnectionStatus status) {
+    const auto text = [](bool value) { return std::string(value ? "true" : "false"); };
+    JSON::Object facts;
+    facts.set("bluetooth", text(status == ConnectionStatus::bluetooth));
+    facts.set("cellular", text(status == ConnectionStatus::cellular));
+    facts.set("wifi", text(status == ConnectionStatus::wifi));
+    return JSON(std::move(facts));
 }
 
 std::shared_ptr<VendorSystem> vendorSystem() {
@@ -126,7 +119,15 @@ Context::Context(PrivateTag) {
     facts.set("channel", "mobile");
     facts.set("session", AnyDictionary{{"id", platform::UUID::make().uuidString()},
                                        {"startedAt", sharedISO8601Formatter().string(platform::Date::now())}});
+    setStaticContext(std::move(facts));
+}
+
+void Context::setStaticContext(platform::AnyDictionary facts) {
+    // Events read the facts as JSON; converting once here keeps that off every event's road.
+    auto members = JSON::jsonDictionary(facts);
+    std::lock_guard<std::mutex> guard(mutex_);
     staticContext_ = std::move(facts);
+    staticContextJSON_ = std::move(members);
 }
 
 std::shared_ptr<Context> Context::make() {
@@ -185,35 +186,37 @@ void Context::receiveIPAnswer(const Result<std::string>& answer) {
         sdkLog("Couldn't detect IP Address: ", error);
         return;
     }
-    std::lock_guard<std::mutex> guard(mutex_);
-    staticContext_.set("ip", *address);
+    auto facts = staticContext();
+    facts.set("ip", *address);
+    setStaticContext(std::move(facts));
 }
 
 std::optional<AnyRawEvent> Context::execute(AnyRawEvent event) {
     RawEvent& raw = common(event);
-    AnyDictionary working = staticContext();
+    JSON::Object working;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        working = staticContextJSON_;
+    }
     working.set("network", networkFacts(vendorSystem()->connection()));
 
+    // The event's own context wins over the plugin's facts, and the user's traits over both.
     if (raw.context) {
         if (const auto* own = raw.context->object()) {
-            for (auto& [key, value] : JSON::anyDictionary(*own)) working.set(key, std::move(value));
+            for (const auto& [key, value] : *own) working.set(key, value);
         }
     }
     if (const auto owner = analytics()) {
         const auto user = owner->store()->currentState<UserInfo>();
         if (user && user->traits) {
-            if (auto traits = encodeJSONToDictionary(*user->traits)) {
-                working.set("traits", std::move(*traits));
+            if (const auto* traits = user->traits->object()) {
+                working.set("traits", JSON(*traits));
             } else {
                 working.erase("traits");
             }
         }
     }
-    try {
-        raw.context = JSON::fromAny(working);
-    } catch (...) {
-        if (auto owner = analytics()) owner->reportInternalError(std::current_exception(), false);
-    }
+    raw.context = JSON(std::move(working));
     return event;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "Analytics/JSON.h"
 #include "Analytics/Plugin.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Foundation/Any.h"
@@ -43,8 +44,11 @@ private:
     void startIPLookup();
     void receiveIPAnswer(const Result<std::string>& answer);
 
+    void setStaticContext(platform::AnyDictionary facts);
+
     mutable std::mutex mutex_;  // the IP answer writes on the main thread while events read
     platform::AnyDictionary staticContext_;
+    JSON::Object staticContextJSON_;  // the same facts, ready for events
 };
 
 }  // namespace qor

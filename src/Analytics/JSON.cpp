@@ -1,5 +1,7 @@
 #include "Analytics/JSON.h"
 
+#include "Platform/Foundation/CharacterSet.h"
+
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -9,43 +11,9 @@ namespace qor {
 using platform::Any;
 using platform::AnyDictionary;
 using platform::Decimal;
+using platform::isValidUTF8;
 
 namespace {
-
-// Well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
-bool isValidUTF8(std::string_view text) {
-    std::size_t i = 0;
-    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    while (i < text.size()) {
-        const unsigned char lead = byte(i);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        if (byte(i + 1) < low || byte(i + 1) > high) return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 std::string describeDouble(double value) {
     if (std::isnan(value)) return "nan";

@@ -51,7 +51,8 @@ const char* Storage::key(Constants constant) {
 Storage::Storage(std::string writeKey, std::shared_ptr<platform::UserDefaults> userDefaults)
     : writeKey_(std::move(writeKey)),
       userDefaults_(std::move(userDefaults)),
-      syncQueue_(platform::DispatchQueue::serial("sync.qor.io")) {}
+      syncQueue_(platform::DispatchQueue::serial("sync.qor.io")),
+      eventsFolderURL_(findEventsFolderURL(writeKey_)) {}
 
 std::shared_ptr<Storage> Storage::make(std::string writeKey, const std::shared_ptr<Store>& store) {
     auto defaults = platform::UserDefaults::make("io.qor.storage." + writeKey);
@@ -136,7 +137,7 @@ std::optional<platform::URL> Storage::eventsFolder() const {
     return folder;
 }
 
-std::optional<platform::URL> Storage::eventsFolderURL() const {
+std::optional<platform::URL> Storage::findEventsFolderURL(const std::string& writeKey) {
     auto& files = platform::FileManager::defaultManager();
     std::vector<std::filesystem::path> documents;
     try {
@@ -146,7 +147,7 @@ std::optional<platform::URL> Storage::eventsFolderURL() const {
         return std::nullopt;
     }
     if (documents.empty() || documents.front().empty()) return std::nullopt;
-    return platform::URL::fileURL(documents.front().string(), true).appendingPathComponent("lumatix/" + writeKey_);
+    return platform::URL::fileURL(documents.front().string(), true).appendingPathComponent("lumatix/" + writeKey);
 }
 
 std::optional<platform::URL> Storage::currentFile() {

@@ -112,7 +112,9 @@ private:
     std::optional<platform::URL> currentFile();
     bool startFile(const platform::URL& file);
     static std::optional<platform::FileAttributes> attributesOf(const platform::URL& file);
-    std::optional<platform::URL> eventsFolderURL() const;
+    // The batch folder is found once: every event needs its files' names.
+    static std::optional<platform::URL> findEventsFolderURL(const std::string& writeKey);
+    const std::optional<platform::URL>& eventsFolderURL() const { return eventsFolderURL_; }
     void finish(const platform::URL& file);
     void synchronize();
     void report(std::exception_ptr error) const;
@@ -122,6 +124,7 @@ private:
     std::string writeKey_;
     std::shared_ptr<platform::UserDefaults> userDefaults_;
     std::shared_ptr<platform::DispatchQueue> syncQueue_;
+    std::optional<platform::URL> eventsFolderURL_;
     std::unique_ptr<OutputFileStream> outputStream_;  // on syncQueue_
 
     mutable std::mutex mutex_;  // guards the two below

@@ -1,5 +1,7 @@
 #include "Platform/Foundation/CharacterSet.h"
 
+#include <cstring>
+
 namespace qor::platform {
 
 namespace {
@@ -107,6 +109,14 @@ CharacterSet CharacterSet::subtracting(const CharacterSet& other) const {
 bool isValidUTF8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
+        // Most text is ASCII: skip it a machine word at a time.
+        while (i + sizeof(std::uint64_t) <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            i += sizeof word;
+        }
+        if (i >= text.size()) break;
         auto lead = static_cast<unsigned char>(text[i]);
         std::size_t length = 0;
         std::uint32_t code = 0;

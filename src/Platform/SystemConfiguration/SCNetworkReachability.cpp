@@ -3,6 +3,8 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 
+#include <chrono>
+#include <mutex>
 #include <string_view>
 
 #include "Platform/UIKit/DeviceProfile.h"
@@ -24,9 +26,7 @@ bool hasRoutableAddress(const sockaddr* address) {
   return false;
 }
 
-}  // namespace
-
-std::optional<SCNetworkReachabilityFlags> hostReachabilityFlags() {
+std::optional<SCNetworkReachabilityFlags> scanHostInterfaces() {
   ifaddrs* list = nullptr;
   if (getifaddrs(&list) != 0) return std::nullopt;
   bool anyUsable = false;
@@ -43,6 +43,24 @@ std::optional<SCNetworkReachabilityFlags> hostReachabilityFlags() {
   SCNetworkReachabilityFlags result = kSCNetworkReachabilityFlagsReachable;
   if (onlyCellular) result |= kSCNetworkReachabilityFlagsIsWWAN;
   return result;
+}
+
+}  // namespace
+
+std::optional<SCNetworkReachabilityFlags> hostReachabilityFlags() {
+  // Every analytics event reads the connection, and an interface scan is a netlink round
+  // trip; interfaces change rarely, so one scan answers for a short while.
+  constexpr auto freshness = std::chrono::milliseconds(500);
+  static std::mutex mutex;
+  static std::optional<SCNetworkReachabilityFlags> cached;
+  static std::chrono::steady_clock::time_point scannedAt;
+  std::lock_guard lock(mutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (scannedAt == std::chrono::steady_clock::time_point{} || now - scannedAt >= freshness) {
+    cached = scanHostInterfaces();
+    scannedAt = now;
+  }
+  return cached;
 }
 
 std::shared_ptr<SCNetworkReachability> SCNetworkReachability::createWithAddress(const sockaddr_in& address) {
