@@ -166,8 +166,10 @@ struct Registry {
 };
 
 Registry& registry() {
-  static Registry instance;
-  return instance;
+  // Never destroyed: a worker thread may still release the last object of a suite while
+  // the process exits.
+  static auto* instance = new Registry;
+  return *instance;
 }
 
 std::shared_ptr<UserDefaultsStore> storeFor(const std::filesystem::path& file) {
