@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "Analytics/Events.h"
@@ -188,7 +189,17 @@ void Storage::appendEvent(const T& event) {
     // The text is made on the storage queue, after the size check, as the rest of the
     // append.
     syncQueue_->sync([this, &event] {
-        storeEvent([&event]() -> std::optional<std::string> { return platform::JSONEncoder().encodeToString(event); });
+        storeEvent([&event]() -> std::optional<std::string> {
+            // An event of any kind is encoded as its own kind. The writer checks every text
+            // as it goes and fails with the same error as a walk of the whole tree first
+            // would, so that walk is left out.
+            if constexpr (std::is_same_v<T, AnyRawEvent>) {
+                return std::visit([](const auto& kind) { return platform::JSONEncoder().encodeToString(kind); },
+                                  event);
+            } else {
+                return platform::JSONEncoder().encodeToString(event);
+            }
+        });
         synchronize();
     });
 }
