@@ -308,7 +308,8 @@ Any JSON::toAny() const {
 AnyDictionary JSON::anyDictionary(const Object& members) {
     AnyDictionary result;
     result.reserve(members.size());
-    for (const auto& [key, member] : members) result.set(key, member.toAny());
+    // An object's keys are unique already.
+    for (const auto& [key, member] : members) result.appendAbsent(key, member.toAny());
     return result;
 }
 

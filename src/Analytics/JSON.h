@@ -208,6 +208,8 @@ namespace qor::platform {
 template <>
 struct ValueCoding<qor::JSON> {
     static constexpr bool acceptsNull = true;
+    // Its numbers are finite and its texts and keys UTF-8, checked when it was made.
+    static constexpr bool alwaysWritable = true;
     static Any encode(const qor::JSON& value) { return value.toAny(); }
     static qor::JSON decode(const Any& value, const CodingPath& path);
 };

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "Analytics/Events.h"
@@ -71,6 +72,11 @@ public:
     void write(Constants key, const std::optional<T>& value);
     template <class T>
     void write(Constants key, const T& value) {
+        // Events are appended straight from the caller's value: wrapping one in an optional
+        // would copy the whole event for nothing.
+        if constexpr (detail::AnalyticsEventValue<T>) {
+            if (key == Constants::events) return appendEvent(value);
+        }
         write(key, std::optional<T>(value));
     }
 
@@ -104,6 +110,9 @@ public:
 private:
     template <class T>
     static std::optional<platform::PlistValue> storedForm(const T& value);
+    // Appends the event to the current batch file and synchronises the suite.
+    template <class T>
+    void appendEvent(const T& event);
 
     // All on syncQueue_.
     void storeValue(Constants key, const std::optional<platform::PlistValue>& value, bool encodingFailed);
@@ -157,15 +166,7 @@ void Storage::write(Constants key, const std::optional<T>& value) {
     if (key == Constants::events) {
         if constexpr (detail::AnalyticsEventValue<T>) {
             if (!value) return syncQueue_->sync([this] { synchronize(); });
-            const T& event = *value;
-            // The text is made on the storage queue, after the size check, as the rest of
-            // the append.
-            syncQueue_->sync([this, &event] {
-                storeEvent([&event]() -> std::optional<std::string> {
-                    return platform::JSONEncoder().encodeToString(event);
-                });
-                synchronize();
-            });
+            appendEvent(*value);
         } else {
             syncQueue_->sync([this] { synchronize(); });
         }
@@ -179,6 +180,26 @@ void Storage::write(Constants key, const std::optional<T>& value) {
     }
     syncQueue_->sync([&] {
         storeValue(key, stored, encodingFailed);
+        synchronize();
+    });
+}
+
+template <class T>
+void Storage::appendEvent(const T& event) {
+    // The text is made on the storage queue, after the size check, as the rest of the
+    // append.
+    syncQueue_->sync([this, &event] {
+        storeEvent([&event]() -> std::optional<std::string> {
+            // An event of any kind is encoded as its own kind. The writer checks every text
+            // as it goes and fails with the same error as a walk of the whole tree first
+            // would, so that walk is left out.
+            if constexpr (std::is_same_v<T, AnyRawEvent>) {
+                return std::visit([](const auto& kind) { return platform::JSONEncoder().encodeToString(kind); },
+                                  event);
+            } else {
+                return platform::JSONEncoder().encodeToString(event);
+            }
+        });
         synchronize();
     });
 }

@@ -94,6 +94,17 @@ TEST_F(StorageBatchFileTest, EventsAreAppendedWithOneCommaBetweenThemAndFinished
     EXPECT_EQ(storage->userDefaults()->integerForKey("lumatix.events"), 1);
 }
 
+TEST_F(StorageBatchFileTest, AnEventOfAnyKindIsWrittenAsItsOwnKindAndAnUnwritableOneLeavesNoTrace) {
+    const auto first = makeEvent("one");
+    storage->write(Constants::events, AnyRawEvent(first));
+    // A name that is not UTF-8 cannot become JSON text: nothing of it, not even the comma,
+    // reaches the file.
+    storage->write(Constants::events, AnyRawEvent(makeEvent("bad\xff")));
+    const auto third = makeEvent("three");
+    storage->write(Constants::events, AnyRawEvent(third));
+    EXPECT_EQ(readFile(folder / "0-lumatix-events"), kOpening + textOf(first) + "," + textOf(third));
+}
+
 TEST_F(StorageBatchFileTest, AFileTakesEventsUntilItReachesTheSizeLimit) {
     // A file left at 474999 bytes by an earlier run takes one more event, however big.
     const std::string padding(Storage::maxFileSize - 1 - kOpening.size(), ' ');

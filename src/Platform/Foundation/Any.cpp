@@ -330,6 +330,10 @@ Any& AnyDictionary::set(std::string key, Any value) {
     entries_[*position].second = std::move(value);
     return entries_[*position].second;
   }
+  return appendAbsent(std::move(key), std::move(value));
+}
+
+Any& AnyDictionary::appendAbsent(std::string key, Any value) {
   entries_.emplace_back(std::move(key), std::move(value));
   if (!index_.empty()) {
     index_.emplace(entries_.back().first, entries_.size() - 1);

@@ -171,6 +171,9 @@ class AnyDictionary {
   Any& operator[](std::string_view key);
   // Replaces the value of an existing key in place, else appends; returns the stored value.
   Any& set(std::string key, Any value);
+  // Appends a key the caller knows is absent (say, one taken from another map with unique
+  // keys), without looking for it first.
+  Any& appendAbsent(std::string key, Any value);
   // Removes the key (keeping the others' order); false when it was absent.
   bool erase(std::string_view key);
   void reserve(std::size_t count) { entries_.reserve(count); }

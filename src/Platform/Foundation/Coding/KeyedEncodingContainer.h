@@ -68,6 +68,13 @@ namespace coding {
 // Checks an untyped value handed over by a ValueCoding or an Any member.
 void requireWritable(const Any& value, const CodingPath& path);
 
+// A ValueCoding whose encoded values are writable by construction declares
+// `static constexpr bool alwaysWritable = true`.
+template <class T>
+concept ValueCodingAlwaysWritable = requires {
+  requires ValueCoding<T>::alwaysWritable;
+};
+
 template <class E>
 Any encodeEnum(const E& value, const CodingPath& path) {
   for (const auto& [candidate, raw] : EnumRawValues<E>::cases) {
@@ -80,7 +87,9 @@ template <class T>
 Any encodeValue(const T& value, const CodingPath& path, const EncodingContext& context) {
   if constexpr (HasValueCoding<T>) {
     Any encoded = ValueCoding<T>::encode(value);
-    requireWritable(encoded, path);
+    // A type that can only ever hold writable values says so; checking its whole tree
+    // again would find nothing.
+    if constexpr (!ValueCodingAlwaysWritable<T>) requireWritable(encoded, path);
     return encoded;
   } else if constexpr (std::same_as<T, Any>) {
     requireWritable(value, path);
