@@ -17,7 +17,7 @@
 #include "Analytics/Storage.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/UUID.h"
-#include "Utils/ISO8601Formatter.h"
+#include "Core/ISO8601Formatter.h"
 #include "Networking/Client/Session/Session.h"
 #include "testing/CollectionServer.h"
 #include "testing/IPEchoServer.h"

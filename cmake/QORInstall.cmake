@@ -1,7 +1,59 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-foreach(header ${QOR_HEADERS})
+# What an app uses, and the headers these include: the only headers installed. Everything
+# else stays internal to the build.
+set(QOR_PUBLIC_HEADERS
+  Analytics/Analytics.h
+  Analytics/Configuration.h
+  Analytics/Events.h
+  Analytics/Mediator.h
+  Analytics/OutputFileStream.h
+  Analytics/Plugin.h
+  Analytics/QORLog.h
+  Analytics/Settings/Settings.h
+  Analytics/Storage.h
+  Analytics/Store.h
+  Analytics/StoredValueReader.h
+  Analytics/System.h
+  Analytics/Timeline.h
+  Analytics/UserInfo.h
+  Core/Flattenable.h
+  Core/JSON.h
+  Core/KeyPath.h
+  Core/SharedAnalyticsLog.h
+  Core/StringEncoding.h
+  Networking/Client/APIError.h
+  Networking/Client/AnyError.h
+  Networking/Client/QORSDKError.h
+  Platform/Dispatch/DispatchQueue.h
+  Platform/Foundation/Any.h
+  Platform/Foundation/Coding/Codable.h
+  Platform/Foundation/Coding/CodingErrors.h
+  Platform/Foundation/Coding/CodingPath.h
+  Platform/Foundation/Coding/CodingTraits.h
+  Platform/Foundation/Coding/KeyStrategy.h
+  Platform/Foundation/Coding/KeyedDecodingContainer.h
+  Platform/Foundation/Coding/KeyedEncodingContainer.h
+  Platform/Foundation/Data.h
+  Platform/Foundation/Date.h
+  Platform/Foundation/Decimal.h
+  Platform/Foundation/FileHandle.h
+  Platform/Foundation/FileManager.h
+  Platform/Foundation/HTTPURLResponse.h
+  Platform/Foundation/JSONDecoder.h
+  Platform/Foundation/JSONEncoder.h
+  Platform/Foundation/JSONSerialization.h
+  Platform/Foundation/Net/HTTPHeaders.h
+  Platform/Foundation/Net/URLParser.h
+  Platform/Foundation/PropertyList.h
+  Platform/Foundation/PropertyListDecoder.h
+  Platform/Foundation/PropertyListEncoder.h
+  Platform/Foundation/URL.h
+  Platform/Foundation/URLResponse.h
+  Platform/Foundation/UserDefaults.h
+)
+foreach(header ${QOR_PUBLIC_HEADERS})
   get_filename_component(dir "${header}" DIRECTORY)
   install(FILES "src/${header}" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/QORUniversalSDK/${dir}")
 endforeach()

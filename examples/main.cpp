@@ -32,7 +32,7 @@
 #include "Platform/Foundation/URLSessionConfiguration.h"
 #include "Platform/Foundation/URLSessionTask.h"
 #include "Platform/UIKit/UIApplication.h"
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 #include "testing/CollectionServer.h"
 #include "testing/FileHelpers.h"
 #include "testing/IPEchoServer.h"

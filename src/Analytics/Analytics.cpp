@@ -6,8 +6,8 @@
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/UUID.h"
-#include "Utils/Helpers/SharedSlot.h"
-#include "Utils/ISO8601Formatter.h"
+#include "Core/Helpers/SharedSlot.h"
+#include "Core/ISO8601Formatter.h"
 
 namespace qor {
 

@@ -13,11 +13,11 @@
 
 #include "Analytics/Configuration.h"
 #include "Analytics/Events.h"
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/QORLog.h"
 #include "Analytics/Settings/Settings.h"
-#include "Analytics/SharedAnalyticsLog.h"
+#include "Core/SharedAnalyticsLog.h"
 #include "Analytics/Storage.h"
 #include "Analytics/Store.h"
 #include "Analytics/System.h"

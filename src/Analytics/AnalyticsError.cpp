@@ -1,6 +1,6 @@
 #include "Analytics/AnalyticsError.h"
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Analytics/OutputFileStream.h"
 
 namespace qor {

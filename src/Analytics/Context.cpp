@@ -8,7 +8,7 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/QORDestination.h"
 #include "Analytics/UserInfo.h"
-#include "Analytics/VendorSystem.h"
+#include "Core/VendorSystem.h"
 #include "Analytics/iOSVendorSystem.h"
 #include "Networking/Client/Request/PassBackRequest.h"
 #include "Networking/Client/Session/Session.h"
@@ -17,8 +17,8 @@
 #include "Platform/Foundation/Locale.h"
 #include "Platform/Foundation/TimeZone.h"
 #include "Platform/Foundation/UUID.h"
-#include "Utils/ISO8601Formatter.h"
-#include "Utils/SDKLog.h"
+#include "Core/ISO8601Formatter.h"
+#include "Core/SDKLog.h"
 
 namespace qor {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Analytics/Plugin.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Foundation/Any.h"

@@ -1,7 +1,7 @@
 #include "Analytics/DeviceToken.h"
 
 #include "Analytics/Analytics.h"
-#include "Analytics/KeyPath.h"
+#include "Core/KeyPath.h"
 
 namespace qor {
 

@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Platform/Foundation/Coding/Codable.h"
 
 namespace qor {

@@ -1,7 +1,7 @@
 #include "Analytics/Plugin.h"
 
 #include "Analytics/Analytics.h"
-#include "Analytics/KeyPath.h"
+#include "Core/KeyPath.h"
 #include "Analytics/Timeline.h"
 
 namespace qor {

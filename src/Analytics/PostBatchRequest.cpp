@@ -1,6 +1,6 @@
 #include "Analytics/PostBatchRequest.h"
 
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 
 namespace qor {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "Analytics/EncodeToDictionary.h"
+#include "Core/EncodeToDictionary.h"
 #include "Networking/Client/Request/Request.h"
 
 namespace qor {

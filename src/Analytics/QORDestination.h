@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Analytics/Atomic.h"
+#include "Core/Guarded.h"
 #include "Analytics/Plugin.h"
-#include "Analytics/QueueTimer.h"
+#include "Core/QueueTimer.h"
 #include "Analytics/Storage.h"
 #include "Analytics/Store.h"
 #include "Analytics/System.h"
@@ -98,7 +98,7 @@ private:
     std::optional<std::string> apiHost_;
     std::shared_ptr<QueueTimer> flushTimer_;
 
-    Atomic<int> eventCount_{0};
+    Guarded<int> eventCount_{0};
     std::atomic<int> flushAt_{0};
 };
 

@@ -6,7 +6,7 @@
 
 #include "Analytics/Analytics.h"
 #include "Platform/OSLog/OSLog.h"
-#include "Utils/SDKLog.h"
+#include "Core/SDKLog.h"
 
 namespace qor {
 

@@ -10,7 +10,7 @@
 
 #include "Analytics/Events.h"
 #include "Analytics/Plugin.h"
-#include "Analytics/SharedAnalyticsLog.h"
+#include "Core/SharedAnalyticsLog.h"
 #include "Platform/Foundation/Date.h"
 
 namespace qor {

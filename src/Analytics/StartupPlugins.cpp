@@ -3,7 +3,7 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/Context.h"
 #include "Analytics/QORDestination.h"
-#include "Analytics/VendorSystem.h"
+#include "Core/VendorSystem.h"
 #include "Analytics/iOSLifecycleEvents.h"
 #include "Analytics/iOSVendorSystem.h"
 

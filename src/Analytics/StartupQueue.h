@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "Analytics/Atomic.h"
+#include "Core/Guarded.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/Store.h"
 #include "Analytics/System.h"
@@ -42,7 +42,7 @@ private:
     void holdEvent(AnyRawEvent event);  // on syncQueue_
     void replayHeldEvents();            // on syncQueue_
 
-    Atomic<bool> running_{false};
+    Guarded<bool> running_{false};
     const PluginType type_;
     const std::shared_ptr<platform::DispatchQueue> syncQueue_;
     std::vector<AnyRawEvent> queuedEvents_;  // on syncQueue_

@@ -6,10 +6,10 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
-#include "Analytics/SharedAnalyticsLog.h"
+#include "Core/SharedAnalyticsLog.h"
 #include "Platform/Foundation/FileManager.h"
-#include "Utils/ISO8601Formatter.h"
-#include "Utils/PlatformFacts.h"
+#include "Core/ISO8601Formatter.h"
+#include "Core/PlatformFacts.h"
 
 namespace qor {
 

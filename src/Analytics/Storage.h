@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Analytics/Events.h"
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Analytics/OutputFileStream.h"
 #include "Analytics/Settings/Settings.h"
 #include "Analytics/Store.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Analytics/Settings/Settings.h"
 
 namespace qor {

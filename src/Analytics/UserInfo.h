@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Analytics/Store.h"
 #include "Analytics/StoredValueReader.h"
 #include "Platform/Foundation/Coding/Codable.h"

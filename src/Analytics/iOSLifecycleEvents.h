@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Analytics/Atomic.h"
+#include "Core/Guarded.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/iOSLifecycle.h"
 
@@ -30,7 +30,7 @@ private:
     // Whether lifecycle tracking is switched off for the plugin's Analytics.
     bool trackingOff() const;
 
-    Atomic<bool> didFinishLaunching_{false};
+    Guarded<bool> didFinishLaunching_{false};
 };
 
 }  // namespace qor

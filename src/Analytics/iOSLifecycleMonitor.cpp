@@ -2,7 +2,7 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/iOSLifecycle.h"
-#include "Utils/PlatformFacts.h"
+#include "Core/PlatformFacts.h"
 
 namespace qor {
 

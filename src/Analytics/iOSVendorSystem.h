@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Analytics/VendorSystem.h"
+#include "Core/VendorSystem.h"
 #include "Platform/UIKit/UIDevice.h"
 
 namespace qor {

@@ -3,7 +3,7 @@
 #include "Analytics/Context.h"
 #include "Analytics/DeviceToken.h"
 #include "DeliveryTestSupport.h"
-#include "Utils/SDKLogCapture.h"
+#include "Core/SDKLogCapture.h"
 #include "testing/TextShapes.h"
 
 namespace qor {

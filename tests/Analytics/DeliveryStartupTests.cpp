@@ -4,7 +4,7 @@
 
 #include "Analytics/Context.h"
 #include "Analytics/DeviceToken.h"
-#include "Analytics/EncodeToDictionary.h"
+#include "Core/EncodeToDictionary.h"
 #include "Analytics/PostBatchRequest.h"
 #include "Analytics/QORDestination.h"
 #include "Analytics/StartupQueue.h"

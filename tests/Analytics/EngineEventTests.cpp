@@ -10,7 +10,7 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
 #include "EngineTestSupport.h"
-#include "Utils/ISO8601Formatter.h"
+#include "Core/ISO8601Formatter.h"
 #include "testing/ScopedEnvironment.h"
 #include "testing/TestAppHome.h"
 #include "testing/TextShapes.h"

@@ -8,7 +8,7 @@
 #include "Analytics/OutputFileStream.h"
 #include "EngineTestSupport.h"
 #include "testing/TestAppHome.h"
-#include "tests/Utils/SDKLogCapture.h"
+#include "tests/Core/SDKLogCapture.h"
 
 namespace qor {
 namespace {

@@ -4,7 +4,7 @@
 #include "Analytics/Settings/Settings.h"
 #include "Analytics/System.h"
 #include "Analytics/UserInfo.h"
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 #include "testing/TextShapes.h"
 
 namespace qor {

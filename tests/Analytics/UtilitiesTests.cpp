@@ -7,9 +7,9 @@
 #include <mutex>
 #include <thread>
 
-#include "Analytics/Atomic.h"
-#include "Analytics/QueueTimer.h"
-#include "Analytics/VendorSystem.h"
+#include "Core/Guarded.h"
+#include "Core/QueueTimer.h"
+#include "Core/VendorSystem.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "testing/MainLoopPump.h"
 
@@ -45,8 +45,8 @@ struct FiringLog {
 constexpr double kInterval = 0.02;
 
 TEST(AtomicValue, ReadModifyWriteFromManyThreadsLosesNothing) {
-    Atomic<int> counter(0);
-    Atomic<std::pair<int, int>> pair({0, 0});
+    Guarded<int> counter(0);
+    Guarded<std::pair<int, int>> pair({0, 0});
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {

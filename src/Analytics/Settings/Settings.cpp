@@ -1,6 +1,6 @@
 #include "Analytics/Settings/Settings.h"
 
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 
 namespace qor {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Platform/Foundation/Coding/Codable.h"
 
 namespace qor {

@@ -56,4 +56,8 @@ BidRequest BidRequest::decode(const KeyedDecodingContainer& c) {
   return r;
 }
 
+std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidRequest& request) {
+  return encodeToDictionary(request);
+}
+
 }  // namespace qor

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Analytics/JSON.h"
+#include "Core/EncodeToDictionary.h"
+#include "Core/JSON.h"
 #include "Models/OpenRTB/ApplicationInfo.h"
 #include "Models/OpenRTB/Device.h"
 #include "Models/OpenRTB/Impression.h"
@@ -103,5 +104,8 @@ struct BidRequest {
 
   bool operator==(const BidRequest&) const = default;
 };
+
+// The bid request as the parameters of its post.
+std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidRequest& request);
 
 }  // namespace qor

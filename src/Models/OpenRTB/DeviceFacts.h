@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Analytics/VendorSystem.h"
+#include "Core/VendorSystem.h"
 #include "Models/OpenRTB/Device.h"
 #include "Platform/CoreTelephony/CTCarrier.h"
 

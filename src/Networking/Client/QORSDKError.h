@@ -4,7 +4,7 @@
 #include "Networking/Client/AnyError.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
-#include "Utils/StringEncoding.h"
+#include "Core/StringEncoding.h"
 
 #include <concepts>
 #include <exception>

@@ -1,6 +1,6 @@
 #include "Networking/Client/Request/CurlString.h"
 
-#include "Utils/UTF8.h"
+#include "Core/UTF8.h"
 
 #include <vector>
 

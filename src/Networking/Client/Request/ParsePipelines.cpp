@@ -1,7 +1,7 @@
 #include "Networking/Client/Request/ParsePipelines.h"
 
 #include "Networking/Client/Request/Request.h"
-#include "Utils/UTF8.h"
+#include "Core/UTF8.h"
 
 namespace qor {
 

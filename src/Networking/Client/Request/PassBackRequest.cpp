@@ -1,6 +1,6 @@
 #include "Networking/Client/Request/PassBackRequest.h"
 
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 
 namespace qor {
 

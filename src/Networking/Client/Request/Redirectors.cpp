@@ -3,7 +3,7 @@
 #include "Networking/Client/QORSDKError.h"
 #include "Networking/Client/Request/APIErrorRecords.h"
 #include "Platform/Foundation/JSONDecoder.h"
-#include "Utils/UTF8.h"
+#include "Core/UTF8.h"
 
 namespace qor {
 

@@ -3,7 +3,7 @@
 #include "Networking/Client/Request/Redirectors.h"
 #include "Networking/Client/Request/UserAgent.h"
 #include "Platform/Foundation/FatalError.h"
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 
 namespace qor {
 

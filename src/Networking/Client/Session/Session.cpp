@@ -3,7 +3,7 @@
 #include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/URLComponents.h"
 #include "Platform/Foundation/URLSessionConfiguration.h"
-#include "Utils/Helpers/SharedSlot.h"
+#include "Core/Helpers/SharedSlot.h"
 
 namespace qor {
 namespace {

@@ -7,7 +7,7 @@
 #include "Platform/Foundation/URLResponse.h"
 #include "Platform/Foundation/URLSession.h"
 #include "Platform/Foundation/URLSessionTask.h"
-#include "Utils/Delegate.h"
+#include "Core/Delegate.h"
 
 #include <memory>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Analytics/SharedAnalyticsLog.h"
+#include "Core/SharedAnalyticsLog.h"
 
 #include <mutex>
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <mutex>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 
 namespace qor {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Platform/Foundation/Any.h"
-#include "Utils/Flattenable.h"
+#include "Core/Flattenable.h"
 
 namespace qor {
 

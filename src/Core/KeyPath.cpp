@@ -1,4 +1,4 @@
-#include "Analytics/KeyPath.h"
+#include "Core/KeyPath.h"
 
 namespace qor {
 

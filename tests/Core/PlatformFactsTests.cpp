@@ -1,7 +1,7 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/UIKit/DeviceProfile.h"
-#include "Utils/Helpers/SharedSlot.h"
-#include "Utils/PlatformFacts.h"
+#include "Core/Helpers/SharedSlot.h"
+#include "Core/PlatformFacts.h"
 #include "testing/TempDirectory.h"
 
 #include <gtest/gtest.h>

@@ -11,12 +11,12 @@ namespace qor {
 // lock; `mutate` runs a read-modify-write as one step, so two threads incrementing a
 // counter can never overwrite each other's change.
 template <class T>
-class Atomic {
+class Guarded {
 public:
-    explicit Atomic(T wrappedValue = T{}) : value_(std::move(wrappedValue)) {}
+    explicit Guarded(T wrappedValue = T{}) : value_(std::move(wrappedValue)) {}
 
-    Atomic(const Atomic&) = delete;
-    Atomic& operator=(const Atomic&) = delete;
+    Guarded(const Guarded&) = delete;
+    Guarded& operator=(const Guarded&) = delete;
 
     T wrappedValue() const {
         std::lock_guard<platform::NSLock> guard(lock_);
@@ -29,7 +29,7 @@ public:
     }
 
     // Runs `change` on the stored value while the lock is held and returns what it
-    // returns. `change` must not touch this Atomic again (the lock is not recursive).
+    // returns. `change` must not touch this Guarded again (the lock is not recursive).
     template <class F>
     decltype(auto) mutate(F&& change) {
         std::lock_guard<platform::NSLock> guard(lock_);

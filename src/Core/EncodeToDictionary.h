@@ -2,14 +2,12 @@
 
 #include <optional>
 
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor {
-
-struct BidRequest;
 
 // Any encodable value as request parameters, by way of its JSON text: the members of the
 // top-level object as plain values. Nothing when encoding or reading fails or when the top
@@ -27,9 +25,6 @@ std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
         return std::nullopt;
     }
 }
-
-// The bid request as the parameters of its post.
-std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidRequest& request);
 
 // An auction-event batch envelope as the parameters of a batch post. A template, so that the
 // envelope's type stays with the code that owns it.

@@ -1,4 +1,4 @@
-#include "Analytics/JSON.h"
+#include "Core/JSON.h"
 
 #include "Platform/Foundation/CharacterSet.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Analytics/KeyPath.h"
+#include "Core/KeyPath.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor {

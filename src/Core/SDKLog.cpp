@@ -1,4 +1,4 @@
-#include "Utils/SDKLog.h"
+#include "Core/SDKLog.h"
 
 #include <array>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "SDKLogCapture.h"
-#include "Utils/Delegate.h"
-#include "Utils/DeploymentValues.h"
-#include "Utils/Flattenable.h"
+#include "Core/Delegate.h"
+#include "Core/DeploymentValues.h"
+#include "Core/Flattenable.h"
 #include "testing/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Analytics/VendorSystem.h"
+#include "Core/VendorSystem.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "Utils/PlatformFacts.h"
+#include "Core/PlatformFacts.h"
 
 #include "Platform/Foundation/FatalError.h"
 #include "Platform/UIKit/UIDevice.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Utils/SDKLog.h"
+#include "Core/SDKLog.h"
 
 #include <mutex>
 #include <string>

@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "Analytics/Atomic.h"
+#include "Core/Guarded.h"
 
 namespace qor::platform {
 class DispatchQueue;
@@ -49,7 +49,7 @@ private:
     const std::shared_ptr<platform::DispatchQueue> queue_;
     const std::shared_ptr<Firing> firing_;
     std::shared_ptr<platform::DispatchSourceTimer> timer_;
-    Atomic<State> state_{State::suspended};
+    Guarded<State> state_{State::suspended};
 };
 
 }  // namespace qor

@@ -1,4 +1,4 @@
-#include "Utils/ISO8601Formatter.h"
+#include "Core/ISO8601Formatter.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Utils/DeploymentValues.h"
+#include "Core/DeploymentValues.h"
 
 #include <utility>
 

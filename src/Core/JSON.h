@@ -14,8 +14,8 @@
 #include <variant>
 #include <vector>
 
-#include "Analytics/KeyPath.h"
-#include "Analytics/SharedAnalyticsLog.h"
+#include "Core/KeyPath.h"
+#include "Core/SharedAnalyticsLog.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Decimal.h"

@@ -1,4 +1,4 @@
-#include "Utils/UTF8.h"
+#include "Core/UTF8.h"
 
 namespace qor {
 

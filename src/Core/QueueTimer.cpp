@@ -1,4 +1,4 @@
-#include "Analytics/QueueTimer.h"
+#include "Core/QueueTimer.h"
 
 #include <chrono>
 #include <cmath>
