@@ -15,10 +15,10 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/OutputFileStream.h"
 #include "Analytics/Storage.h"
-#include "Platform/Foundation/JSONEncoder.h"
-#include "Platform/Foundation/UUID.h"
 #include "Core/ISO8601Formatter.h"
 #include "Networking/Client/Session/Session.h"
+#include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/UUID.h"
 #include "testing/CollectionServer.h"
 #include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"
@@ -149,8 +149,7 @@ void BM_TrackMemoryPerEvent(benchmark::State& state) {
         perEvent;
     state.counters["allocated_bytes_per_event"] = static_cast<double>(allocatedBytes.load() - bytesBefore) * perEvent;
     state.counters["allocations_per_event"] = static_cast<double>(allocationCount.load() - countBefore) * perEvent;
-    state.counters["file_bytes_per_event"] =
-        static_cast<double>(folderBytes() - sizeBefore) * perEvent;
+    state.counters["file_bytes_per_event"] = static_cast<double>(folderBytes() - sizeBefore) * perEvent;
     testing::pumpMainFor(std::chrono::milliseconds(10));
 }
 BENCHMARK(BM_TrackMemoryPerEvent)->Unit(benchmark::kMicrosecond)->Iterations(20000);

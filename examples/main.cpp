@@ -23,6 +23,7 @@
 #include "Analytics/Context.h"
 #include "Analytics/DeviceToken.h"
 #include "Analytics/QORDestination.h"
+#include "Core/DeploymentValues.h"
 #include "Networking/Client/Session/Session.h"
 #include "Networking/Client/Session/SessionDelegate.h"
 #include "Platform/Foundation/Bundle.h"
@@ -32,7 +33,6 @@
 #include "Platform/Foundation/URLSessionConfiguration.h"
 #include "Platform/Foundation/URLSessionTask.h"
 #include "Platform/UIKit/UIApplication.h"
-#include "Core/DeploymentValues.h"
 #include "testing/CollectionServer.h"
 #include "testing/FileHelpers.h"
 #include "testing/IPEchoServer.h"
@@ -148,7 +148,8 @@ void printBatch(std::size_t number, const std::string& body) {
 
 void recordEvents(Analytics& analytics) {
     const auto application = platform::UIApplication::shared();
-    application->simulateLaunch(AnyDictionary{{platform::UIApplicationLaunchOptionsKey::sourceApplication, "com.example.mail"}});
+    application->simulateLaunch(
+        AnyDictionary{{platform::UIApplicationLaunchOptionsKey::sourceApplication, "com.example.mail"}});
     setDeviceToken(analytics, "a1b2c3d4e5f60718");
 
     analytics.track("Article Opened", AnyDictionary{{"articleId", 1842}, {"section", "science"}});
@@ -182,8 +183,8 @@ int main() {
         ipEcho = testing::IPEchoServer::makeHTTP();
         ipEchoVariable.emplace(deployment::kIPEchoURLVariable, ipEcho->baseURL());
     }
-    std::cout << "Collection endpoint: " << deployment::collectionEndpointURL()
-              << (collection ? " (embedded)" : "") << "\n"
+    std::cout << "Collection endpoint: " << deployment::collectionEndpointURL() << (collection ? " (embedded)" : "")
+              << "\n"
               << "IP-echo service:     " << deployment::ipEchoBaseURL() << (ipEcho ? " (embedded)" : "") << "\n";
 
     const auto writeKey = writeKeyFromInfo();
@@ -195,9 +196,9 @@ int main() {
     // Start-up: the shared Session (watched on its way), then analytics as the facade makes it.
     auto sessionDelegate = std::make_shared<SessionDelegate>();
     auto recorder = std::make_shared<AnswerRecorder>(sessionDelegate);
-    Session::setSharedInstance(Session::make(
-        platform::URLSession::make(platform::URLSessionConfiguration::defaultConfiguration(), recorder),
-        sessionDelegate));
+    Session::setSharedInstance(
+        Session::make(platform::URLSession::make(platform::URLSessionConfiguration::defaultConfiguration(), recorder),
+                      sessionDelegate));
     auto configuration = Configuration::make(*writeKey);
     auto analytics = Analytics::make(configuration);
 

@@ -101,7 +101,8 @@ bool CollectionServer::waitForPosts(std::size_t count, std::chrono::milliseconds
         // between still ends the wait below.
         const std::size_t seen = server_->requestCount();
         if (receivedCount() >= count) break;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         server_->waitForRequests(seen + 1, left);
     }

@@ -31,7 +31,8 @@ void IPEchoServer::answerWith(int status, std::string body) {
 }
 
 std::string IPEchoServer::trace(const std::string& address) {
-    return "fl=1f1\nh=collect.example\nip=" + address + "\nts=1733731200.123\nvisit_scheme=https\nuag=test\n"
+    return "fl=1f1\nh=collect.example\nip=" + address +
+           "\nts=1733731200.123\nvisit_scheme=https\nuag=test\n"
            "colo=LHR\nhttp=http/1.1\nloc=GB\ntls=off\nsni=off\nwarp=off\n";
 }
 

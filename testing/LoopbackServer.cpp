@@ -79,7 +79,9 @@ LoopbackServer::LoopbackServer(std::unique_ptr<httplib::Server> server, bool htt
     server_->set_keep_alive_max_count(options.keepAlive ? 100000 : 1);
     server_->set_keep_alive_timeout(1);
     server_->set_payload_max_length(64 * 1024 * 1024);
-    auto handler = [this](const httplib::Request& request, httplib::Response& response) { handle(&request, &response); };
+    auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+        handle(&request, &response);
+    };
     server_->Get(".*", handler);
     server_->Post(".*", handler);
     server_->Put(".*", handler);

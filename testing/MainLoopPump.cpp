@@ -6,11 +6,11 @@
 namespace qor::testing {
 
 bool pumpMainUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
-  return platform::RunLoop::main().runUntil(predicate, timeout);
+    return platform::RunLoop::main().runUntil(predicate, timeout);
 }
 
 void pumpMainFor(std::chrono::milliseconds duration) {
-  platform::RunLoop::main().runUntil(platform::deadlineAfter(platform::RunLoop::Clock::now(), duration));
+    platform::RunLoop::main().runUntil(platform::deadlineAfter(platform::RunLoop::Clock::now(), duration));
 }
 
 }  // namespace qor::testing

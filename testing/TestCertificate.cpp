@@ -48,8 +48,8 @@ X509* makeCertificate(EVP_PKEY* key, const std::string& commonName, X509* issuer
     X509_set_pubkey(certificate, key);
     X509_NAME* name = X509_get_subject_name(certificate);
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("QOR test"), -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()),
-                               -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()), -1,
+                               -1, 0);
     X509_set_issuer_name(certificate, issuer ? X509_get_subject_name(issuer) : name);
     return certificate;
 }

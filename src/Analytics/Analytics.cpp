@@ -3,11 +3,11 @@
 #include "Analytics/StartupPlugins.h"
 
 #include "Analytics/AnalyticsError.h"
+#include "Core/Helpers/SharedSlot.h"
+#include "Core/ISO8601Formatter.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/UUID.h"
-#include "Core/Helpers/SharedSlot.h"
-#include "Core/ISO8601Formatter.h"
 
 namespace qor {
 
@@ -282,8 +282,8 @@ void Analytics::deliverToLogPlugins(const LogMessage& message, bool useFilterKin
     });
 }
 
-void Analytics::dispatchLog(const std::string& message, std::optional<LogFilterKind> kind,
-                            const std::string& function, int line) {
+void Analytics::dispatchLog(const std::string& message, std::optional<LogFilterKind> kind, const std::string& function,
+                            int line) {
     LogFactory::GenericLog log;
     log.kindValue = kind.value_or(LogFilterKind::debug);
     log.messageValue = message;

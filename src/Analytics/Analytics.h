@@ -13,16 +13,16 @@
 
 #include "Analytics/Configuration.h"
 #include "Analytics/Events.h"
-#include "Core/JSON.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/QORLog.h"
 #include "Analytics/Settings/Settings.h"
-#include "Core/SharedAnalyticsLog.h"
 #include "Analytics/Storage.h"
 #include "Analytics/Store.h"
 #include "Analytics/System.h"
 #include "Analytics/Timeline.h"
 #include "Analytics/UserInfo.h"
+#include "Core/JSON.h"
+#include "Core/SharedAnalyticsLog.h"
 
 namespace qor {
 
@@ -35,10 +35,10 @@ struct IsOptionalPayload<std::optional<T>> : std::true_type {};
 
 // A payload given as any encodable value (not a dictionary of plain values, not a text).
 template <class P>
-concept CodablePayload = !std::is_same_v<std::remove_cvref_t<P>, platform::AnyDictionary> &&
-                         !std::is_same_v<std::remove_cvref_t<P>, std::optional<platform::AnyDictionary>> &&
-                         !std::is_convertible_v<const P&, std::string_view> &&
-                         !std::is_same_v<std::remove_cvref_t<P>, std::nullopt_t>;
+concept CodablePayload =
+    !std::is_same_v<std::remove_cvref_t<P>, platform::AnyDictionary> &&
+    !std::is_same_v<std::remove_cvref_t<P>, std::optional<platform::AnyDictionary>> &&
+    !std::is_convertible_v<const P&, std::string_view> && !std::is_same_v<std::remove_cvref_t<P>, std::nullopt_t>;
 
 }  // namespace detail
 

@@ -8,8 +8,10 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/QORDestination.h"
 #include "Analytics/UserInfo.h"
-#include "Core/VendorSystem.h"
 #include "Analytics/iOSVendorSystem.h"
+#include "Core/ISO8601Formatter.h"
+#include "Core/SDKLog.h"
+#include "Core/VendorSystem.h"
 #include "Networking/Client/Request/PassBackRequest.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/Bundle.h"
@@ -17,8 +19,6 @@
 #include "Platform/Foundation/Locale.h"
 #include "Platform/Foundation/TimeZone.h"
 #include "Platform/Foundation/UUID.h"
-#include "Core/ISO8601Formatter.h"
-#include "Core/SDKLog.h"
 
 namespace qor {
 
@@ -92,7 +92,8 @@ std::string Context::numberText(double value) {
 
 Context::Context(PrivateTag) {
     AnyDictionary facts;
-    facts.set("library", AnyDictionary{{"name", "lumatix-universal-sdk"}, {"version", QORDestination::staticVersion()}});
+    facts.set("library",
+              AnyDictionary{{"name", "lumatix-universal-sdk"}, {"version", QORDestination::staticVersion()}});
 
     auto app = appFacts(*platform::Bundle::main());
     if (!app.empty()) facts.set("app", std::move(app));

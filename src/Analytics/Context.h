@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "Core/JSON.h"
 #include "Analytics/Plugin.h"
+#include "Core/JSON.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Foundation/Any.h"
 

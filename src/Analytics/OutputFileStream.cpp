@@ -11,11 +11,16 @@ namespace {
 const char* codeName(OutputFileStream::OutputStreamError::Code code) {
     using Code = OutputFileStream::OutputStreamError::Code;
     switch (code) {
-        case Code::invalidPath: return "invalidPath";
-        case Code::unableToOpen: return "unableToOpen";
-        case Code::unableToWrite: return "unableToWrite";
-        case Code::unableToCreate: return "unableToCreate";
-        case Code::unableToClose: return "unableToClose";
+        case Code::invalidPath:
+            return "invalidPath";
+        case Code::unableToOpen:
+            return "unableToOpen";
+        case Code::unableToWrite:
+            return "unableToWrite";
+        case Code::unableToCreate:
+            return "unableToCreate";
+        case Code::unableToClose:
+            return "unableToClose";
     }
     return "unknown";
 }
@@ -71,7 +76,8 @@ void OutputFileStream::write(const platform::Data& bytes) {
 void OutputFileStream::write(std::string_view text) {
     if (text.empty() || !fileHandle_) return;
     try {
-        fileHandle_->write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        fileHandle_->write(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     } catch (const std::exception&) {
         throw OutputStreamError(OutputStreamError::Code::unableToWrite, filePath_);
     }

@@ -1,8 +1,8 @@
 #include "Analytics/Plugin.h"
 
 #include "Analytics/Analytics.h"
-#include "Core/KeyPath.h"
 #include "Analytics/Timeline.h"
+#include "Core/KeyPath.h"
 
 namespace qor {
 

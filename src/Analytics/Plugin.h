@@ -18,9 +18,8 @@ class Timeline;
 // The stage a plugin belongs to, in the order the stages run.
 enum class PluginType { before = 0, enrichment = 1, destination = 2, after = 3, utility = 4 };
 
-inline constexpr std::array<PluginType, 5> allPluginTypes{PluginType::before, PluginType::enrichment,
-                                                          PluginType::destination, PluginType::after,
-                                                          PluginType::utility};
+inline constexpr std::array<PluginType, 5> allPluginTypes{
+    PluginType::before, PluginType::enrichment, PluginType::destination, PluginType::after, PluginType::utility};
 
 // The stage with that raw value; nothing outside 0...4.
 std::optional<PluginType> pluginTypeFromRawValue(int rawValue);

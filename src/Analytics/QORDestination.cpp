@@ -120,18 +120,17 @@ void QORDestination::startUpload(const platform::URL& file, const std::shared_pt
     const auto session = Session::sharedInstance();
     auto completed = std::make_shared<std::atomic<bool>>(false);
     auto self = shared_from_this();
-    auto task = session->upload(
-        PostBatchRequest::forBatchFile(), CallbackQueue::currentMainOrAsync{}, file,
-        [store, file, self, owner, completed](Result<std::string> result) {
-            printTrackingResult(result);
-            const bool remove = removesFile(result);
-            if (remove) store->remove(file);
-            // From here on a new flush may list the files again: this one is settled.
-            self->uploadsQueue_->sync([&] { *completed = true; });
-            if (remove) self->uploadsQueue_->sync([&] { self->cleanupUploads(); });
-            owner->log("Processed: " + file.lastPathComponent(), std::nullopt, "flush()", 130);
-            self->uploadsQueue_->sync([&] { self->cleanupUploads(); });
-        });
+    auto task = session->upload(PostBatchRequest::forBatchFile(), CallbackQueue::currentMainOrAsync{}, file,
+                                [store, file, self, owner, completed](Result<std::string> result) {
+                                    printTrackingResult(result);
+                                    const bool remove = removesFile(result);
+                                    if (remove) store->remove(file);
+                                    // From here on a new flush may list the files again: this one is settled.
+                                    self->uploadsQueue_->sync([&] { *completed = true; });
+                                    if (remove) self->uploadsQueue_->sync([&] { self->cleanupUploads(); });
+                                    owner->log("Processed: " + file.lastPathComponent(), std::nullopt, "flush()", 130);
+                                    self->uploadsQueue_->sync([&] { self->cleanupUploads(); });
+                                });
     if (!task) return;
     auto info = beginUploadBackgroundTask(file, task->task);
     info.completed = std::move(completed);
@@ -143,8 +142,8 @@ QORDestination::UploadTaskInfo QORDestination::beginUploadBackgroundTask(
     UploadTaskInfo info{url, task, nullptr, nullptr};
     const auto application = sharedApplication();
     if (!application) return info;
-    auto identifier = std::make_shared<std::atomic<platform::UIBackgroundTaskIdentifier>>(
-        platform::UIBackgroundTaskInvalid);
+    auto identifier =
+        std::make_shared<std::atomic<platform::UIBackgroundTaskIdentifier>>(platform::UIBackgroundTaskInvalid);
     std::weak_ptr<platform::UIApplication> weakApplication = application;
     const auto began = application->beginBackgroundTask([task, identifier, weakApplication] {
         task->cancel();
@@ -171,8 +170,8 @@ void QORDestination::cleanupUploads() {
     }
     uploads_ = std::move(kept);
     if (auto owner = analytics()) {
-        owner->log("Cleaned up " + std::to_string(removed) + " non-running uploads.", std::nullopt,
-                   "cleanupUploads()", 167);
+        owner->log("Cleaned up " + std::to_string(removed) + " non-running uploads.", std::nullopt, "cleanupUploads()",
+                   167);
     }
 }
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "Core/Guarded.h"
 #include "Analytics/Plugin.h"
-#include "Core/QueueTimer.h"
 #include "Analytics/Storage.h"
 #include "Analytics/Store.h"
 #include "Analytics/System.h"
 #include "Analytics/iOSLifecycle.h"
+#include "Core/Guarded.h"
+#include "Core/QueueTimer.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/URLSessionTask.h"

@@ -5,8 +5,8 @@
 #include <typeinfo>
 
 #include "Analytics/Analytics.h"
-#include "Platform/OSLog/OSLog.h"
 #include "Core/SDKLog.h"
+#include "Platform/OSLog/OSLog.h"
 
 namespace qor {
 
@@ -20,9 +20,12 @@ const platform::OSLog& systemLogObject(LoggingType::LogDestination destination) 
     static const platform::OSLog metricsObject{"Lumatix", "Metrics"};
     static const platform::OSLog historyObject{"Lumatix", "History"};
     switch (destination) {
-        case LoggingType::LogDestination::log: return logObject;
-        case LoggingType::LogDestination::metric: return metricsObject;
-        case LoggingType::LogDestination::history: return historyObject;
+        case LoggingType::LogDestination::log:
+            return logObject;
+        case LoggingType::LogDestination::metric:
+            return metricsObject;
+        case LoggingType::LogDestination::history:
+            return historyObject;
     }
     return logObject;
 }
@@ -30,9 +33,12 @@ const platform::OSLog& systemLogObject(LoggingType::LogDestination destination) 
 platform::OSLogType systemLogLevel(LogFilterKind kind) {
     // A warning is filed below debug messages: the system log's debug level is the lower one.
     switch (kind) {
-        case LogFilterKind::error: return platform::OSLogType::error;
-        case LogFilterKind::warning: return platform::OSLogType::debug;
-        case LogFilterKind::debug: return platform::OSLogType::info;
+        case LogFilterKind::error:
+            return platform::OSLogType::error;
+        case LogFilterKind::warning:
+            return platform::OSLogType::debug;
+        case LogFilterKind::debug:
+            return platform::OSLogType::info;
     }
     return platform::OSLogType::info;
 }
@@ -55,9 +61,12 @@ bool LoggingType::contains(LogDestination destination) const {
 
 std::string logLevelWord(LogFilterKind kind) {
     switch (kind) {
-        case LogFilterKind::error: return "ERROR";
-        case LogFilterKind::warning: return "WARNING";
-        case LogFilterKind::debug: return "DEBUG";
+        case LogFilterKind::error:
+            return "ERROR";
+        case LogFilterKind::warning:
+            return "WARNING";
+        case LogFilterKind::debug:
+            return "DEBUG";
     }
     return "DEBUG";
 }

@@ -70,7 +70,7 @@ struct GenericLog final : LogMessage {
 struct MetricLog final : LogMessage {
     std::optional<std::string> titleValue;  // "Counter" or "Gauge"
     LogFilterKind kindValue = LogFilterKind::debug;
-    std::string messageValue;               // the metric's name
+    std::string messageValue;  // the metric's name
     double value = 0;
     platform::Date dateTimeValue = platform::Date::now();
 

@@ -3,9 +3,9 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/Context.h"
 #include "Analytics/QORDestination.h"
-#include "Core/VendorSystem.h"
 #include "Analytics/iOSLifecycleEvents.h"
 #include "Analytics/iOSVendorSystem.h"
+#include "Core/VendorSystem.h"
 
 namespace qor {
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "Core/Guarded.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/Store.h"
 #include "Analytics/System.h"
+#include "Core/Guarded.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 
 namespace qor {

@@ -6,10 +6,10 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
-#include "Core/SharedAnalyticsLog.h"
-#include "Platform/Foundation/FileManager.h"
 #include "Core/ISO8601Formatter.h"
 #include "Core/PlatformFacts.h"
+#include "Core/SharedAnalyticsLog.h"
+#include "Platform/Foundation/FileManager.h"
 
 namespace qor {
 
@@ -39,11 +39,16 @@ std::exception_ptr appendWhole(OutputFileStream& stream, std::string_view text,
 
 const char* Storage::key(Constants constant) {
     switch (constant) {
-        case Constants::userId: return "lumatix.userId";
-        case Constants::traits: return "lumatix.traits";
-        case Constants::anonymousId: return "lumatix.anonymousId";
-        case Constants::settings: return "lumatix.settings";
-        case Constants::events: return "lumatix.events";
+        case Constants::userId:
+            return "lumatix.userId";
+        case Constants::traits:
+            return "lumatix.traits";
+        case Constants::anonymousId:
+            return "lumatix.anonymousId";
+        case Constants::settings:
+            return "lumatix.settings";
+        case Constants::events:
+            return "lumatix.events";
     }
     return "";
 }
@@ -207,8 +212,8 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
     }
     if (!file) {
         // No documents folder: there is nowhere to write.
-        report(std::make_exception_ptr(OutputFileStream::OutputStreamError(
-            OutputFileStream::OutputStreamError::Code::invalidPath, "")));
+        report(std::make_exception_ptr(
+            OutputFileStream::OutputStreamError(OutputFileStream::OutputStreamError::Code::invalidPath, "")));
     } else if (!exists) {
         first = startFile(*file);
         if (first) size = kOpeningText.size();

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "Analytics/Events.h"
-#include "Core/JSON.h"
 #include "Analytics/OutputFileStream.h"
 #include "Analytics/Settings/Settings.h"
 #include "Analytics/Store.h"
 #include "Analytics/StoredValueReader.h"
 #include "Analytics/System.h"
 #include "Analytics/UserInfo.h"
+#include "Core/JSON.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
@@ -33,9 +33,9 @@ class Analytics;
 
 namespace detail {
 template <class T>
-concept AnalyticsEventValue = std::is_same_v<T, AnyRawEvent> || std::is_same_v<T, TrackEvent> ||
-                              std::is_same_v<T, IdentifyEvent> || std::is_same_v<T, ScreenEvent> ||
-                              std::is_same_v<T, GroupEvent> || std::is_same_v<T, AliasEvent>;
+concept AnalyticsEventValue =
+    std::is_same_v<T, AnyRawEvent> || std::is_same_v<T, TrackEvent> || std::is_same_v<T, IdentifyEvent> ||
+    std::is_same_v<T, ScreenEvent> || std::is_same_v<T, GroupEvent> || std::is_same_v<T, AliasEvent>;
 }  // namespace detail
 
 // The persistence of one write key: a defaults suite with the user's ids and traits, the
@@ -194,8 +194,7 @@ void Storage::appendEvent(const T& event) {
             // as it goes and fails with the same error as a walk of the whole tree first
             // would, so that walk is left out.
             if constexpr (std::is_same_v<T, AnyRawEvent>) {
-                return std::visit([](const auto& kind) { return platform::JSONEncoder().encodeToString(kind); },
-                                  event);
+                return std::visit([](const auto& kind) { return platform::JSONEncoder().encodeToString(kind); }, event);
             } else {
                 return platform::JSONEncoder().encodeToString(event);
             }

@@ -31,9 +31,7 @@ std::vector<Subscription> Store::collect(std::type_index type) const {
 }
 
 void Store::prune() {
-    syncQueue_->sync([&] {
-        std::erase_if(subscribers_, [](const Subscription& s) { return s.owner.expired(); });
-    });
+    syncQueue_->sync([&] { std::erase_if(subscribers_, [](const Subscription& s) { return s.owner.expired(); }); });
 }
 
 std::size_t Store::subscriptionCount() const {

@@ -38,14 +38,13 @@ concept Action = StoreState<typename A::StateType> && requires(const A& action, 
 
 // A change that first runs an operation and then reduces with its result.
 template <class A>
-concept AsyncAction =
-    StoreState<typename A::StateType> &&
+concept AsyncAction = StoreState<typename A::StateType> &&
     requires(const A& action, const typename A::StateType& state,
              std::function<void(std::optional<typename A::ResultType>)> completion,
              const std::optional<typename A::ResultType>& result) {
-        action.operation(state, completion);
-        { action.reduce(state, result) } -> std::same_as<typename A::StateType>;
-    };
+    action.operation(state, completion);
+    { action.reduce(state, result) } -> std::same_as<typename A::StateType>;
+};
 
 // The box of one provided state.
 class ContainerStore {

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "Core/JSON.h"
 #include "Analytics/Settings/Settings.h"
+#include "Core/JSON.h"
 
 namespace qor {
 

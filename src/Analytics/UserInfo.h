@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "Core/JSON.h"
 #include "Analytics/Store.h"
 #include "Analytics/StoredValueReader.h"
+#include "Core/JSON.h"
 #include "Platform/Foundation/Coding/Codable.h"
 
 namespace qor {

@@ -56,10 +56,11 @@ void iOSLifecycleEvents::applicationDidFinishLaunching(const Application& /*appl
         if (!previousBuild) {
             owner->track("Application Installed", platform::AnyDictionary{{"version", version}, {"build", build}});
         } else if (currentBuild != previousBuild) {
-            owner->track("Application Updated", platform::AnyDictionary{{"previous_version", previousVersion.value_or("")},
-                                                                        {"previous_build", *previousBuild},
-                                                                        {"version", version},
-                                                                        {"build", build}});
+            owner->track("Application Updated",
+                         platform::AnyDictionary{{"previous_version", previousVersion.value_or("")},
+                                                 {"previous_build", *previousBuild},
+                                                 {"version", version},
+                                                 {"build", build}});
         }
         owner->track("Application Opened Not Background",
                      platform::AnyDictionary{

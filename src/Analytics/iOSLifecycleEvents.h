@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "Core/Guarded.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/iOSLifecycle.h"
+#include "Core/Guarded.h"
 
 namespace qor {
 

@@ -15,10 +15,14 @@ std::shared_ptr<platform::UIApplication> sharedApplication() {
 
 const std::vector<std::string>& iOSLifecycleMonitor::appNotifications() {
     static const std::vector<std::string> names{
-        notification::didEnterBackground, notification::willEnterForeground,
-        notification::didFinishLaunching, notification::didBecomeActive,
-        notification::willResignActive,   notification::didReceiveMemoryWarning,
-        notification::willTerminate,      notification::significantTimeChange,
+        notification::didEnterBackground,
+        notification::willEnterForeground,
+        notification::didFinishLaunching,
+        notification::didBecomeActive,
+        notification::willResignActive,
+        notification::didReceiveMemoryWarning,
+        notification::willTerminate,
+        notification::significantTimeChange,
         notification::backgroundRefreshStatusDidChange,
     };
     return names;
@@ -31,8 +35,8 @@ std::shared_ptr<iOSLifecycleMonitor> iOSLifecycleMonitor::make() {
     const auto center = platform::NotificationCenter::defaultCenter();
     std::weak_ptr<iOSLifecycleMonitor> weak = monitor;
     for (const auto& name : appNotifications()) {
-        monitor->observers_.push_back(center->addObserver(
-            name, monitor->application_, nullptr, [weak](const platform::Notification& posted) {
+        monitor->observers_.push_back(
+            center->addObserver(name, monitor->application_, nullptr, [weak](const platform::Notification& posted) {
                 if (auto alive = weak.lock()) alive->notificationResponse(posted);
             }));
     }

@@ -14,33 +14,33 @@ namespace qor {
 // Output void answers std::optional<std::monostate>: engaged when the closure ran.
 template <class Input, class Output = void>
 class Delegate {
- public:
-  using Result = std::conditional_t<std::is_void_v<Output>, std::monostate, Output>;
-  using Block = std::function<std::optional<Result>(Input)>;
+public:
+    using Result = std::conditional_t<std::is_void_v<Output>, std::monostate, Output>;
+    using Block = std::function<std::optional<Result>(Input)>;
 
-  Delegate() = default;
+    Delegate() = default;
 
-  template <class Target, class Handler>
-  void bind(const std::shared_ptr<Target>& target, Handler handler) {
-    std::weak_ptr<Target> weakTarget = target;
-    block = [weakTarget, handler = std::move(handler)](Input input) -> std::optional<Result> {
-      const auto strongTarget = weakTarget.lock();
-      if (!strongTarget) return std::nullopt;
-      if constexpr (std::is_void_v<Output>) {
-        handler(*strongTarget, std::forward<Input>(input));
-        return std::monostate{};
-      } else {
-        return handler(*strongTarget, std::forward<Input>(input));
-      }
-    };
-  }
+    template <class Target, class Handler>
+    void bind(const std::shared_ptr<Target>& target, Handler handler) {
+        std::weak_ptr<Target> weakTarget = target;
+        block = [weakTarget, handler = std::move(handler)](Input input) -> std::optional<Result> {
+            const auto strongTarget = weakTarget.lock();
+            if (!strongTarget) return std::nullopt;
+            if constexpr (std::is_void_v<Output>) {
+                handler(*strongTarget, std::forward<Input>(input));
+                return std::monostate{};
+            } else {
+                return handler(*strongTarget, std::forward<Input>(input));
+            }
+        };
+    }
 
-  std::optional<Result> invoke(Input input) const {
-    if (!block) return std::nullopt;
-    return block(std::forward<Input>(input));
-  }
+    std::optional<Result> invoke(Input input) const {
+        if (!block) return std::nullopt;
+        return block(std::forward<Input>(input));
+    }
 
-  Block block;
+    Block block;
 };
 
 }  // namespace qor

@@ -18,11 +18,11 @@ concept Flattenable = IsOptional<std::remove_cvref_t<T>>::value;
 
 template <class T>
 struct FlattenedValue {
-  using type = T;
+    using type = T;
 };
 template <class T>
 struct FlattenedValue<std::optional<T>> {
-  using type = typename FlattenedValue<T>::type;
+    using type = typename FlattenedValue<T>::type;
 };
 
 template <class T>
@@ -30,12 +30,12 @@ using FlattenedValueT = typename FlattenedValue<std::remove_cvref_t<T>>::type;
 
 template <Flattenable Optional>
 std::optional<FlattenedValueT<Optional>> flattened(const Optional& value) {
-  if (!value) return std::nullopt;
-  if constexpr (Flattenable<decltype(*value)>) {
-    return flattened(*value);
-  } else {
-    return *value;
-  }
+    if (!value) return std::nullopt;
+    if constexpr (Flattenable<decltype(*value)>) {
+        return flattened(*value);
+    } else {
+        return *value;
+    }
 }
 
 }  // namespace qor

@@ -109,7 +109,9 @@ bool JSONObject::erase(std::string_view key) {
     return false;
 }
 
-void JSONObject::appendUnchecked(std::string key, JSON value) { members_.emplace_back(std::move(key), std::move(value)); }
+void JSONObject::appendUnchecked(std::string key, JSON value) {
+    members_.emplace_back(std::move(key), std::move(value));
+}
 
 bool operator==(const JSONObject& a, const JSONObject& b) {
     if (a.size() != b.size()) return false;

@@ -91,15 +91,15 @@ public:
 
     // The cases. `number` refuses NaN and `string` refuses text that is not UTF-8
     // (both with nonJSONType).
-    JSON() = default;  // null
-    JSON(std::nullptr_t) {}  // NOLINT
+    JSON() = default;                      // null
+    JSON(std::nullptr_t) {}                // NOLINT
     JSON(bool value) : storage_(value) {}  // NOLINT
     template <class I>
-        requires(std::is_integral_v<I> && !std::is_same_v<I, bool> && !std::is_same_v<I, char>)
-    JSON(I value) : storage_(platform::Decimal(value)) {}  // NOLINT
-    JSON(double value);                // NOLINT; non-finite values throw nonJSONType
-    JSON(const platform::Decimal& value);  // NOLINT; NaN throws nonJSONType
-    JSON(std::string value);           // NOLINT
+    requires(std::is_integral_v<I> && !std::is_same_v<I, bool> && !std::is_same_v<I, char>) JSON(I value)
+        : storage_(platform::Decimal(value)) {}                 // NOLINT
+    JSON(double value);                                         // NOLINT; non-finite values throw nonJSONType
+    JSON(const platform::Decimal& value);                       // NOLINT; NaN throws nonJSONType
+    JSON(std::string value);                                    // NOLINT
     JSON(std::string_view value) : JSON(std::string(value)) {}  // NOLINT
     JSON(const char* value) : JSON(std::string(value)) {}       // NOLINT
     JSON(Array value) : storage_(std::move(value)) {}           // NOLINT
@@ -146,10 +146,8 @@ public:
 
     // The element at `index` of an array; the member under `key` of an object.
     template <class I>
-        requires std::is_integral_v<I>
-    std::optional<JSON> operator[](I index) const {
-        return element(static_cast<std::ptrdiff_t>(index));
-    }
+    requires std::is_integral_v<I> std::optional<JSON>
+    operator[](I index) const { return element(static_cast<std::ptrdiff_t>(index)); }
     std::optional<JSON> operator[](std::string_view key) const;
     std::optional<JSON> operator[](const char* key) const { return (*this)[std::string_view(key)]; }
 
@@ -379,4 +377,3 @@ std::string toString(const T& value, bool pretty) {
 }
 
 }  // namespace qor
-

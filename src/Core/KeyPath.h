@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Platform/Foundation/Any.h"
 #include "Core/Flattenable.h"
+#include "Platform/Foundation/Any.h"
 
 namespace qor {
 
@@ -16,7 +16,7 @@ struct KeyPath {
     std::string current;
     std::vector<std::string> remaining;
 
-    KeyPath(std::string_view text);  // NOLINT: a path is written as a text literal
+    KeyPath(std::string_view text);                                 // NOLINT: a path is written as a text literal
     KeyPath(const char* text) : KeyPath(std::string_view(text)) {}  // NOLINT
     KeyPath(const std::string& text) : KeyPath(std::string_view(text)) {}  // NOLINT
 

@@ -10,51 +10,51 @@ namespace qor {
 namespace {
 
 std::mutex& sinkMutex() {
-  static std::mutex mutex;
-  return mutex;
+    static std::mutex mutex;
+    return mutex;
 }
 
 SDKLogSink& currentSink() {
-  static SDKLogSink sink;
-  return sink;
+    static SDKLogSink sink;
+    return sink;
 }
 
 }  // namespace
 
 SDKLogSink setSDKLogSink(SDKLogSink sink) {
-  std::lock_guard lock(sinkMutex());
-  std::swap(currentSink(), sink);
-  return sink;
+    std::lock_guard lock(sinkMutex());
+    std::swap(currentSink(), sink);
+    return sink;
 }
 
 void writeSDKLogLine(std::string_view line) {
-  // One lock for the whole line so lines from different threads never interleave.
-  std::lock_guard lock(sinkMutex());
-  if (const auto& sink = currentSink()) {
-    sink(line);
-    return;
-  }
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+    // One lock for the whole line so lines from different threads never interleave.
+    std::lock_guard lock(sinkMutex());
+    if (const auto& sink = currentSink()) {
+        sink(line);
+        return;
+    }
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
 }
 
 namespace detail {
 
 std::string describeDouble(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-  std::array<char, 64> buffer{};
-  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
-  // A whole number still reads as a fraction ("1.0"), as the rest of the system prints doubles.
-  if (text.find_first_of(".e") == std::string::npos) text += ".0";
-  return text;
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    std::array<char, 64> buffer{};
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
+    // A whole number still reads as a fraction ("1.0"), as the rest of the system prints doubles.
+    if (text.find_first_of(".e") == std::string::npos) text += ".0";
+    return text;
 }
 
 std::string describeStreamable(const std::function<void(std::ostream&)>& write) {
-  std::ostringstream out;
-  write(out);
-  return out.str();
+    std::ostringstream out;
+    write(out);
+    return out.str();
 }
 
 }  // namespace detail

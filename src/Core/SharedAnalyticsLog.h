@@ -14,8 +14,7 @@ enum class LogFilterKind { error = 0, warning = 1, debug = 2 };
 class LogDispatcher {
 public:
     virtual ~LogDispatcher() = default;
-    virtual void dispatchLog(const std::string& message, LogFilterKind kind, const std::string& function,
-                             int line) = 0;
+    virtual void dispatchLog(const std::string& message, LogFilterKind kind, const std::string& function, int line) = 0;
 };
 
 // The process-wide weak reference to the instance that registered last. Empty until

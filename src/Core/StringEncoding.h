@@ -9,11 +9,11 @@ enum class StringEncoding { utf8 };
 
 // The encoding's human-readable name, as conversion errors print it.
 inline std::string description(StringEncoding encoding) {
-  switch (encoding) {
-    case StringEncoding::utf8:
-      return "Unicode (UTF-8)";
-  }
-  return {};
+    switch (encoding) {
+        case StringEncoding::utf8:
+            return "Unicode (UTF-8)";
+    }
+    return {};
 }
 
 }  // namespace qor

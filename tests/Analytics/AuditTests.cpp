@@ -20,8 +20,8 @@
 namespace qor {
 namespace {
 
-using testing::TestAppHome;
 using testing::readFile;
+using testing::TestAppHome;
 using Constants = Storage::Constants;
 
 const std::string kOpening = "{ \"batch\": [";
@@ -94,7 +94,8 @@ TEST(StorageConcurrency, EventsFromManyThreadsWhileFilesAreListedAllLandInValidB
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kPerThread; ++i) {
-                storage->write(Constants::events, TrackEvent(std::to_string(t) + "-" + std::to_string(i), std::nullopt));
+                storage->write(Constants::events,
+                               TrackEvent(std::to_string(t) + "-" + std::to_string(i), std::nullopt));
             }
             --writersLeft;
         });

@@ -2,8 +2,8 @@
 
 #include "Analytics/Context.h"
 #include "Analytics/DeviceToken.h"
-#include "DeliveryTestSupport.h"
 #include "Core/SDKLogCapture.h"
+#include "DeliveryTestSupport.h"
 #include "testing/TextShapes.h"
 
 namespace qor {
@@ -66,7 +66,8 @@ TEST_F(ContextTest, EveryEventCarriesTheGatheredFacts) {
     EXPECT_EQ(context.at("locale"), Any("en-US"));
     EXPECT_EQ(context.at("timezone"), Any("Europe/Berlin"));
     EXPECT_EQ(context.at("channel"), Any("mobile"));
-    EXPECT_EQ(context.at("network"), Any(AnyDictionary{{"bluetooth", "false"}, {"cellular", "false"}, {"wifi", "true"}}));
+    EXPECT_EQ(context.at("network"),
+              Any(AnyDictionary{{"bluetooth", "false"}, {"cellular", "false"}, {"wifi", "true"}}));
     EXPECT_EQ(context.at("ip"), Any("203.0.113.7"));
     const auto& session = context.at("session").asDictionary();
     EXPECT_TRUE(testing::isUpperCaseUUID(session.at("id").asString()));
@@ -140,7 +141,8 @@ TEST_F(ContextTest, TheDeviceTokenJoinsTheDeviceObject) {
     EXPECT_EQ(device.at("token"), Any("a1b2c3"));
     EXPECT_EQ(device.at("manufacturer"), Any("Apple"));
     int tokens = 0;
-    analytics->apply([&](const std::shared_ptr<Plugin>& plugin) { tokens += dynamic_cast<DeviceToken*>(plugin.get()) != nullptr; });
+    analytics->apply(
+        [&](const std::shared_ptr<Plugin>& plugin) { tokens += dynamic_cast<DeviceToken*>(plugin.get()) != nullptr; });
     EXPECT_EQ(tokens, 1);
 }
 

@@ -55,7 +55,8 @@ TEST_F(DestinationTest, TwentiethEventPostsTheFinishedFileUnchanged) {
     EXPECT_FALSE(request.header("Authorization").has_value());
 
     environment.collection().releaseAnswers();
-    ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty() && destination->pendingUploads() == 0; }));
+    ASSERT_TRUE(
+        pumpMainUntil([&] { return environment.finishedFiles().empty() && destination->pendingUploads() == 0; }));
     analytics->track("Event 21");
     EXPECT_EQ(destination->eventCount(), 1);
     EXPECT_EQ(environment.collection().receivedCount(), 1u);

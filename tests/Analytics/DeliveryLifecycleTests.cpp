@@ -35,7 +35,9 @@ protected:
         return events;
     }
 
-    static AnyDictionary properties(const TrackEvent& event) { return JSON::anyDictionary(*event.properties->object()); }
+    static AnyDictionary properties(const TrackEvent& event) {
+        return JSON::anyDictionary(*event.properties->object());
+    }
 
     static void rememberLaunch(const std::string& version, const std::string& build) {
         auto defaults = platform::UserDefaults::standard();
@@ -74,10 +76,9 @@ TEST_F(LifecycleTest, ANewBuildIsAnUpdateAndTheSameBuildOnlyAnOpening) {
     auto events = tracked();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].event, "Application Updated");
-    EXPECT_EQ(properties(events[0]), (AnyDictionary{{"previous_version", "1.2.2"},
-                                                    {"previous_build", "41"},
-                                                    {"version", "1.2.3"},
-                                                    {"build", "42"}}));
+    EXPECT_EQ(properties(events[0]),
+              (AnyDictionary{
+                  {"previous_version", "1.2.2"}, {"previous_build", "41"}, {"version", "1.2.3"}, {"build", "42"}}));
     EXPECT_EQ(properties(events[1]).at("referring_application"), Any(""));
 
     // The next launch handler run sees the build it stored.

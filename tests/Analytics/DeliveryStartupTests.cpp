@@ -4,13 +4,13 @@
 
 #include "Analytics/Context.h"
 #include "Analytics/DeviceToken.h"
-#include "Core/EncodeToDictionary.h"
 #include "Analytics/PostBatchRequest.h"
 #include "Analytics/QORDestination.h"
 #include "Analytics/StartupQueue.h"
 #include "Analytics/iOSLifecycleEvents.h"
 #include "Analytics/iOSLifecycleMonitor.h"
 #include "Analytics/iOSVendorSystem.h"
+#include "Core/EncodeToDictionary.h"
 #include "DeliveryTestSupport.h"
 #include "Models/OpenRTB/BidRequest.h"
 
@@ -27,13 +27,20 @@ std::vector<std::string> stage(const Analytics& analytics, PluginType type) {
     std::vector<std::string> names;
     for (const auto& plugin : analytics.timeline()->mediator(type).plugins()) {
         const Plugin& object = *plugin;
-        if (dynamic_cast<const Context*>(&object)) names.push_back("Context");
-        else if (dynamic_cast<const DeviceToken*>(&object)) names.push_back("DeviceToken");
-        else if (dynamic_cast<const iOSLifecycleEvents*>(&object)) names.push_back("iOSLifecycleEvents");
-        else if (dynamic_cast<const iOSLifecycleMonitor*>(&object)) names.push_back("iOSLifecycleMonitor");
-        else if (dynamic_cast<const QORDestination*>(&object)) names.push_back("QORDestination");
-        else if (dynamic_cast<const QORLog*>(&object)) names.push_back("QORLog");
-        else names.push_back(typeid(object).name());
+        if (dynamic_cast<const Context*>(&object))
+            names.push_back("Context");
+        else if (dynamic_cast<const DeviceToken*>(&object))
+            names.push_back("DeviceToken");
+        else if (dynamic_cast<const iOSLifecycleEvents*>(&object))
+            names.push_back("iOSLifecycleEvents");
+        else if (dynamic_cast<const iOSLifecycleMonitor*>(&object))
+            names.push_back("iOSLifecycleMonitor");
+        else if (dynamic_cast<const QORDestination*>(&object))
+            names.push_back("QORDestination");
+        else if (dynamic_cast<const QORLog*>(&object))
+            names.push_back("QORLog");
+        else
+            names.push_back(typeid(object).name());
     }
     return names;
 }

@@ -93,7 +93,8 @@ public:
     std::vector<std::filesystem::path> finishedFiles(const std::string& writeKey = "delivery-key") const {
         std::vector<std::filesystem::path> files;
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(enginetest::eventsFolder(home_, writeKey), error)) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(enginetest::eventsFolder(home_, writeKey), error)) {
             if (entry.path().extension() == ".temp") files.push_back(entry.path());
         }
         std::sort(files.begin(), files.end());

@@ -9,8 +9,8 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
-#include "EngineTestSupport.h"
 #include "Core/ISO8601Formatter.h"
+#include "EngineTestSupport.h"
 #include "testing/ScopedEnvironment.h"
 #include "testing/TestAppHome.h"
 #include "testing/TextShapes.h"
@@ -19,9 +19,9 @@ namespace qor {
 namespace {
 
 using enginetest::drainMainQueue;
-using testing::TestAppHome;
 using enginetest::RecordingDestination;
 using enginetest::RecordingPlugin;
+using testing::TestAppHome;
 
 struct Payload {
     std::string plan;
@@ -267,7 +267,8 @@ TEST(EngineInstance, UserStateAndSettingsPersistForTheNextInstanceOfTheWriteKey)
         auto first = Analytics::make(enginetest::configuration("persisted"));
         anonymousId = first->store()->currentState<UserInfo>()->anonymousId;
         EXPECT_TRUE(testing::isUpperCaseUUID(anonymousId));
-        first->identify("user-1", platform::AnyDictionary{{"age", 41}, {"score", platform::Decimal::parse("0.1").value()}});
+        first->identify("user-1",
+                        platform::AnyDictionary{{"age", 41}, {"score", platform::Decimal::parse("0.1").value()}});
         EXPECT_EQ(first->settings(), Settings("persisted"));
         drainMainQueue();
     }
@@ -289,7 +290,8 @@ TEST(EngineInstance, UserStateAndSettingsPersistForTheNextInstanceOfTheWriteKey)
 TEST(EngineInstance, StoredSettingsWinOverDefaultSettingsWhichWinOverTheWriteKey) {
     TestAppHome home;
     auto withDefaults = enginetest::configuration("k");
-    withDefaults->modifyValues([](Configuration::Values& values) { values.defaultSettings = Settings("k", "default"); });
+    withDefaults->modifyValues(
+        [](Configuration::Values& values) { values.defaultSettings = Settings("k", "default"); });
     {
         auto analytics = Analytics::make(withDefaults);
         EXPECT_EQ(analytics->settings(), Settings("k", "default"));
@@ -324,8 +326,8 @@ TEST(EngineInstanceDeathTest, ReadingTheSharedInstanceBeforeStartUpStops) {
 TEST(ISO8601Formatter, WritesUTCWithMillisecondsWhateverTheLocalZone) {
     testing::ScopedEnvironment zone("TZ", "Asia/Kolkata");
     // 2024-03-05T08:15:30.123999Z: the fraction is cut to the millisecond.
-    const auto date = platform::Date{std::chrono::system_clock::time_point(
-        std::chrono::microseconds(1709626530123999LL))};
+    const auto date =
+        platform::Date{std::chrono::system_clock::time_point(std::chrono::microseconds(1709626530123999LL))};
     EXPECT_EQ(sharedISO8601Formatter().string(date), "2024-03-05T08:15:30.123Z");
     const auto epoch = platform::Date{std::chrono::system_clock::time_point()};
     EXPECT_EQ(sharedISO8601Formatter().string(epoch), "1970-01-01T00:00:00.000Z");

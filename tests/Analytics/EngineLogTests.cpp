@@ -14,8 +14,8 @@ namespace qor {
 namespace {
 
 using enginetest::drainMainQueue;
-using testing::TestAppHome;
 using enginetest::SystemLogCapture;
+using testing::TestAppHome;
 
 class CollectingTarget : public LogTarget {
 public:
@@ -63,7 +63,8 @@ TEST_F(EngineLogTest, SystemLogLinesCarryLevelLocationAndMessage) {
 
 TEST_F(EngineLogTest, TargetsReceiveOnlyTheDestinationsTheyAreRegisteredFor) {
     auto logAndHistory = std::make_shared<CollectingTarget>();
-    analytics->add(logAndHistory, LoggingType({LoggingType::LogDestination::log, LoggingType::LogDestination::history}));
+    analytics->add(logAndHistory,
+                   LoggingType({LoggingType::LogDestination::log, LoggingType::LogDestination::history}));
 
     // Off by default: the public calls deliver nothing.
     analytics->log("quiet");
@@ -74,9 +75,8 @@ TEST_F(EngineLogTest, TargetsReceiveOnlyTheDestinationsTheyAreRegisteredFor) {
     analytics->log("loud", LogFilterKind::debug);
     analytics->metric(MetricType::gauge, "level", 0.5);
     analytics->history(TrackEvent("e", std::nullopt), nullptr);
-    EXPECT_EQ(logAndHistory->received,
-              (std::vector<LoggingType::LogDestination>{LoggingType::LogDestination::log,
-                                                        LoggingType::LogDestination::history}));
+    EXPECT_EQ(logAndHistory->received, (std::vector<LoggingType::LogDestination>{
+                                           LoggingType::LogDestination::log, LoggingType::LogDestination::history}));
     // The metric never reached the system target, which takes log messages only.
     EXPECT_EQ(systemLog.entries().size(), 1u);
     EXPECT_EQ(systemLog.entries()[0].message.rfind("[Lumatix DEBUG  - ", 0), 0u);
@@ -150,8 +150,9 @@ TEST_F(EngineLogTest, InternalErrorsAreTranslatedHandedToTheHandlerAndLogged) {
 
     const auto entries = systemLog.messages();
     ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0],
-              "[Lumatix ERROR  - reportInternalError(_:fatal:):67]\nAn internal error occurred: storageUnableToWrite(/f)\n");
+    EXPECT_EQ(
+        entries[0],
+        "[Lumatix ERROR  - reportInternalError(_:fatal:):67]\nAn internal error occurred: storageUnableToWrite(/f)\n");
     EXPECT_EQ(entries[3], "[Lumatix ERROR  - reportInternalError(_:fatal:):67]\nAn internal error occurred: foreign\n");
 
     // Without an instance: no handler, the log line names line 77.

@@ -43,8 +43,8 @@ TEST(EventRecords, UnstampedEventsWriteOnlyWhatTheyHold) {
 }
 
 TEST(EventRecords, StampedEventsWriteTheirExactKeySetsInOrder) {
-    const std::vector<std::string> common{"type",         "anonymousId", "messageId", "userId",   "timestamp",
-                                          "context",      "integrations", "metrics",  "_metadata"};
+    const std::vector<std::string> common{"type",    "anonymousId",  "messageId", "userId",   "timestamp",
+                                          "context", "integrations", "metrics",   "_metadata"};
     const auto with = [&](std::vector<std::string> own) {
         auto keys = common;
         keys.insert(keys.end(), own.begin(), own.end());
@@ -56,9 +56,9 @@ TEST(EventRecords, StampedEventsWriteTheirExactKeySetsInOrder) {
     EXPECT_EQ(keysOf(stamped(GroupEvent("g", JSON(1)))), with({"groupId", "traits"}));
     auto alias = stamped(AliasEvent("new"));
     alias.previousId = "old";
-    EXPECT_EQ(keysOf(alias), (std::vector<std::string>{"type", "anonymousId", "messageId", "timestamp", "context",
-                                                       "integrations", "metrics", "_metadata", "userId",
-                                                       "previousId"}));
+    EXPECT_EQ(keysOf(alias),
+              (std::vector<std::string>{"type", "anonymousId", "messageId", "timestamp", "context", "integrations",
+                                        "metrics", "_metadata", "userId", "previousId"}));
     EXPECT_EQ(toString(stamped(TrackEvent("e", std::nullopt))),
               R"({"type":"track","anonymousId":"anon","messageId":"msg","userId":"user",)"
               R"("timestamp":"2024-03-05T14:07:09.123Z","context":{"app":{"v":"1\/2"}},"integrations":{},)"
@@ -162,7 +162,8 @@ TEST(EventRecords, CopiesKeepEverythingButTypeMetricsAndPreviousId) {
 TEST(EventRecords, AnEventHeldWithoutItsKindIsStampedAndCodedAsItself) {
     std::vector<AnyRawEvent> events{TrackEvent("e", std::nullopt), AliasEvent("n")};
     for (auto& event : events) common(event).messageId = "m";
-    EXPECT_EQ(toString(events), R"([{"type":"track","messageId":"m","event":"e"},{"type":"alias","messageId":"m","userId":"n"}])");
+    EXPECT_EQ(toString(events),
+              R"([{"type":"track","messageId":"m","event":"e"},{"type":"alias","messageId":"m","userId":"n"}])");
     const auto decoded = JSONDecoder().decode<std::vector<AnyRawEvent>>(toString(events));
     ASSERT_EQ(decoded.size(), 2u);
     EXPECT_EQ(std::get<TrackEvent>(decoded[0]).event, "e");

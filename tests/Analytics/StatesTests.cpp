@@ -64,7 +64,8 @@ TEST(ConfigurationValues, HoldTheWriteKeyAndTheDefaults) {
 
 TEST(SettingsRecord, DefaultContentNamesTheDestinationWithKeyAndHost) {
     const Settings settings("k", "https://h.example/v1/b");
-    EXPECT_EQ(encoded(settings), R"({"integrations":{"qor.io":{"apiKey":"k","apiHost":"https:\/\/h.example\/v1\/b"}}})");
+    EXPECT_EQ(encoded(settings),
+              R"({"integrations":{"qor.io":{"apiKey":"k","apiHost":"https:\/\/h.example\/v1\/b"}}})");
     EXPECT_TRUE(settings.hasIntegrationSettings("qor.io"));
     EXPECT_FALSE(settings.hasIntegrationSettings("qor"));
     EXPECT_EQ(settings.integrationSettings("qor.io")->at("apiKey").asString(), "k");
@@ -132,8 +133,7 @@ TEST(SystemState, AddDestinationMarksOnlyAnIntegrationsObject) {
     const System state(configuration, settings, false, true);
 
     const System added = System::AddDestinationToSettingsAction{"dest"}.reduce(state);
-    EXPECT_EQ(added.settings->integrations,
-              parse(R"({"qor.io":{"apiKey":"wk","apiHost":"h"},"dest":true})"));
+    EXPECT_EQ(added.settings->integrations, parse(R"({"qor.io":{"apiKey":"wk","apiHost":"h"},"dest":true})"));
     EXPECT_EQ(added.settings->plan, JSON("keep"));
     const System replaced = System::AddDestinationToSettingsAction{"qor.io"}.reduce(state);
     EXPECT_EQ(replaced.settings->integrations, parse(R"({"qor.io":true})"));
@@ -173,9 +173,11 @@ TEST(UserInfoState, DefaultStateUsesStoredValuesElseANewUUID) {
 
 TEST(UserInfoState, ActionsChangeOnlyTheirFields) {
     const UserInfo start("anon", "u1", parse(R"({"a":1,"b":2})"));
-    EXPECT_EQ(UserInfo::SetTraitsAction{parse(R"({"c":3})")}.reduce(start), UserInfo("anon", "u1", parse(R"({"c":3})")));
+    EXPECT_EQ(UserInfo::SetTraitsAction{parse(R"({"c":3})")}.reduce(start),
+              UserInfo("anon", "u1", parse(R"({"c":3})")));
     EXPECT_EQ(UserInfo::SetTraitsAction{std::nullopt}.reduce(start), UserInfo("anon", "u1", std::nullopt));
-    EXPECT_EQ((UserInfo::SetUserIdAndTraitsAction{"u2", std::nullopt}.reduce(start)), UserInfo("anon", "u2", std::nullopt));
+    EXPECT_EQ((UserInfo::SetUserIdAndTraitsAction{"u2", std::nullopt}.reduce(start)),
+              UserInfo("anon", "u2", std::nullopt));
     EXPECT_EQ((UserInfo::SetUserIdAndTraitsAction{"u2", JSON(1)}.reduce(start)), UserInfo("anon", "u2", JSON(1)));
     EXPECT_EQ(UserInfo::SetUserIdAction{"u3"}.reduce(start), UserInfo("anon", "u3", parse(R"({"a":1,"b":2})")));
 }
@@ -183,7 +185,8 @@ TEST(UserInfoState, ActionsChangeOnlyTheirFields) {
 TEST(UserInfoState, CodesWithItsThreeKeys) {
     EXPECT_EQ(encoded(UserInfo("anon", std::nullopt, std::nullopt)), R"({"anonymousId":"anon"})");
     EXPECT_EQ(encoded(UserInfo("anon", "u", JSON())), R"({"anonymousId":"anon","userId":"u","traits":null})");
-    const auto decoded = platform::JSONDecoder().decode<UserInfo>(R"({"traits":[1],"userId":"u","anonymousId":"a","x":1})");
+    const auto decoded =
+        platform::JSONDecoder().decode<UserInfo>(R"({"traits":[1],"userId":"u","anonymousId":"a","x":1})");
     EXPECT_EQ(decoded, UserInfo("a", "u", parse("[1]")));
     EXPECT_EQ(platform::JSONDecoder().decode<UserInfo>(R"({"anonymousId":"a","userId":null,"traits":null})"),
               UserInfo("a", std::nullopt, std::nullopt));

@@ -17,8 +17,8 @@
 namespace qor {
 namespace {
 
-using testing::TestAppHome;
 using testing::readFile;
+using testing::TestAppHome;
 using testing::writeFile;
 using Constants = Storage::Constants;
 

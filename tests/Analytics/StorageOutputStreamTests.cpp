@@ -11,8 +11,8 @@ namespace qor {
 namespace {
 
 using Code = OutputFileStream::OutputStreamError::Code;
-using testing::TestAppHome;
 using testing::readFile;
+using testing::TestAppHome;
 using testing::writeFile;
 
 Code codeOf(const std::function<void()>& action) {

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "Analytics/Store.h"
-#include "testing/MainLoopPump.h"
 #include "Platform/Dispatch/DispatchGroup.h"
+#include "testing/MainLoopPump.h"
 
 namespace qor {
 namespace {

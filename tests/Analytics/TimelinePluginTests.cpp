@@ -12,9 +12,9 @@ namespace qor {
 namespace {
 
 using enginetest::drainMainQueue;
-using testing::TestAppHome;
 using enginetest::RecordingDestination;
 using enginetest::RecordingPlugin;
+using testing::TestAppHome;
 
 class TimelinePluginTest : public ::testing::Test {
 protected:
@@ -91,8 +91,8 @@ TEST_F(TimelinePluginTest, ApplyVisitsADestinationsOwnPluginsRightAfterIt) {
     std::vector<const Plugin*> visited;
     analytics->apply([&visited](const std::shared_ptr<Plugin>& plugin) { visited.push_back(plugin.get()); });
     const auto logger = analytics->find<QORLog>();
-    EXPECT_EQ(visited, (std::vector<const Plugin*>{before.get(), destination.get(), own1.get(), own2.get(),
-                                                    after.get(), logger.get()}));
+    EXPECT_EQ(visited, (std::vector<const Plugin*>{before.get(), destination.get(), own1.get(), own2.get(), after.get(),
+                                                   logger.get()}));
 
     // Events pass the destination's own before and after plugins around its handler.
     analytics->track("through");

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cmath>
-#include <limits>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -71,7 +71,8 @@ TEST(QueueTimerBehaviour, FiresRepeatedlyOnItsQueueOneIntervalAfterCreation) {
     auto timer = QueueTimer::make(kInterval, queue, [&] {
         std::int64_t unset = -1;
         firstAfterNs.compare_exchange_strong(
-            unset, std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - created).count());
+            unset,
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - created).count());
         log.fire(queue->isCurrent());
     });
     EXPECT_EQ(timer->state(), QueueTimer::State::resumed);

@@ -243,8 +243,8 @@ TEST(JSONKeyPaths, DecodeFailuresAreLoggedThroughTheSharedInstanceOnlyWhenOneIsR
     EXPECT_EQ(entry.kind, LogFilterKind::error);
     EXPECT_EQ(entry.function, "subscript(keyPath:)");
     EXPECT_EQ(entry.line, 400);
-    EXPECT_EQ(entry.message.rfind(R"(Unable to decode object (KeyPath(current: "p", remaining: [])) to a Codable: )", 0),
-              0u);
+    EXPECT_EQ(
+        entry.message.rfind(R"(Unable to decode object (KeyPath(current: "p", remaining: [])) to a Codable: )", 0), 0u);
 
     dispatcher.reset();  // the reference is weak: a released instance logs nothing
     EXPECT_FALSE(value.value<Point>("p"));

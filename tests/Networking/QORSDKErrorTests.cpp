@@ -14,78 +14,79 @@ using RequestReason = QORSDKError::RequestErrorReason;
 using ResponseReason = QORSDKError::ResponseErrorReason;
 
 std::shared_ptr<const platform::HTTPURLResponse> response(int status) {
-  return std::make_shared<const platform::HTTPURLResponse>(*platform::URL::make("https://a.test/x"), status,
-                                                           platform::HTTPHeaderFields{});
+    return std::make_shared<const platform::HTTPURLResponse>(*platform::URL::make("https://a.test/x"), status,
+                                                             platform::HTTPHeaderFields{});
 }
 
 QORSDKError badStatus(int status, std::optional<std::string> body) {
-  return QORSDKError::responseFailed{
-      ResponseReason::invalidHTTPStatusAPIError{ResponseReason::APIErrorDetail(status, std::nullopt, response(status), body)}};
+    return QORSDKError::responseFailed{ResponseReason::invalidHTTPStatusAPIError{
+        ResponseReason::APIErrorDetail(status, std::nullopt, response(status), body)}};
 }
 
 TEST(QORSDKError, GeneralErrorDescriptions) {
-  EXPECT_EQ(QORSDKError(QORSDKError::generalError{General::coreError{"No fill"}}).errorDescription(), "No fill");
-  const QORSDKError empty = QORSDKError::generalError{General::coreError{""}};
-  ASSERT_TRUE(empty.errorDescription().has_value());
-  EXPECT_EQ(*empty.errorDescription(), "");
-  EXPECT_EQ(QORSDKError(QORSDKError::generalError{General::conversionError{"NativeAdResponse", StringEncoding::utf8}})
-                .errorDescription(),
-            "Cannot convert target \"NativeAdResponse\" to valid data under Unicode (UTF-8) encoding.");
-  EXPECT_EQ(QORSDKError(QORSDKError::generalError{General::processDiscarded{}}).errorDescription(),
-            "Process discarded due to internal error");
+    EXPECT_EQ(QORSDKError(QORSDKError::generalError{General::coreError{"No fill"}}).errorDescription(), "No fill");
+    const QORSDKError empty = QORSDKError::generalError{General::coreError{""}};
+    ASSERT_TRUE(empty.errorDescription().has_value());
+    EXPECT_EQ(*empty.errorDescription(), "");
+    EXPECT_EQ(QORSDKError(QORSDKError::generalError{General::conversionError{"NativeAdResponse", StringEncoding::utf8}})
+                  .errorDescription(),
+              "Cannot convert target \"NativeAdResponse\" to valid data under Unicode (UTF-8) encoding.");
+    EXPECT_EQ(QORSDKError(QORSDKError::generalError{General::processDiscarded{}}).errorDescription(),
+              "Process discarded due to internal error");
 }
 
 TEST(QORSDKError, RequestFailedDescriptionsNameTheReason) {
-  EXPECT_EQ(QORSDKError(QORSDKError::requestFailed{RequestReason::missingURL{}}).errorDescription(),
-            "Not yet implemented: missingURL");
-  EXPECT_EQ(QORSDKError(QORSDKError::requestFailed{RequestReason::lackOfAccessToken{}}).errorDescription(),
-            "Not yet implemented: lackOfAccessToken");
-  EXPECT_EQ(QORSDKError(QORSDKError::requestFailed{RequestReason::invalidParameter{}}).errorDescription(),
-            "Not yet implemented: invalidParameter");
-  const QORSDKError encoding = QORSDKError::requestFailed{
-      RequestReason::jsonEncodingFailed{AnyError::make(std::runtime_error("Invalid number value (infinite)"))}};
-  EXPECT_EQ(encoding.errorDescription(), "Not yet implemented: jsonEncodingFailed(Invalid number value (infinite))");
+    EXPECT_EQ(QORSDKError(QORSDKError::requestFailed{RequestReason::missingURL{}}).errorDescription(),
+              "Not yet implemented: missingURL");
+    EXPECT_EQ(QORSDKError(QORSDKError::requestFailed{RequestReason::lackOfAccessToken{}}).errorDescription(),
+              "Not yet implemented: lackOfAccessToken");
+    EXPECT_EQ(QORSDKError(QORSDKError::requestFailed{RequestReason::invalidParameter{}}).errorDescription(),
+              "Not yet implemented: invalidParameter");
+    const QORSDKError encoding = QORSDKError::requestFailed{
+        RequestReason::jsonEncodingFailed{AnyError::make(std::runtime_error("Invalid number value (infinite)"))}};
+    EXPECT_EQ(encoding.errorDescription(), "Not yet implemented: jsonEncodingFailed(Invalid number value (infinite))");
 }
 
 TEST(QORSDKError, ResponseFailedDescriptions) {
-  const QORSDKError transport =
-      QORSDKError::responseFailed{ResponseReason::URLSessionError{AnyError::make(std::runtime_error("refused"))}};
-  EXPECT_EQ(transport.errorDescription(), "Not yet implemented: ");
-  const QORSDKError parsing = QORSDKError::responseFailed{
-      ResponseReason::dataParsingFailed{typeid(std::string), platform::dataFromString("x"), std::nullopt}};
-  EXPECT_EQ(parsing.errorDescription(), "Not yet implemented: ");
-  EXPECT_EQ(QORSDKError(QORSDKError::responseFailed{ResponseReason::nonHTTPURLResponse{}}).errorDescription(),
-            "Not yet implemented: Process discarded due to internal error");
+    const QORSDKError transport =
+        QORSDKError::responseFailed{ResponseReason::URLSessionError{AnyError::make(std::runtime_error("refused"))}};
+    EXPECT_EQ(transport.errorDescription(), "Not yet implemented: ");
+    const QORSDKError parsing = QORSDKError::responseFailed{
+        ResponseReason::dataParsingFailed{typeid(std::string), platform::dataFromString("x"), std::nullopt}};
+    EXPECT_EQ(parsing.errorDescription(), "Not yet implemented: ");
+    EXPECT_EQ(QORSDKError(QORSDKError::responseFailed{ResponseReason::nonHTTPURLResponse{}}).errorDescription(),
+              "Not yet implemented: Process discarded due to internal error");
 
-  EXPECT_EQ(badStatus(500, std::nullopt).errorDescription(), "Not yet implemented: Invalid 500");
-  EXPECT_EQ(badStatus(404, std::string("nothing here")).errorDescription(), "Not yet implemented: Invalid 404");
-  EXPECT_EQ(badStatus(400, std::string("{\"error\":\"Bad request: key\"}")).errorDescription(),
-            "Not yet implemented: {\"error\":\"Bad request: key\"}");
-  EXPECT_EQ(badStatus(400, std::string("bad request")).errorDescription(), "Not yet implemented: Invalid 400")
-      << "the match is case-sensitive";
+    EXPECT_EQ(badStatus(500, std::nullopt).errorDescription(), "Not yet implemented: Invalid 500");
+    EXPECT_EQ(badStatus(404, std::string("nothing here")).errorDescription(), "Not yet implemented: Invalid 404");
+    EXPECT_EQ(badStatus(400, std::string("{\"error\":\"Bad request: key\"}")).errorDescription(),
+              "Not yet implemented: {\"error\":\"Bad request: key\"}");
+    EXPECT_EQ(badStatus(400, std::string("bad request")).errorDescription(), "Not yet implemented: Invalid 400")
+        << "the match is case-sensitive";
 }
 
 TEST(QORSDKError, UntypedErrorAndConversion) {
-  const auto foreign = AnyError::make(std::runtime_error("disk full"));
-  const QORSDKError untyped = QORSDKError::untypedError{foreign};
-  EXPECT_EQ(untyped.errorDescription(), "An error not type in Lumatix Universal SDK disk full");
+    const auto foreign = AnyError::make(std::runtime_error("disk full"));
+    const QORSDKError untyped = QORSDKError::untypedError{foreign};
+    EXPECT_EQ(untyped.errorDescription(), "An error not type in Lumatix Universal SDK disk full");
 
-  // A QORSDKError passes unchanged, also when it arrives as a thrown exception.
-  const QORSDKError missing = QORSDKError::requestFailed{RequestReason::missingURL{}};
-  const auto same = asQORSDKError(std::make_exception_ptr(missing));
-  ASSERT_NE(same.as<QORSDKError::requestFailed>(), nullptr);
-  EXPECT_NE(same.as<QORSDKError::requestFailed>()->reason.as<RequestReason::missingURL>(), nullptr);
-  EXPECT_EQ(same.errorDescription(), missing.errorDescription());
+    // A QORSDKError passes unchanged, also when it arrives as a thrown exception.
+    const QORSDKError missing = QORSDKError::requestFailed{RequestReason::missingURL{}};
+    const auto same = asQORSDKError(std::make_exception_ptr(missing));
+    ASSERT_NE(same.as<QORSDKError::requestFailed>(), nullptr);
+    EXPECT_NE(same.as<QORSDKError::requestFailed>()->reason.as<RequestReason::missingURL>(), nullptr);
+    EXPECT_EQ(same.errorDescription(), missing.errorDescription());
 
-  // Anything else is carried as that very object.
-  const auto wrapped = asQORSDKError(platform::URLError(platform::URLError::Code::timedOut, "The request timed out."));
-  const auto* carried = wrapped.as<QORSDKError::untypedError>();
-  ASSERT_NE(carried, nullptr);
-  const auto* urlError = carried->error.as<platform::URLError>();
-  ASSERT_NE(urlError, nullptr);
-  EXPECT_EQ(urlError->code(), platform::URLError::Code::timedOut);
-  EXPECT_EQ(wrapped.errorDescription()->rfind("An error not type in Lumatix Universal SDK ", 0), 0u);
-  EXPECT_STREQ(wrapped.what(), wrapped.errorDescription()->c_str());
+    // Anything else is carried as that very object.
+    const auto wrapped =
+        asQORSDKError(platform::URLError(platform::URLError::Code::timedOut, "The request timed out."));
+    const auto* carried = wrapped.as<QORSDKError::untypedError>();
+    ASSERT_NE(carried, nullptr);
+    const auto* urlError = carried->error.as<platform::URLError>();
+    ASSERT_NE(urlError, nullptr);
+    EXPECT_EQ(urlError->code(), platform::URLError::Code::timedOut);
+    EXPECT_EQ(wrapped.errorDescription()->rfind("An error not type in Lumatix Universal SDK ", 0), 0u);
+    EXPECT_STREQ(wrapped.what(), wrapped.errorDescription()->c_str());
 }
 
 }  // namespace

@@ -18,84 +18,84 @@ namespace {
 
 // XXXXXXXX-XXXX-4XXX-[89AB]XXX-XXXXXXXXXXXX in upper-case hexadecimal.
 bool isUpperCaseVersion4(const std::string& text) {
-  return qor::testing::isUpperCaseUUID(text) && text[14] == '4' &&
-         std::string("89AB").find(text[19]) != std::string::npos;
+    return qor::testing::isUpperCaseUUID(text) && text[14] == '4' &&
+           std::string("89AB").find(text[19]) != std::string::npos;
 }
 
 TEST(UUID, RandomVersion4InUpperCaseAndUnique) {
-  std::set<std::string> seen;
-  for (int i = 0; i < 10000; ++i) {
-    const auto text = UUID::make().uuidString();
-    ASSERT_TRUE(isUpperCaseVersion4(text)) << text;
-    seen.insert(text);
-  }
-  EXPECT_EQ(seen.size(), 10000u);
+    std::set<std::string> seen;
+    for (int i = 0; i < 10000; ++i) {
+        const auto text = UUID::make().uuidString();
+        ASSERT_TRUE(isUpperCaseVersion4(text)) << text;
+        seen.insert(text);
+    }
+    EXPECT_EQ(seen.size(), 10000u);
 }
 
 using qor::testing::ScopedEnvironment;
 
 TEST(Date, FormatsIsoUtcWithMillisecondsAndLocalTime) {
-  // 2024-03-05T14:07:09.123Z
-  const Date date = Date::fromTimeIntervalSince1970(1709647629.123);
-  EXPECT_NEAR(date.timeIntervalSince1970(), 1709647629.123, 1e-6);
-  EXPECT_EQ(iso8601String(date), "2024-03-05T14:07:09.123Z");
-  EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(0)), "1970-01-01T00:00:00.000Z");
-  EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(-0.25)), "1969-12-31T23:59:59.750Z");
-  // Rounding carries into the seconds, minutes and days.
-  EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(1709683199.9996)), "2024-03-06T00:00:00.000Z");
+    // 2024-03-05T14:07:09.123Z
+    const Date date = Date::fromTimeIntervalSince1970(1709647629.123);
+    EXPECT_NEAR(date.timeIntervalSince1970(), 1709647629.123, 1e-6);
+    EXPECT_EQ(iso8601String(date), "2024-03-05T14:07:09.123Z");
+    EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(0)), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(-0.25)), "1969-12-31T23:59:59.750Z");
+    // Rounding carries into the seconds, minutes and days.
+    EXPECT_EQ(iso8601String(Date::fromTimeIntervalSince1970(1709683199.9996)), "2024-03-06T00:00:00.000Z");
 
-  {
-    ScopedEnvironment zone("TZ", "UTC0");
-    EXPECT_EQ(localDateTimeString(date), "2024-03-05 14:07:09");
-  }
-  {
-    ScopedEnvironment zone("TZ", "<+0530>-5:30");  // east of UTC, half-hour offset, across midnight
-    EXPECT_EQ(localDateTimeString(Date::fromTimeIntervalSince1970(1709664000)), "2024-03-06 00:10:00");
-  }
-  {
-    ScopedEnvironment zone("TZ", "America/New_York");
-    EXPECT_EQ(localDateTimeString(date), "2024-03-05 09:07:09");
-  }
+    {
+        ScopedEnvironment zone("TZ", "UTC0");
+        EXPECT_EQ(localDateTimeString(date), "2024-03-05 14:07:09");
+    }
+    {
+        ScopedEnvironment zone("TZ", "<+0530>-5:30");  // east of UTC, half-hour offset, across midnight
+        EXPECT_EQ(localDateTimeString(Date::fromTimeIntervalSince1970(1709664000)), "2024-03-06 00:10:00");
+    }
+    {
+        ScopedEnvironment zone("TZ", "America/New_York");
+        EXPECT_EQ(localDateTimeString(date), "2024-03-05 09:07:09");
+    }
 
-  const auto before = std::chrono::system_clock::now();
-  const auto now = Date::now();
-  EXPECT_GE(now.time, before);
+    const auto before = std::chrono::system_clock::now();
+    const auto now = Date::now();
+    EXPECT_GE(now.time, before);
 }
 
 TEST(Thread, OnlyTheInitialThreadIsMain) {
-  EXPECT_TRUE(Thread::isMainThread());
-  bool otherIsMain = true;
-  std::thread([&] { otherIsMain = Thread::isMainThread(); }).join();
-  EXPECT_FALSE(otherIsMain);
+    EXPECT_TRUE(Thread::isMainThread());
+    bool otherIsMain = true;
+    std::thread([&] { otherIsMain = Thread::isMainThread(); }).join();
+    EXPECT_FALSE(otherIsMain);
 }
 
 TEST(NSLock, ExcludesOtherThreadsAndWorksWithLockGuard) {
-  NSLock lock;
-  {
-    std::lock_guard guard(lock);
-    bool otherGot = true;
-    std::thread([&] { otherGot = lock.tryLock(); }).join();
-    EXPECT_FALSE(otherGot);
-  }
-  ASSERT_TRUE(lock.tryLock());
-  lock.unlock();
-
-  int counter = 0;
-  auto add = [&] {
-    for (int i = 0; i < 10000; ++i) {
-      std::lock_guard guard(lock);
-      ++counter;
+    NSLock lock;
+    {
+        std::lock_guard guard(lock);
+        bool otherGot = true;
+        std::thread([&] { otherGot = lock.tryLock(); }).join();
+        EXPECT_FALSE(otherGot);
     }
-  };
-  std::thread other(add);
-  add();
-  other.join();
-  EXPECT_EQ(counter, 20000);
+    ASSERT_TRUE(lock.tryLock());
+    lock.unlock();
+
+    int counter = 0;
+    auto add = [&] {
+        for (int i = 0; i < 10000; ++i) {
+            std::lock_guard guard(lock);
+            ++counter;
+        }
+    };
+    std::thread other(add);
+    add();
+    other.join();
+    EXPECT_EQ(counter, 20000);
 }
 
 TEST(FatalErrorDeathTest, PrintsTheMessageAndAborts) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(fatalError("something broke"), "^Fatal error: something broke\n");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(fatalError("something broke"), "^Fatal error: something broke\n");
 }
 
 }  // namespace

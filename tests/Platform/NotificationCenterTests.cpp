@@ -43,7 +43,8 @@ TEST(NotificationCenter, AQueuedObserverRunsOnItsQueue) {
     auto center = NotificationCenter::make();
     auto queue = OperationQueue::make("observer");
     std::promise<bool> ranOnQueue;
-    center->addObserver("later", nullptr, queue, [&](const Notification&) { ranOnQueue.set_value(queue->isCurrent()); });
+    center->addObserver("later", nullptr, queue,
+                        [&](const Notification&) { ranOnQueue.set_value(queue->isCurrent()); });
     center->post("later");
     auto result = ranOnQueue.get_future();
     ASSERT_EQ(result.wait_for(std::chrono::seconds(5)), std::future_status::ready);

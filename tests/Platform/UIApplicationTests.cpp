@@ -15,10 +15,11 @@ namespace {
 class NotificationLog {
 public:
     NotificationLog() {
-        for (const char* name : {UIApplicationNotification::didFinishLaunching, UIApplicationNotification::didBecomeActive,
-                                 UIApplicationNotification::willResignActive, UIApplicationNotification::didEnterBackground,
-                                 UIApplicationNotification::willEnterForeground,
-                                 UIApplicationNotification::backgroundRefreshStatusDidChange}) {
+        for (const char* name :
+             {UIApplicationNotification::didFinishLaunching, UIApplicationNotification::didBecomeActive,
+              UIApplicationNotification::willResignActive, UIApplicationNotification::didEnterBackground,
+              UIApplicationNotification::willEnterForeground,
+              UIApplicationNotification::backgroundRefreshStatusDidChange}) {
             observers_.push_back(NotificationCenter::defaultCenter()->addObserver(
                 name, UIApplication::shared(), nullptr, [this](const Notification& posted) {
                     std::lock_guard<std::mutex> guard(mutex_);
@@ -61,17 +62,20 @@ private:
 TEST(UIApplication, LifecycleNotificationsArePostedOnTheMainThreadWithTheirStates) {
     NotificationLog log;
     const auto application = UIApplication::shared();
-    std::thread host([&] { application->simulateLaunch(AnyDictionary{{UIApplicationLaunchOptionsKey::url, "qor://x"}}); });
+    std::thread host([&] {
+        application->simulateLaunch(AnyDictionary{{UIApplicationLaunchOptionsKey::url, "qor://x"}});
+    });
     host.join();
     EXPECT_TRUE(log.names().empty());  // waiting for the main run loop
     ASSERT_TRUE(testing::pumpMainUntil([&] { return log.names().size() == 2; }));
 
     application->simulateEnterBackground();
     application->simulateEnterForeground();
-    EXPECT_EQ(log.names(), (std::vector<std::string>{
-                               UIApplicationNotification::didFinishLaunching, UIApplicationNotification::didBecomeActive,
-                               UIApplicationNotification::willResignActive, UIApplicationNotification::didEnterBackground,
-                               UIApplicationNotification::willEnterForeground, UIApplicationNotification::didBecomeActive}));
+    EXPECT_EQ(log.names(),
+              (std::vector<std::string>{
+                  UIApplicationNotification::didFinishLaunching, UIApplicationNotification::didBecomeActive,
+                  UIApplicationNotification::willResignActive, UIApplicationNotification::didEnterBackground,
+                  UIApplicationNotification::willEnterForeground, UIApplicationNotification::didBecomeActive}));
     EXPECT_EQ(log.states()[1], UIApplicationState::active);
     EXPECT_EQ(log.states()[3], UIApplicationState::background);
     EXPECT_EQ(application->applicationState(), UIApplicationState::active);

@@ -16,31 +16,31 @@ namespace qor {
 
 // The facts that every device record takes from the platform, decoded ones included.
 struct DeviceHardwareFacts {
-  std::string model;
-  std::string systemName;
-  std::string systemVersion;
-  std::string name;
-  bool padIdiom = false;
-  double screenWidth = 0;
-  double screenHeight = 0;
-  double scale = 1;
-  double nativeScale = 1;
-  std::vector<std::string> preferredLanguages;
+    std::string model;
+    std::string systemName;
+    std::string systemVersion;
+    std::string name;
+    bool padIdiom = false;
+    double screenWidth = 0;
+    double screenHeight = 0;
+    double scale = 1;
+    double nativeScale = 1;
+    std::vector<std::string> preferredLanguages;
 
-  static DeviceHardwareFacts current();
+    static DeviceHardwareFacts current();
 };
 
 struct DeviceFacts {
-  DeviceHardwareFacts hardware;
-  std::optional<std::string> webViewUserAgent;
-  // Per service identifier; absent when the device has no telephony. The map's order (by
-  // service identifier) is the stable order in which "the first" subscription is chosen.
-  std::optional<std::map<std::string, platform::CTCarrier>> cellularProviders;
-  std::optional<std::map<std::string, std::string>> radioAccessTechnology;
-  // As the process-wide device-facts provider reports it.
-  ConnectionStatus connection = ConnectionStatus::unknown;
+    DeviceHardwareFacts hardware;
+    std::optional<std::string> webViewUserAgent;
+    // Per service identifier; absent when the device has no telephony. The map's order (by
+    // service identifier) is the stable order in which "the first" subscription is chosen.
+    std::optional<std::map<std::string, platform::CTCarrier>> cellularProviders;
+    std::optional<std::map<std::string, std::string>> radioAccessTechnology;
+    // As the process-wide device-facts provider reports it.
+    ConnectionStatus connection = ConnectionStatus::unknown;
 
-  static DeviceFacts current();
+    static DeviceFacts current();
 };
 
 // Pixels per inch: 132 per point of scale on a pad, 163 on everything else.
@@ -60,7 +60,7 @@ bool systemVersionAtLeast(std::string_view version, int major, int minor);
 // The connection type for a connection state; on cellular the radio technology decides, and NR
 // counts as 5G only from system version 14.1 on. Offline gives nothing.
 std::optional<Device::ConnectionType> connectionTypeFor(ConnectionStatus connection,
-                                                         const std::optional<std::string>& technology,
-                                                         std::string_view systemVersion);
+                                                        const std::optional<std::string>& technology,
+                                                        std::string_view systemVersion);
 
 }  // namespace qor

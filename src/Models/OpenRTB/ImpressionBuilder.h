@@ -18,31 +18,31 @@ namespace qor {
 
 // A size in whole points, as banner formats and video objects carry it.
 struct ImpressionSize {
-  std::int64_t width = 0;
-  std::int64_t height = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
 
-  bool operator==(const ImpressionSize&) const = default;
+    bool operator==(const ImpressionSize&) const = default;
 };
 
 // An ad size's frame in points, fractions allowed.
 struct FrameSize {
-  double width = 0;
-  double height = 0;
+    double width = 0;
+    double height = 0;
 };
 
 // The inventory metadata fields that shape a video impression.
 struct VideoMetadata {
-  std::optional<std::vector<std::string>> mines;
-  std::optional<std::int64_t> minDuration;
-  std::optional<std::int64_t> maxDuration;
-  std::optional<std::vector<VideoProtocol>> protocols;
-  std::optional<std::int64_t> startDelay;
-  std::optional<std::int64_t> linearity;
-  std::optional<std::int64_t> skip;
-  std::optional<std::int64_t> skipMin;
-  std::optional<std::int64_t> skipAfter;
-  std::optional<std::int64_t> minBitrate;
-  std::optional<std::int64_t> maxBitrate;
+    std::optional<std::vector<std::string>> mines;
+    std::optional<std::int64_t> minDuration;
+    std::optional<std::int64_t> maxDuration;
+    std::optional<std::vector<VideoProtocol>> protocols;
+    std::optional<std::int64_t> startDelay;
+    std::optional<std::int64_t> linearity;
+    std::optional<std::int64_t> skip;
+    std::optional<std::int64_t> skipMin;
+    std::optional<std::int64_t> skipAfter;
+    std::optional<std::int64_t> minBitrate;
+    std::optional<std::int64_t> maxBitrate;
 };
 
 // The endpoint type whose impression carries the extension.
@@ -56,9 +56,8 @@ Impression makeImpression();
 Impression::Extension coreEndpointExtension(std::int64_t containerID, std::int64_t inventoryID);
 
 // The extension for an endpoint of the given type: the core extension for "core", none otherwise.
-std::optional<Impression::Extension> extensionForEndpoint(std::string_view endpointType,
-                                                         std::int64_t containerID,
-                                                         std::int64_t inventoryID);
+std::optional<Impression::Extension> extensionForEndpoint(std::string_view endpointType, std::int64_t containerID,
+                                                          std::int64_t inventoryID);
 
 // A frame dimension in whole points, the fraction dropped; nothing when the value is not finite or
 // does not fit a 64-bit integer (a custom ad size can carry anything).
@@ -67,8 +66,7 @@ std::optional<std::int64_t> wholePoints(double dimension);
 // The size of the impression: the ad size's frame when the request has one, else the inventory
 // metadata's width and height. Nothing when the given frame cannot be expressed in whole points,
 // so the caller fails the request instead of sending a nonsense size.
-std::optional<ImpressionSize> impressionSize(const std::optional<FrameSize>& adSize,
-                                             std::int64_t metadataWidth,
+std::optional<ImpressionSize> impressionSize(const std::optional<FrameSize>& adSize, std::int64_t metadataWidth,
                                              std::int64_t metadataHeight);
 
 // A banner with one format of this size and nothing else.

@@ -14,37 +14,37 @@ namespace qor {
 // accept targeting keys of at most 20 characters, so the bidder's cache path and cache host
 // keys end in the first six letters of its code.
 struct Target {
-  std::optional<std::string> pb;
-  std::optional<std::string> deal;
-  std::optional<std::string> env;
-  std::optional<std::string> cacheId;
-  std::optional<std::string> bidder;
-  std::optional<std::string> bidderVormelix;
-  std::optional<std::string> dealVormelix;
-  std::optional<std::string> envVormelix;
-  std::optional<std::string> uuidVormelix;
-  std::optional<std::string> cachePath;
-  std::optional<std::string> cacheHost;
-  std::optional<std::string> cachePathVormelix;
-  std::optional<std::string> pbVormelix;
-  std::optional<std::string> cacheIdVormelix;
-  std::optional<std::string> uuid;
-  std::optional<std::string> cacheHostVormelix;
+    std::optional<std::string> pb;
+    std::optional<std::string> deal;
+    std::optional<std::string> env;
+    std::optional<std::string> cacheId;
+    std::optional<std::string> bidder;
+    std::optional<std::string> bidderVormelix;
+    std::optional<std::string> dealVormelix;
+    std::optional<std::string> envVormelix;
+    std::optional<std::string> uuidVormelix;
+    std::optional<std::string> cachePath;
+    std::optional<std::string> cacheHost;
+    std::optional<std::string> cachePathVormelix;
+    std::optional<std::string> pbVormelix;
+    std::optional<std::string> cacheIdVormelix;
+    std::optional<std::string> uuid;
+    std::optional<std::string> cacheHostVormelix;
 
-  using Field = std::optional<std::string> Target::*;
-  static const std::array<std::pair<Field, std::string_view>, 16> codingKeys;
+    using Field = std::optional<std::string> Target::*;
+    static const std::array<std::pair<Field, std::string_view>, 16> codingKeys;
 
-  void encode(KeyedEncodingContainer& c) const {
-    for (const auto& [field, key] : codingKeys) c.encodeIfPresent(key, this->*field);
-  }
+    void encode(KeyedEncodingContainer& c) const {
+        for (const auto& [field, key] : codingKeys) c.encodeIfPresent(key, this->*field);
+    }
 
-  static Target decode(const KeyedDecodingContainer& c) {
-    Target t;
-    for (const auto& [field, key] : codingKeys) t.*field = c.decodeIfPresent<std::string>(key);
-    return t;
-  }
+    static Target decode(const KeyedDecodingContainer& c) {
+        Target t;
+        for (const auto& [field, key] : codingKeys) t.*field = c.decodeIfPresent<std::string>(key);
+        return t;
+    }
 
-  bool operator==(const Target&) const = default;
+    bool operator==(const Target&) const = default;
 };
 
 inline const std::array<std::pair<Target::Field, std::string_view>, 16> Target::codingKeys{{

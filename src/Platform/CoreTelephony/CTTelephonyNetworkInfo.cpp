@@ -5,15 +5,15 @@
 namespace qor::platform {
 
 std::shared_ptr<CTTelephonyNetworkInfo> CTTelephonyNetworkInfo::make() {
-  return std::make_shared<CTTelephonyNetworkInfo>();
+    return std::make_shared<CTTelephonyNetworkInfo>();
 }
 
 std::optional<std::map<std::string, CTCarrier>> CTTelephonyNetworkInfo::serviceSubscriberCellularProviders() const {
-  return currentDeviceProfile().cellularProviders;
+    return currentDeviceProfile().cellularProviders;
 }
 
 std::optional<std::map<std::string, std::string>> CTTelephonyNetworkInfo::serviceCurrentRadioAccessTechnology() const {
-  return currentDeviceProfile().radioAccessTechnologies;
+    return currentDeviceProfile().radioAccessTechnologies;
 }
 
 }  // namespace qor::platform

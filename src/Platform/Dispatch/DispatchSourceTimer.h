@@ -28,53 +28,53 @@ class DispatchQueue;
 // - The source lives as long as someone holds it; dropping the last reference cancels it,
 //   whether it is suspended or not.
 class DispatchSourceTimer : public std::enable_shared_from_this<DispatchSourceTimer> {
- public:
-  using Clock = std::chrono::steady_clock;
-  // A repeat interval meaning "fire once".
-  static constexpr std::chrono::nanoseconds never = std::chrono::nanoseconds::max();
+public:
+    using Clock = std::chrono::steady_clock;
+    // A repeat interval meaning "fire once".
+    static constexpr std::chrono::nanoseconds never = std::chrono::nanoseconds::max();
 
-  static std::shared_ptr<DispatchSourceTimer> make(std::shared_ptr<DispatchQueue> queue);
+    static std::shared_ptr<DispatchSourceTimer> make(std::shared_ptr<DispatchQueue> queue);
 
-  DispatchSourceTimer(const DispatchSourceTimer&) = delete;
-  DispatchSourceTimer& operator=(const DispatchSourceTimer&) = delete;
-  ~DispatchSourceTimer();
+    DispatchSourceTimer(const DispatchSourceTimer&) = delete;
+    DispatchSourceTimer& operator=(const DispatchSourceTimer&) = delete;
+    ~DispatchSourceTimer();
 
-  // First deadline `deadlineFromNow` from now, then every `repeating` (never, zero or less:
-  // once). Replaces any earlier schedule. The leeway is accepted for callers' sake; the
-  // source aims at the deadline itself.
-  void schedule(std::chrono::nanoseconds deadlineFromNow, std::chrono::nanoseconds repeating = never,
-                std::chrono::nanoseconds leeway = std::chrono::nanoseconds::zero());
-  void setEventHandler(std::function<void()> handler);
+    // First deadline `deadlineFromNow` from now, then every `repeating` (never, zero or less:
+    // once). Replaces any earlier schedule. The leeway is accepted for callers' sake; the
+    // source aims at the deadline itself.
+    void schedule(std::chrono::nanoseconds deadlineFromNow, std::chrono::nanoseconds repeating = never,
+                  std::chrono::nanoseconds leeway = std::chrono::nanoseconds::zero());
+    void setEventHandler(std::function<void()> handler);
 
-  void suspend();
-  void resume();
-  void cancel();
-  bool isCancelled() const;
+    void suspend();
+    void resume();
+    void cancel();
+    bool isCancelled() const;
 
- private:
-  using Handler = std::function<void()>;
-  explicit DispatchSourceTimer(std::shared_ptr<DispatchQueue> queue);
-  void armLocked(Clock::time_point deadline);
-  void deadlineReached(std::uint64_t generation);
-  void submitLocked();
-  void deliver();
+private:
+    using Handler = std::function<void()>;
+    explicit DispatchSourceTimer(std::shared_ptr<DispatchQueue> queue);
+    void armLocked(Clock::time_point deadline);
+    void deadlineReached(std::uint64_t generation);
+    void submitLocked();
+    void deliver();
 
-  const std::shared_ptr<DispatchQueue> queue_;
-  mutable std::mutex mutex_;
-  std::condition_variable invocationDone_;
-  bool invoking_ = false;
-  std::thread::id invokingThread_;
-  std::shared_ptr<const Handler> handler_;
-  int suspendCount_ = 1;
-  bool cancelled_ = false;
-  bool queued_ = false;         // a firing is queued or running
-  bool firesAgain_ = false;     // a deadline passed while queued_
-  bool missedSuspended_ = false;  // a deadline passed while suspended
-  std::chrono::nanoseconds repeating_ = never;
-  std::chrono::nanoseconds leeway_ = std::chrono::nanoseconds::zero();
-  Clock::time_point deadline_{};
-  std::uint64_t generation_ = 0;
-  std::uint64_t armedEntry_ = 0;
+    const std::shared_ptr<DispatchQueue> queue_;
+    mutable std::mutex mutex_;
+    std::condition_variable invocationDone_;
+    bool invoking_ = false;
+    std::thread::id invokingThread_;
+    std::shared_ptr<const Handler> handler_;
+    int suspendCount_ = 1;
+    bool cancelled_ = false;
+    bool queued_ = false;           // a firing is queued or running
+    bool firesAgain_ = false;       // a deadline passed while queued_
+    bool missedSuspended_ = false;  // a deadline passed while suspended
+    std::chrono::nanoseconds repeating_ = never;
+    std::chrono::nanoseconds leeway_ = std::chrono::nanoseconds::zero();
+    Clock::time_point deadline_{};
+    std::uint64_t generation_ = 0;
+    std::uint64_t armedEntry_ = 0;
 };
 
 }  // namespace qor::platform

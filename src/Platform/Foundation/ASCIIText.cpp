@@ -10,21 +10,21 @@ char lowered(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A'
 }  // namespace
 
 std::string_view trimmed(std::string_view text, std::string_view characters) {
-  const auto first = text.find_first_not_of(characters);
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(characters);
-  return text.substr(first, last - first + 1);
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
 }
 
 std::string lowercasedASCII(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(), lowered);
-  return result;
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(), lowered);
+    return result;
 }
 
 bool equalsIgnoringASCIICase(std::string_view lhs, std::string_view rhs) {
-  return lhs.size() == rhs.size() &&
-         std::equal(lhs.begin(), lhs.end(), rhs.begin(), [](char a, char b) { return lowered(a) == lowered(b); });
+    return lhs.size() == rhs.size() &&
+           std::equal(lhs.begin(), lhs.end(), rhs.begin(), [](char a, char b) { return lowered(a) == lowered(b); });
 }
 
 }  // namespace qor::platform

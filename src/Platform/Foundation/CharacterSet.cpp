@@ -6,8 +6,7 @@ namespace qor::platform {
 
 namespace {
 
-constexpr std::string_view kAlphanumerics =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view kAlphanumerics = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::string_view kUnreserved = "-._~";
 constexpr std::string_view kSubDelimiters = "!$&'()*+,;=";
 

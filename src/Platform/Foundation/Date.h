@@ -7,13 +7,13 @@ namespace qor::platform {
 
 // A point in time.
 struct Date {
-  std::chrono::system_clock::time_point time;
+    std::chrono::system_clock::time_point time;
 
-  static Date now();
-  static Date fromTimeIntervalSince1970(double seconds);
+    static Date now();
+    static Date fromTimeIntervalSince1970(double seconds);
 
-  // Seconds since 1970-01-01T00:00:00Z, with fractions.
-  double timeIntervalSince1970() const;
+    // Seconds since 1970-01-01T00:00:00Z, with fractions.
+    double timeIntervalSince1970() const;
 };
 
 // "2024-03-05T14:07:09.123Z": UTC, rounded to the millisecond.

@@ -7,13 +7,13 @@
 namespace qor::platform {
 
 void fatalError(std::string_view message) {
-  // One write so that the line is not interleaved with other threads' output.
-  std::string line = "Fatal error: ";
-  line.append(message);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-  std::abort();
+    // One write so that the line is not interleaved with other threads' output.
+    std::string line = "Fatal error: ";
+    line.append(message);
+    line.push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    std::abort();
 }
 
 }  // namespace qor::platform

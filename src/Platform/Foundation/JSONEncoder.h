@@ -10,34 +10,34 @@ namespace qor::platform {
 // Encodes records, lists, maps and scalars to JSON text. The default output is compact, keys in
 // the order records write them, "/" escaped as "\/". Safe to use from many threads at once.
 class JSONEncoder {
- public:
-  KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
-  bool sortedKeys = false;
-  bool prettyPrinted = false;           // two-space indent, "key" : value
-  bool withoutEscapingSlashes = false;  // write "/" unescaped
+public:
+    KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
+    bool sortedKeys = false;
+    bool prettyPrinted = false;           // two-space indent, "key" : value
+    bool withoutEscapingSlashes = false;  // write "/" unescaped
 
-  // Throws EncodingError; nothing partial is returned.
-  template <class T>
-  Data encode(const T& value) const {
-    const std::string text = encodeToString(value);
-    return Data(text.begin(), text.end());
-  }
+    // Throws EncodingError; nothing partial is returned.
+    template <class T>
+    Data encode(const T& value) const {
+        const std::string text = encodeToString(value);
+        return Data(text.begin(), text.end());
+    }
 
-  template <class T>
-  std::string encodeToString(const T& value) const {
-    return write(encodeToAny(value));
-  }
+    template <class T>
+    std::string encodeToString(const T& value) const {
+        return write(encodeToAny(value));
+    }
 
-  // The untyped value the text would be made from. Throws EncodingError.
-  template <class T>
-  Any encodeToAny(const T& value) const {
-    const EncodingContext context{keyEncodingStrategy};
-    const CodingPath root;
-    return coding::encodeValue(value, root, context);
-  }
+    // The untyped value the text would be made from. Throws EncodingError.
+    template <class T>
+    Any encodeToAny(const T& value) const {
+        const EncodingContext context{keyEncodingStrategy};
+        const CodingPath root;
+        return coding::encodeValue(value, root, context);
+    }
 
- private:
-  std::string write(const Any& value) const;
+private:
+    std::string write(const Any& value) const;
 };
 
 }  // namespace qor::platform

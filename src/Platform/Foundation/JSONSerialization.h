@@ -12,22 +12,22 @@ namespace qor::platform {
 // number, a NaN Decimal, a string that is not UTF-8, a top-level scalar without
 // fragmentsAllowed). what() is a developer-facing detail.
 struct JSONSerializationError : std::runtime_error {
-  enum class Kind { invalidText, invalidValue };
-  JSONSerializationError(Kind kind, const std::string& detail) : std::runtime_error(detail), kind(kind) {}
-  Kind kind;
-  // The user-facing text of the failure.
-  std::string localizedDescription() const;
+    enum class Kind { invalidText, invalidValue };
+    JSONSerializationError(Kind kind, const std::string& detail) : std::runtime_error(detail), kind(kind) {}
+    Kind kind;
+    // The user-facing text of the failure.
+    std::string localizedDescription() const;
 };
 
 struct JSONReadingOptions {
-  bool fragmentsAllowed = false;  // accept a bare scalar at the top level
+    bool fragmentsAllowed = false;  // accept a bare scalar at the top level
 };
 
 struct JSONWritingOptions {
-  bool fragmentsAllowed = false;  // accept a bare scalar at the top level
-  bool sortedKeys = false;
-  bool prettyPrinted = false;  // two-space indent, "key" : value
-  bool withoutEscapingSlashes = false;
+    bool fragmentsAllowed = false;  // accept a bare scalar at the top level
+    bool sortedKeys = false;
+    bool prettyPrinted = false;  // two-space indent, "key" : value
+    bool withoutEscapingSlashes = false;
 };
 
 // Reads and writes JSON text as the untyped value model.
@@ -39,18 +39,18 @@ struct JSONWritingOptions {
 // control characters escaped, other characters raw UTF-8; integral doubles below 2^53 as
 // integers ("1", "-0"), other doubles and floats as their shortest round-trip text.
 class JSONSerialization {
- public:
-  static constexpr int maxDepth = 512;
+public:
+    static constexpr int maxDepth = 512;
 
-  using ReadingOptions = JSONReadingOptions;
-  using WritingOptions = JSONWritingOptions;
+    using ReadingOptions = JSONReadingOptions;
+    using WritingOptions = JSONWritingOptions;
 
-  static Data data(const Any& value, WritingOptions options = {});
-  static std::string string(const Any& value, WritingOptions options = {});
-  static Any jsonObject(const Data& data, ReadingOptions options = {});
-  static Any jsonObject(std::string_view text, ReadingOptions options = {});
-  // True for an array or dictionary whose every leaf can be written.
-  static bool isValidJSONObject(const Any& value);
+    static Data data(const Any& value, WritingOptions options = {});
+    static std::string string(const Any& value, WritingOptions options = {});
+    static Any jsonObject(const Data& data, ReadingOptions options = {});
+    static Any jsonObject(std::string_view text, ReadingOptions options = {});
+    // True for an array or dictionary whose every leaf can be written.
+    static bool isValidJSONObject(const Any& value);
 };
 
 }  // namespace qor::platform

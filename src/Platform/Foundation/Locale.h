@@ -9,11 +9,11 @@ namespace qor::platform {
 
 // The user's locale, answered from the device profile.
 struct Locale {
-  std::string identifier;  // such as "en_US"
+    std::string identifier;  // such as "en_US"
 
-  static Locale current();
-  // The user's languages, most preferred first, as language tags ("en-US", "de").
-  static std::vector<std::string> preferredLanguages();
+    static Locale current();
+    // The user's languages, most preferred first, as language tags ("en-US", "de").
+    static std::vector<std::string> preferredLanguages();
 };
 
 // "en_US.UTF-8@euro" -> "en-US", "de" -> "de"; nullopt for "C", "POSIX" and empty texts.

@@ -15,28 +15,27 @@ thread_local const WorkerPool* currentOperationPool = nullptr;
 }  // namespace
 
 std::shared_ptr<OperationQueue> OperationQueue::make(std::string name) {
-  return std::shared_ptr<OperationQueue>(new OperationQueue(std::move(name)));
+    return std::shared_ptr<OperationQueue>(new OperationQueue(std::move(name)));
 }
 
-OperationQueue::OperationQueue(std::string name)
-    : name_(std::move(name)), pool_(WorkerPool::make(name_, 1)) {}
+OperationQueue::OperationQueue(std::string name) : name_(std::move(name)), pool_(WorkerPool::make(name_, 1)) {}
 
 OperationQueue::~OperationQueue() { pool_->close(); }
 
 void OperationQueue::addOperation(std::function<void()> operation) {
-  pool_->submit([pool = pool_.get(), operation = std::move(operation)] {
-    const WorkerPool* previous = currentOperationPool;
-    currentOperationPool = pool;
-    operation();
-    currentOperationPool = previous;
-  });
+    pool_->submit([pool = pool_.get(), operation = std::move(operation)] {
+        const WorkerPool* previous = currentOperationPool;
+        currentOperationPool = pool;
+        operation();
+        currentOperationPool = previous;
+    });
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
-  if (isCurrent()) {
-    fatalError("OperationQueue.waitUntilAllOperationsAreFinished called from its own operation: " + name_);
-  }
-  pool_->waitUntilIdle();
+    if (isCurrent()) {
+        fatalError("OperationQueue.waitUntilAllOperationsAreFinished called from its own operation: " + name_);
+    }
+    pool_->waitUntilIdle();
 }
 
 bool OperationQueue::isCurrent() const { return currentOperationPool == pool_.get(); }
@@ -44,8 +43,8 @@ bool OperationQueue::isCurrent() const { return currentOperationPool == pool_.ge
 int OperationQueue::maxConcurrentOperationCount() const { return static_cast<int>(pool_->maxWorkers()); }
 
 void OperationQueue::setMaxConcurrentOperationCount(int count) {
-  const auto cores = std::max(1u, std::thread::hardware_concurrency());
-  pool_->setMaxWorkers(count < 1 ? cores : static_cast<std::size_t>(count));
+    const auto cores = std::max(1u, std::thread::hardware_concurrency());
+    pool_->setMaxWorkers(count < 1 ? cores : static_cast<std::size_t>(count));
 }
 
 }  // namespace qor::platform

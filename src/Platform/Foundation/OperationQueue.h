@@ -12,33 +12,33 @@ class WorkerPool;
 // maxConcurrentOperationCount at a time (1 by default: a serial queue). Dropping the last
 // reference with operations pending is safe: they still run.
 class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
- public:
-  static std::shared_ptr<OperationQueue> make(std::string name = {});
+public:
+    static std::shared_ptr<OperationQueue> make(std::string name = {});
 
-  OperationQueue(const OperationQueue&) = delete;
-  OperationQueue& operator=(const OperationQueue&) = delete;
-  ~OperationQueue();
+    OperationQueue(const OperationQueue&) = delete;
+    OperationQueue& operator=(const OperationQueue&) = delete;
+    ~OperationQueue();
 
-  const std::string& name() const { return name_; }
+    const std::string& name() const { return name_; }
 
-  void addOperation(std::function<void()> operation);
+    void addOperation(std::function<void()> operation);
 
-  // Blocks until every operation added so far (and any they add) has finished. Calling it
-  // from one of this queue's own operations could never return and is a fatal error.
-  void waitUntilAllOperationsAreFinished();
+    // Blocks until every operation added so far (and any they add) has finished. Calling it
+    // from one of this queue's own operations could never return and is a fatal error.
+    void waitUntilAllOperationsAreFinished();
 
-  // True inside an operation of this queue.
-  bool isCurrent() const;
+    // True inside an operation of this queue.
+    bool isCurrent() const;
 
-  int maxConcurrentOperationCount() const;
-  // Values below 1 mean "as many as the machine has cores".
-  void setMaxConcurrentOperationCount(int count);
+    int maxConcurrentOperationCount() const;
+    // Values below 1 mean "as many as the machine has cores".
+    void setMaxConcurrentOperationCount(int count);
 
- private:
-  explicit OperationQueue(std::string name);
+private:
+    explicit OperationQueue(std::string name);
 
-  const std::string name_;
-  const std::shared_ptr<WorkerPool> pool_;
+    const std::string name_;
+    const std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace qor::platform

@@ -15,18 +15,18 @@ namespace qor::platform {
 // kind and exact value, and a text is never mistaken for anything else. Bytes (Data) are
 // kept as the list of their values, which reads back as Data. Safe to use from many threads.
 class PropertyListEncoder {
- public:
-  // The first bytes of every encoded value.
-  static constexpr std::string_view header = "qorplist1";
+public:
+    // The first bytes of every encoded value.
+    static constexpr std::string_view header = "qorplist1";
 
-  // Throws EncodingError when the value cannot be coded.
-  template <class T>
-  Data encode(const T& value) const {
-    return encodeAny(JSONEncoder().encodeToAny(value));
-  }
+    // Throws EncodingError when the value cannot be coded.
+    template <class T>
+    Data encode(const T& value) const {
+        return encodeAny(JSONEncoder().encodeToAny(value));
+    }
 
-  // The tagged form of an untyped value. Throws EncodingError for a NaN Decimal.
-  static Data encodeAny(const Any& value);
+    // The tagged form of an untyped value. Throws EncodingError for a NaN Decimal.
+    static Data encodeAny(const Any& value);
 };
 
 }  // namespace qor::platform

@@ -6,9 +6,9 @@ namespace qor::platform {
 
 // The device's time zone, answered from the device profile.
 struct TimeZone {
-  std::string identifier;  // a time-zone database name such as "Europe/Berlin"
+    std::string identifier;  // a time-zone database name such as "Europe/Berlin"
 
-  static TimeZone current();
+    static TimeZone current();
 };
 
 // The host's zone: TZ (a leading ":" and a ".../zoneinfo/" prefix removed), else the first line

@@ -37,9 +37,7 @@ std::optional<URL> URL::make(std::string_view string) {
     return URL(std::string(string), std::move(*parts));
 }
 
-std::optional<URL> URL::fromParts(const net::URLReferenceParts& parts) {
-    return make(net::formatURLReference(parts));
-}
+std::optional<URL> URL::fromParts(const net::URLReferenceParts& parts) { return make(net::formatURLReference(parts)); }
 
 URL URL::fileURL(std::string path, bool isDirectory) {
     if (path.empty() || path.front() != '/') {

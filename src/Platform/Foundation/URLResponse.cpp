@@ -2,8 +2,8 @@
 
 namespace qor::platform {
 
-URLResponse::URLResponse(std::optional<URL> url, std::optional<std::string> mimeType, std::int64_t expectedContentLength,
-                         std::optional<std::string> textEncodingName)
+URLResponse::URLResponse(std::optional<URL> url, std::optional<std::string> mimeType,
+                         std::int64_t expectedContentLength, std::optional<std::string> textEncodingName)
     : url_(std::move(url)),
       mimeType_(std::move(mimeType)),
       expectedContentLength_(expectedContentLength),

@@ -11,15 +11,15 @@ enum class OSLogType { defaultType, info, debug, error, fault };
 
 // A log object: the subsystem and category under which entries are filed.
 struct OSLog {
-  std::string subsystem;
-  std::string category;
+    std::string subsystem;
+    std::string category;
 };
 
 struct OSLogEntry {
-  std::string subsystem;
-  std::string category;
-  OSLogType type = OSLogType::defaultType;
-  std::string message;
+    std::string subsystem;
+    std::string category;
+    OSLogType type = OSLogType::defaultType;
+    std::string message;
 };
 
 using OSLogSink = std::function<void(const OSLogEntry&)>;
@@ -34,7 +34,8 @@ void osLog(const OSLog& log, OSLogType type, std::string_view message);
 // argument as it is; "%@" and "%{private}@" take it but print "<private>", as the system log
 // does for dynamic texts not marked public; "%%" is a percent sign. Arguments that the format
 // does not ask for are ignored, and a placeholder without an argument prints "(null)".
-void osLog(const OSLog& log, OSLogType type, std::string_view format, std::initializer_list<std::string_view> arguments);
+void osLog(const OSLog& log, OSLogType type, std::string_view format,
+           std::initializer_list<std::string_view> arguments);
 std::string osLogFormat(std::string_view format, std::initializer_list<std::string_view> arguments);
 
 // Replaces the sink (an empty function restores syslog) and returns the one it replaced, so a

@@ -28,14 +28,14 @@ std::optional<SCNetworkReachabilityFlags> hostReachabilityFlags();
 // internet" is answered, so every address gets the same answer: the device profile's
 // reachability (the host's interfaces unless a host or test has fixed it).
 class SCNetworkReachability {
- public:
-  // nullptr when the device profile says reachability is unavailable, or for an address
-  // family other than IPv4.
-  static std::shared_ptr<SCNetworkReachability> createWithAddress(const sockaddr_in& address);
-  static std::shared_ptr<SCNetworkReachability> createWithZeroAddress();
+public:
+    // nullptr when the device profile says reachability is unavailable, or for an address
+    // family other than IPv4.
+    static std::shared_ptr<SCNetworkReachability> createWithAddress(const sockaddr_in& address);
+    static std::shared_ptr<SCNetworkReachability> createWithZeroAddress();
 
-  // Read anew at each call; nullopt when the flags cannot be read.
-  std::optional<SCNetworkReachabilityFlags> flags() const;
+    // Read anew at each call; nullopt when the flags cannot be read.
+    std::optional<SCNetworkReachabilityFlags> flags() const;
 };
 
 }  // namespace qor::platform

@@ -13,166 +13,167 @@ namespace qor::platform {
 namespace {
 
 bool mainBundleIsAppExtension() {
-  const std::string path = Bundle::main()->bundlePath();
-  const std::string suffix = ".appex";
-  std::string trimmed = path;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  return trimmed.size() >= suffix.size() && trimmed.compare(trimmed.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string path = Bundle::main()->bundlePath();
+    const std::string suffix = ".appex";
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    return trimmed.size() >= suffix.size() &&
+           trimmed.compare(trimmed.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 void onMainThread(std::function<void()> work) {
-  if (Thread::isMainThread()) {
-    work();
-  } else {
-    DispatchQueue::main()->async(std::move(work));
-  }
+    if (Thread::isMainThread()) {
+        work();
+    } else {
+        DispatchQueue::main()->async(std::move(work));
+    }
 }
 
 }  // namespace
 
 std::shared_ptr<UIApplication> UIApplication::shared() {
-  static const auto application = std::make_shared<UIApplication>();
-  if (mainBundleIsAppExtension()) return nullptr;
-  return application;
+    static const auto application = std::make_shared<UIApplication>();
+    if (mainBundleIsAppExtension()) return nullptr;
+    return application;
 }
 
 UIApplicationState UIApplication::applicationState() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return state_;
+    std::lock_guard<std::mutex> guard(mutex_);
+    return state_;
 }
 
 UIBackgroundRefreshStatus UIApplication::backgroundRefreshStatus() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return refreshStatus_;
+    std::lock_guard<std::mutex> guard(mutex_);
+    return refreshStatus_;
 }
 
 UIBackgroundTaskIdentifier UIApplication::beginBackgroundTask(std::optional<std::string> name,
                                                               std::function<void()> expirationHandler) {
-  std::lock_guard<std::mutex> guard(mutex_);
-  const auto identifier = nextTask_++;
-  tasks_[identifier] = BackgroundTask{std::move(name), std::move(expirationHandler)};
-  return identifier;
+    std::lock_guard<std::mutex> guard(mutex_);
+    const auto identifier = nextTask_++;
+    tasks_[identifier] = BackgroundTask{std::move(name), std::move(expirationHandler)};
+    return identifier;
 }
 
 void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier) {
-  std::lock_guard<std::mutex> guard(mutex_);
-  tasks_.erase(identifier);
+    std::lock_guard<std::mutex> guard(mutex_);
+    tasks_.erase(identifier);
 }
 
 bool UIApplication::canOpenURL(const URL& url) const {
-  const auto scheme = url.scheme();
-  if (!scheme) return false;
-  std::string lower = *scheme;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (lower == "http" || lower == "https") return true;
-  std::lock_guard<std::mutex> guard(mutex_);
-  return std::find(openerSchemes_.begin(), openerSchemes_.end(), lower) != openerSchemes_.end();
+    const auto scheme = url.scheme();
+    if (!scheme) return false;
+    std::string lower = *scheme;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (lower == "http" || lower == "https") return true;
+    std::lock_guard<std::mutex> guard(mutex_);
+    return std::find(openerSchemes_.begin(), openerSchemes_.end(), lower) != openerSchemes_.end();
 }
 
 bool UIApplication::openURL(const URL& url) {
-  if (!canOpenURL(url)) return false;
-  std::function<void(const URL&)> opener;
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    opener = opener_;
-  }
-  if (opener) opener(url);
-  return true;
+    if (!canOpenURL(url)) return false;
+    std::function<void(const URL&)> opener;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        opener = opener_;
+    }
+    if (opener) opener(url);
+    return true;
 }
 
 void UIApplication::setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes) {
-  for (auto& scheme : schemes) {
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
-  }
-  std::lock_guard<std::mutex> guard(mutex_);
-  opener_ = std::move(opener);
-  openerSchemes_ = std::move(schemes);
+    for (auto& scheme : schemes) {
+        std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    }
+    std::lock_guard<std::mutex> guard(mutex_);
+    opener_ = std::move(opener);
+    openerSchemes_ = std::move(schemes);
 }
 
 void UIApplication::postOnMain(std::optional<UIApplicationState> state, std::vector<const char*> names,
                                std::optional<AnyDictionary> userInfo) {
-  auto self = shared_from_this();
-  onMainThread([self, state, names = std::move(names), userInfo = std::move(userInfo)] {
-    if (state) {
-      std::lock_guard<std::mutex> guard(self->mutex_);
-      self->state_ = *state;
-    }
-    const auto center = NotificationCenter::defaultCenter();
-    for (std::size_t index = 0; index < names.size(); ++index) {
-      // Only the first notification of a sequence carries the user info (the launch options).
-      center->post(names[index], self, index == 0 ? userInfo : std::nullopt);
-    }
-  });
+    auto self = shared_from_this();
+    onMainThread([self, state, names = std::move(names), userInfo = std::move(userInfo)] {
+        if (state) {
+            std::lock_guard<std::mutex> guard(self->mutex_);
+            self->state_ = *state;
+        }
+        const auto center = NotificationCenter::defaultCenter();
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            // Only the first notification of a sequence carries the user info (the launch options).
+            center->post(names[index], self, index == 0 ? userInfo : std::nullopt);
+        }
+    });
 }
 
 void UIApplication::simulateLaunch(std::optional<UIApplicationLaunchOptions> options) {
-  postOnMain(std::nullopt, {UIApplicationNotification::didFinishLaunching}, std::move(options));
-  postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
+    postOnMain(std::nullopt, {UIApplicationNotification::didFinishLaunching}, std::move(options));
+    postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
 }
 
 void UIApplication::simulateEnterBackground() {
-  postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willResignActive});
-  postOnMain(UIApplicationState::background, {UIApplicationNotification::didEnterBackground});
+    postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willResignActive});
+    postOnMain(UIApplicationState::background, {UIApplicationNotification::didEnterBackground});
 }
 
 void UIApplication::simulateEnterForeground() {
-  postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willEnterForeground});
-  postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
+    postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willEnterForeground});
+    postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
 }
 
 void UIApplication::simulateWillResignActive() {
-  postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willResignActive});
+    postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willResignActive});
 }
 
 void UIApplication::simulateDidBecomeActive() {
-  postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
+    postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
 }
 
 void UIApplication::simulateMemoryWarning() {
-  postOnMain(std::nullopt, {UIApplicationNotification::didReceiveMemoryWarning});
+    postOnMain(std::nullopt, {UIApplicationNotification::didReceiveMemoryWarning});
 }
 
 void UIApplication::simulateTerminate() { postOnMain(std::nullopt, {UIApplicationNotification::willTerminate}); }
 
 void UIApplication::simulateSignificantTimeChange() {
-  postOnMain(std::nullopt, {UIApplicationNotification::significantTimeChange});
+    postOnMain(std::nullopt, {UIApplicationNotification::significantTimeChange});
 }
 
 void UIApplication::setBackgroundRefreshStatus(UIBackgroundRefreshStatus status) {
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    refreshStatus_ = status;
-  }
-  postOnMain(std::nullopt, {UIApplicationNotification::backgroundRefreshStatusDidChange});
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        refreshStatus_ = status;
+    }
+    postOnMain(std::nullopt, {UIApplicationNotification::backgroundRefreshStatusDidChange});
 }
 
 void UIApplication::expireBackgroundTasks() {
-  auto self = shared_from_this();
-  onMainThread([self] {
-    std::vector<std::function<void()>> handlers;
-    {
-      std::lock_guard<std::mutex> guard(self->mutex_);
-      for (const auto& [identifier, task] : self->tasks_) {
-        if (task.expirationHandler) handlers.push_back(task.expirationHandler);
-      }
-    }
-    // Outside the lock: a handler ends its own task.
-    for (const auto& handler : handlers) handler();
-  });
+    auto self = shared_from_this();
+    onMainThread([self] {
+        std::vector<std::function<void()>> handlers;
+        {
+            std::lock_guard<std::mutex> guard(self->mutex_);
+            for (const auto& [identifier, task] : self->tasks_) {
+                if (task.expirationHandler) handlers.push_back(task.expirationHandler);
+            }
+        }
+        // Outside the lock: a handler ends its own task.
+        for (const auto& handler : handlers) handler();
+    });
 }
 
 std::vector<UIBackgroundTaskIdentifier> UIApplication::backgroundTasks() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  std::vector<UIBackgroundTaskIdentifier> identifiers;
-  for (const auto& entry : tasks_) identifiers.push_back(entry.first);
-  return identifiers;
+    std::lock_guard<std::mutex> guard(mutex_);
+    std::vector<UIBackgroundTaskIdentifier> identifiers;
+    for (const auto& entry : tasks_) identifiers.push_back(entry.first);
+    return identifiers;
 }
 
 std::optional<std::string> UIApplication::backgroundTaskName(UIBackgroundTaskIdentifier identifier) const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  const auto found = tasks_.find(identifier);
-  if (found == tasks_.end()) return std::nullopt;
-  return found->second.name;
+    std::lock_guard<std::mutex> guard(mutex_);
+    const auto found = tasks_.find(identifier);
+    if (found == tasks_.end()) return std::nullopt;
+    return found->second.name;
 }
 
 }  // namespace qor::platform

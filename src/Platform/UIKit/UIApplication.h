@@ -52,73 +52,73 @@ inline constexpr UIBackgroundTaskIdentifier UIBackgroundTaskInvalid = 0;
 // through the main queue). Background tasks last until they are ended or until the host
 // lets their time run out with expireBackgroundTasks().
 class UIApplication : public std::enable_shared_from_this<UIApplication> {
- public:
-  // nullptr inside an app extension.
-  static std::shared_ptr<UIApplication> shared();
+public:
+    // nullptr inside an app extension.
+    static std::shared_ptr<UIApplication> shared();
 
-  UIApplicationState applicationState() const;
-  UIBackgroundRefreshStatus backgroundRefreshStatus() const;
+    UIApplicationState applicationState() const;
+    UIBackgroundRefreshStatus backgroundRefreshStatus() const;
 
-  // A new identifier (never UIBackgroundTaskInvalid). The handler runs on the main thread
-  // when the task's time runs out; it should end the task.
-  UIBackgroundTaskIdentifier beginBackgroundTask(std::optional<std::string> name,
-                                                 std::function<void()> expirationHandler);
-  UIBackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler) {
-    return beginBackgroundTask(std::nullopt, std::move(expirationHandler));
-  }
-  // Ending an unknown or already ended task does nothing.
-  void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
+    // A new identifier (never UIBackgroundTaskInvalid). The handler runs on the main thread
+    // when the task's time runs out; it should end the task.
+    UIBackgroundTaskIdentifier beginBackgroundTask(std::optional<std::string> name,
+                                                   std::function<void()> expirationHandler);
+    UIBackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler) {
+        return beginBackgroundTask(std::nullopt, std::move(expirationHandler));
+    }
+    // Ending an unknown or already ended task does nothing.
+    void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
 
-  // http and https URLs, and any scheme the host has declared with setURLOpener.
-  bool canOpenURL(const URL& url) const;
-  // Hands the URL to the host's opener; false when the URL cannot be opened.
-  bool openURL(const URL& url);
+    // http and https URLs, and any scheme the host has declared with setURLOpener.
+    bool canOpenURL(const URL& url) const;
+    // Hands the URL to the host's opener; false when the URL cannot be opened.
+    bool openURL(const URL& url);
 
-  // MARK: Host and test controls
+    // MARK: Host and test controls
 
-  // Launch: did finish launching (the options as its user info), then did become active.
-  void simulateLaunch(std::optional<UIApplicationLaunchOptions> options = std::nullopt);
-  // Will resign active, then did enter background.
-  void simulateEnterBackground();
-  // Will enter foreground, then did become active.
-  void simulateEnterForeground();
-  void simulateWillResignActive();
-  void simulateDidBecomeActive();
-  void simulateMemoryWarning();
-  void simulateTerminate();
-  void simulateSignificantTimeChange();
-  // Changes the status and posts the change notification.
-  void setBackgroundRefreshStatus(UIBackgroundRefreshStatus status);
+    // Launch: did finish launching (the options as its user info), then did become active.
+    void simulateLaunch(std::optional<UIApplicationLaunchOptions> options = std::nullopt);
+    // Will resign active, then did enter background.
+    void simulateEnterBackground();
+    // Will enter foreground, then did become active.
+    void simulateEnterForeground();
+    void simulateWillResignActive();
+    void simulateDidBecomeActive();
+    void simulateMemoryWarning();
+    void simulateTerminate();
+    void simulateSignificantTimeChange();
+    // Changes the status and posts the change notification.
+    void setBackgroundRefreshStatus(UIBackgroundRefreshStatus status);
 
-  // Runs the expiration handler of every running background task, on the main thread.
-  void expireBackgroundTasks();
-  std::vector<UIBackgroundTaskIdentifier> backgroundTasks() const;
-  std::optional<std::string> backgroundTaskName(UIBackgroundTaskIdentifier identifier) const;
+    // Runs the expiration handler of every running background task, on the main thread.
+    void expireBackgroundTasks();
+    std::vector<UIBackgroundTaskIdentifier> backgroundTasks() const;
+    std::optional<std::string> backgroundTaskName(UIBackgroundTaskIdentifier identifier) const;
 
-  // Receives opened URLs; `schemes` are the extra schemes canOpenURL accepts.
-  void setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes = {});
+    // Receives opened URLs; `schemes` are the extra schemes canOpenURL accepts.
+    void setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes = {});
 
-  UIApplication() = default;
-  UIApplication(const UIApplication&) = delete;
-  UIApplication& operator=(const UIApplication&) = delete;
+    UIApplication() = default;
+    UIApplication(const UIApplication&) = delete;
+    UIApplication& operator=(const UIApplication&) = delete;
 
- private:
-  struct BackgroundTask {
-    std::optional<std::string> name;
-    std::function<void()> expirationHandler;
-  };
+private:
+    struct BackgroundTask {
+        std::optional<std::string> name;
+        std::function<void()> expirationHandler;
+    };
 
-  // Sets the state (when given) and posts the names in order, on the main thread.
-  void postOnMain(std::optional<UIApplicationState> state, std::vector<const char*> names,
-                  std::optional<AnyDictionary> userInfo = std::nullopt);
+    // Sets the state (when given) and posts the names in order, on the main thread.
+    void postOnMain(std::optional<UIApplicationState> state, std::vector<const char*> names,
+                    std::optional<AnyDictionary> userInfo = std::nullopt);
 
-  mutable std::mutex mutex_;
-  UIApplicationState state_ = UIApplicationState::inactive;
-  UIBackgroundRefreshStatus refreshStatus_ = UIBackgroundRefreshStatus::available;
-  UIBackgroundTaskIdentifier nextTask_ = 1;
-  std::map<UIBackgroundTaskIdentifier, BackgroundTask> tasks_;
-  std::function<void(const URL&)> opener_;
-  std::vector<std::string> openerSchemes_;
+    mutable std::mutex mutex_;
+    UIApplicationState state_ = UIApplicationState::inactive;
+    UIBackgroundRefreshStatus refreshStatus_ = UIBackgroundRefreshStatus::available;
+    UIBackgroundTaskIdentifier nextTask_ = 1;
+    std::map<UIBackgroundTaskIdentifier, BackgroundTask> tasks_;
+    std::function<void(const URL&)> opener_;
+    std::vector<std::string> openerSchemes_;
 };
 
 }  // namespace qor::platform

@@ -5,13 +5,13 @@
 namespace qor::platform {
 
 std::shared_ptr<UIScreen> UIScreen::main() {
-  static const auto screen = std::make_shared<UIScreen>();
-  return screen;
+    static const auto screen = std::make_shared<UIScreen>();
+    return screen;
 }
 
 CGRect UIScreen::bounds() const {
-  const auto screen = currentDeviceProfile().mainScreen;
-  return CGRect{CGPoint{0, 0}, CGSize{screen.width, screen.height}};
+    const auto screen = currentDeviceProfile().mainScreen;
+    return CGRect{CGPoint{0, 0}, CGSize{screen.width, screen.height}};
 }
 
 double UIScreen::scale() const { return currentDeviceProfile().mainScreen.scale; }

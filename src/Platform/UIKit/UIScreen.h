@@ -8,12 +8,12 @@ namespace qor::platform {
 
 // The main screen, answered from the device profile at each read.
 class UIScreen {
- public:
-  static std::shared_ptr<UIScreen> main();
+public:
+    static std::shared_ptr<UIScreen> main();
 
-  CGRect bounds() const;  // origin 0,0; size in points
-  double scale() const;
-  double nativeScale() const;
+    CGRect bounds() const;  // origin 0,0; size in points
+    double scale() const;
+    double nativeScale() const;
 };
 
 }  // namespace qor::platform

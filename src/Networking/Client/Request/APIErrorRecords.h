@@ -12,26 +12,26 @@ namespace qor {
 
 // {"error": "...", "error_description": "..."}; the description is optional.
 struct InternalAuthError {
-  std::string error;
-  std::optional<std::string> errorDescription;
+    std::string error;
+    std::optional<std::string> errorDescription;
 
-  static InternalAuthError decode(const platform::KeyedDecodingContainer& container) {
-    InternalAuthError record;
-    record.error = container.decode<std::string>("error");
-    record.errorDescription = container.decodeIfPresent<std::string>("errorDescription");
-    return record;
-  }
+    static InternalAuthError decode(const platform::KeyedDecodingContainer& container) {
+        InternalAuthError record;
+        record.error = container.decode<std::string>("error");
+        record.errorDescription = container.decodeIfPresent<std::string>("errorDescription");
+        return record;
+    }
 };
 
 // {"message": "..."}.
 struct InternalAPIError {
-  std::string message;
+    std::string message;
 
-  static InternalAPIError decode(const platform::KeyedDecodingContainer& container) {
-    InternalAPIError record;
-    record.message = container.decode<std::string>("message");
-    return record;
-  }
+    static InternalAPIError decode(const platform::KeyedDecodingContainer& container) {
+        InternalAPIError record;
+        record.message = container.decode<std::string>("message");
+        return record;
+    }
 };
 
 }  // namespace qor

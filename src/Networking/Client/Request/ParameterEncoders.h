@@ -20,26 +20,26 @@ std::string escapeQueryComponent(const std::string& text);
 
 // Adds the parameters' text form to the URL's query.
 class URLQueryEncoder final : public RequestAdapter {
- public:
-  explicit URLQueryEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
-  platform::URLRequest adapted(platform::URLRequest request) const override;
-  const Parameters parameters;
+public:
+    explicit URLQueryEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
+    platform::URLRequest adapted(platform::URLRequest request) const override;
+    const Parameters parameters;
 };
 
 // Makes the parameters' text form the body.
 class FormUrlEncodedParameterEncoder final : public RequestAdapter {
- public:
-  explicit FormUrlEncodedParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
-  platform::URLRequest adapted(platform::URLRequest request) const override;
-  const Parameters parameters;
+public:
+    explicit FormUrlEncodedParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
+    platform::URLRequest adapted(platform::URLRequest request) const override;
+    const Parameters parameters;
 };
 
 // Makes the parameters, as one compact JSON object, the body.
 class JSONParameterEncoder final : public RequestAdapter {
- public:
-  explicit JSONParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
-  platform::URLRequest adapted(platform::URLRequest request) const override;
-  const Parameters parameters;
+public:
+    explicit JSONParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
+    platform::URLRequest adapted(platform::URLRequest request) const override;
+    const Parameters parameters;
 };
 
 }  // namespace qor

@@ -1,23 +1,23 @@
 #include "Networking/Client/Request/ParsePipelines.h"
 
-#include "Networking/Client/Request/Request.h"
 #include "Core/UTF8.h"
+#include "Networking/Client/Request/Request.h"
 
 namespace qor {
 
 std::shared_ptr<const platform::JSONDecoder> sharedJSONDecoder() {
-  static const auto decoder = std::make_shared<const platform::JSONDecoder>();
-  return decoder;
+    static const auto decoder = std::make_shared<const platform::JSONDecoder>();
+    return decoder;
 }
 
 std::any JSONParsePipeline::parse(const AnyRequest& request, const platform::Data& data) const {
-  return request.decodeResponse(*parser, data);
+    return request.decodeResponse(*parser, data);
 }
 
 std::any StringParsePipeline::parse(const AnyRequest&, const platform::Data& data) const {
-  auto text = utf8String(data);
-  if (!text) throw InvalidUTF8BodyError();
-  return std::move(*text);
+    auto text = utf8String(data);
+    if (!text) throw InvalidUTF8BodyError();
+    return std::move(*text);
 }
 
 }  // namespace qor

@@ -5,11 +5,13 @@
 namespace qor {
 
 std::optional<platform::URL> PassBackRequest::baseURL() const {
-  auto url = platform::URL::make(url_);
-  if (!url || !url->scheme() || !url->host() || url->host()->empty()) return std::nullopt;
-  return url;
+    auto url = platform::URL::make(url_);
+    if (!url || !url->scheme() || !url->host() || url->host()->empty()) return std::nullopt;
+    return url;
 }
 
-std::optional<platform::URL> FetchIPRequest::baseURL() const { return platform::URL::make(deployment::ipEchoBaseURL()); }
+std::optional<platform::URL> FetchIPRequest::baseURL() const {
+    return platform::URL::make(deployment::ipEchoBaseURL());
+}
 
 }  // namespace qor

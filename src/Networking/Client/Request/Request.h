@@ -26,35 +26,35 @@ namespace qor {
 // request's current values, so a type that overrides only its own fields still yields
 // complete lists. method, path and authentication have no default.
 class AnyRequest {
- public:
-  virtual ~AnyRequest() = default;
+public:
+    virtual ~AnyRequest() = default;
 
-  virtual HTTPMethod method() const = 0;
-  // Nothing when the request has no usable URL; building then fails with missingURL.
-  virtual std::optional<platform::URL> baseURL() const;
-  virtual std::string path() const = 0;
-  virtual std::optional<std::vector<platform::URLQueryItem>> pathQueries() const { return std::nullopt; }
-  virtual std::optional<Parameters> parameters() const { return std::nullopt; }
-  virtual AuthenticationMethod authentication() const = 0;
-  virtual ContentType contentType() const { return ContentType::json; }
-  virtual RequestAdapterList adapters() const;
-  virtual std::optional<RequestAdapterList> suffixAdapters() const { return std::nullopt; }
-  virtual ResponsePipelineList pipelines() const;
-  virtual std::optional<ResponsePipelineList> prefixPipelines() const { return std::nullopt; }
-  virtual std::shared_ptr<ResponsePipelineTerminator> dataParser() const;
-  virtual double timeout() const { return 30.0; }
-  virtual platform::URLRequestCachePolicy cachePolicy() const {
-    return platform::URLRequestCachePolicy::reloadIgnoringLocalCacheData;
-  }
+    virtual HTTPMethod method() const = 0;
+    // Nothing when the request has no usable URL; building then fails with missingURL.
+    virtual std::optional<platform::URL> baseURL() const;
+    virtual std::string path() const = 0;
+    virtual std::optional<std::vector<platform::URLQueryItem>> pathQueries() const { return std::nullopt; }
+    virtual std::optional<Parameters> parameters() const { return std::nullopt; }
+    virtual AuthenticationMethod authentication() const = 0;
+    virtual ContentType contentType() const { return ContentType::json; }
+    virtual RequestAdapterList adapters() const;
+    virtual std::optional<RequestAdapterList> suffixAdapters() const { return std::nullopt; }
+    virtual ResponsePipelineList pipelines() const;
+    virtual std::optional<ResponsePipelineList> prefixPipelines() const { return std::nullopt; }
+    virtual std::shared_ptr<ResponsePipelineTerminator> dataParser() const;
+    virtual double timeout() const { return 30.0; }
+    virtual platform::URLRequestCachePolicy cachePolicy() const {
+        return platform::URLRequestCachePolicy::reloadIgnoringLocalCacheData;
+    }
 
-  // The Response type, and its decoding from JSON with the given decoder (type-erased).
-  virtual std::type_index responseType() const = 0;
-  virtual std::any decodeResponse(const platform::JSONDecoder& decoder, const platform::Data& data) const = 0;
+    // The Response type, and its decoding from JSON with the given decoder (type-erased).
+    virtual std::type_index responseType() const = 0;
+    virtual std::any decodeResponse(const platform::JSONDecoder& decoder, const platform::Data& data) const = 0;
 
- protected:
-  AnyRequest() = default;
-  AnyRequest(const AnyRequest&) = default;
-  AnyRequest& operator=(const AnyRequest&) = default;
+protected:
+    AnyRequest() = default;
+    AnyRequest(const AnyRequest&) = default;
+    AnyRequest& operator=(const AnyRequest&) = default;
 };
 
 // The default adapter chain: fixed headers, method, the parameter encoder the method and
@@ -68,12 +68,12 @@ ResponsePipelineList defaultPipelines(const AnyRequest& request);
 
 // Thrown by a default JSON parser whose Response type has no JSON form.
 struct ResponseNotDecodableError : std::runtime_error {
-  ResponseNotDecodableError() : std::runtime_error("The response type cannot be decoded from JSON.") {}
+    ResponseNotDecodableError() : std::runtime_error("The response type cannot be decoded from JSON.") {}
 };
 
 template <class T>
 concept JSONDecodableResponse = requires(const platform::JSONDecoder& decoder, const platform::Data& data) {
-  { decoder.template decode<T>(data) } -> std::convertible_to<T>;
+    { decoder.template decode<T>(data) } -> std::convertible_to<T>;
 };
 
 // Base of every request type: names the Response. Derived types are copyable values:
@@ -84,18 +84,18 @@ concept JSONDecodableResponse = requires(const platform::JSONDecoder& decoder, c
 //   };
 template <class T>
 class Request : public AnyRequest {
- public:
-  using Response = T;
+public:
+    using Response = T;
 
-  std::type_index responseType() const final { return typeid(T); }
+    std::type_index responseType() const final { return typeid(T); }
 
-  std::any decodeResponse(const platform::JSONDecoder& decoder, const platform::Data& data) const final {
-    if constexpr (JSONDecodableResponse<T>) {
-      return std::any(decoder.template decode<T>(data));
-    } else {
-      throw ResponseNotDecodableError();
+    std::any decodeResponse(const platform::JSONDecoder& decoder, const platform::Data& data) const final {
+        if constexpr (JSONDecodableResponse<T>) {
+            return std::any(decoder.template decode<T>(data));
+        } else {
+            throw ResponseNotDecodableError();
+        }
     }
-  }
 };
 
 template <class R>

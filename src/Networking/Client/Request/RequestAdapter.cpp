@@ -5,16 +5,16 @@
 namespace qor {
 
 platform::URLRequest HeaderAdapter::adapted(platform::URLRequest request) const {
-  request.setValue("application/json", "Accept");
-  request.setValue("private, no-store, no-cache, must-revalidate", "Cache-Control");
-  request.setValue(userAgent, "User-Agent");
-  return request;
+    request.setValue("application/json", "Accept");
+    request.setValue("private, no-store, no-cache, must-revalidate", "Cache-Control");
+    request.setValue(userAgent, "User-Agent");
+    return request;
 }
 
 platform::URLRequest TokenAdapter::adapted(platform::URLRequest request) const {
-  if (!token) throw QORSDKError(QORSDKError::requestFailed{QORSDKError::RequestErrorReason::lackOfAccessToken{}});
-  request.setValue("Bearer " + *token, "Authorization");
-  return request;
+    if (!token) throw QORSDKError(QORSDKError::requestFailed{QORSDKError::RequestErrorReason::lackOfAccessToken{}});
+    request.setValue("Bearer " + *token, "Authorization");
+    return request;
 }
 
 }  // namespace qor

@@ -7,34 +7,34 @@ namespace qor {
 namespace {
 
 std::string stringValue(const platform::PlistDictionary& dictionary, const std::string& key) {
-  const auto found = dictionary.find(key);
-  if (found == dictionary.end()) return {};
-  const auto* text = found->second.asString();
-  return text != nullptr ? *text : std::string();
+    const auto found = dictionary.find(key);
+    if (found == dictionary.end()) return {};
+    const auto* text = found->second.asString();
+    return text != nullptr ? *text : std::string();
 }
 
 }  // namespace
 
 std::string makeUserAgent(const std::optional<platform::PlistDictionary>& infoDictionary) {
-  platform::PlistDictionary dictionary;
-  if (infoDictionary) {
-    dictionary = *infoDictionary;
-  } else if (auto mainInfo = platform::Bundle::main()->infoDictionary()) {
-    dictionary = std::move(*mainInfo);
-  }
-  const auto device = platform::UIDevice::current();
-  std::string systemVersion = device->systemVersion();
-  for (auto& character : systemVersion) {
-    if (character == '.') character = '_';
-  }
-  return stringValue(dictionary, "CFBundleIdentifier") + "/" + stringValue(dictionary, "CFBundleShortVersionString") +
-         " QOR SDK /" + kFrameworkVersion + " (" + device->model() + "; CPU iPhone OS " + systemVersion +
-         " like Mac OS X)";
+    platform::PlistDictionary dictionary;
+    if (infoDictionary) {
+        dictionary = *infoDictionary;
+    } else if (auto mainInfo = platform::Bundle::main()->infoDictionary()) {
+        dictionary = std::move(*mainInfo);
+    }
+    const auto device = platform::UIDevice::current();
+    std::string systemVersion = device->systemVersion();
+    for (auto& character : systemVersion) {
+        if (character == '.') character = '_';
+    }
+    return stringValue(dictionary, "CFBundleIdentifier") + "/" + stringValue(dictionary, "CFBundleShortVersionString") +
+           " QOR SDK /" + kFrameworkVersion + " (" + device->model() + "; CPU iPhone OS " + systemVersion +
+           " like Mac OS X)";
 }
 
 const std::string& defaultUserAgent() {
-  static const std::string userAgent = makeUserAgent();
-  return userAgent;
+    static const std::string userAgent = makeUserAgent();
+    return userAgent;
 }
 
 }  // namespace qor

@@ -19,153 +19,152 @@ namespace qor {
 // Hands outcomes to one completion through a callback queue; made per call by the typed
 // front of the Session so the core works on any Response type.
 class ResultDelivery {
- public:
-  virtual ~ResultDelivery() = default;
-  // Checks the parsed value is of the Response type (throws std::bad_any_cast when not), then
-  // schedules the success.
-  virtual void deliverValue(const CallbackQueue& queue, std::any value) const = 0;
-  // Schedules a failure carrying the error unchanged.
-  virtual void deliverError(const CallbackQueue& queue, QORSDKError error) const = 0;
-  // Schedules deliverFailure of any error.
-  virtual void deliverFailure(const CallbackQueue& queue, std::exception_ptr error) const = 0;
+public:
+    virtual ~ResultDelivery() = default;
+    // Checks the parsed value is of the Response type (throws std::bad_any_cast when not), then
+    // schedules the success.
+    virtual void deliverValue(const CallbackQueue& queue, std::any value) const = 0;
+    // Schedules a failure carrying the error unchanged.
+    virtual void deliverError(const CallbackQueue& queue, QORSDKError error) const = 0;
+    // Schedules deliverFailure of any error.
+    virtual void deliverFailure(const CallbackQueue& queue, std::exception_ptr error) const = 0;
 };
 
 template <class T>
 class TypedResultDelivery final : public ResultDelivery {
- public:
-  explicit TypedResultDelivery(Completion<T> completion) : completion_(std::move(completion)) {}
+public:
+    explicit TypedResultDelivery(Completion<T> completion) : completion_(std::move(completion)) {}
 
-  void deliverValue(const CallbackQueue& queue, std::any value) const override {
-    T typed = std::any_cast<T>(std::move(value));
-    queue.execute([completion = completion_, typed = std::move(typed)]() mutable {
-      if (completion) completion(Result<T>::success(std::move(typed)));
-    });
-  }
-  void deliverError(const CallbackQueue& queue, QORSDKError error) const override {
-    queue.execute([completion = completion_, error = std::move(error)] {
-      if (completion) completion(Result<T>::failure(error));
-    });
-  }
-  void deliverFailure(const CallbackQueue& queue, std::exception_ptr error) const override {
-    // Converted here, so only a plain value crosses to the completion's thread.
-    queue.execute([completion = completion_, error = asQORSDKError(error)] {
-      if (completion) completion(Result<T>::failure(error));
-    });
-  }
+    void deliverValue(const CallbackQueue& queue, std::any value) const override {
+        T typed = std::any_cast<T>(std::move(value));
+        queue.execute([completion = completion_, typed = std::move(typed)]() mutable {
+            if (completion) completion(Result<T>::success(std::move(typed)));
+        });
+    }
+    void deliverError(const CallbackQueue& queue, QORSDKError error) const override {
+        queue.execute([completion = completion_, error = std::move(error)] {
+            if (completion) completion(Result<T>::failure(error));
+        });
+    }
+    void deliverFailure(const CallbackQueue& queue, std::exception_ptr error) const override {
+        // Converted here, so only a plain value crosses to the completion's thread.
+        queue.execute([completion = completion_, error = asQORSDKError(error)] {
+            if (completion) completion(Result<T>::failure(error));
+        });
+    }
 
- private:
-  Completion<T> completion_;
+private:
+    Completion<T> completion_;
 };
 
 // The one HTTP client: builds a URL request from a description, runs it on its URL session,
 // runs the answer through the response pipelines and delivers a typed Result on the caller's
 // callback queue.
 class Session : public std::enable_shared_from_this<Session> {
- public:
-  // What running the pipelines comes to: a parsed value, or what to do instead.
-  struct HandleResult {
-    enum class Kind { value, restartWith, stop, restart };
+public:
+    // What running the pipelines comes to: a parsed value, or what to do instead.
+    struct HandleResult {
+        enum class Kind { value, restartWith, stop, restart };
 
-    static HandleResult value(std::any parsed) {
-      HandleResult result;
-      result.kind = Kind::value;
-      result.parsed = std::move(parsed);
-      return result;
-    }
-    // Send again and run the answer through exactly this list.
-    static HandleResult restartWith(ResponsePipelineList pipelines) {
-      HandleResult result;
-      result.kind = Kind::restartWith;
-      result.pipelines = std::move(pipelines);
-      return result;
-    }
-    static HandleResult stop(std::exception_ptr error) {
-      HandleResult result;
-      result.kind = Kind::stop;
-      result.error = std::move(error);
-      return result;
-    }
-    // Send again with the normal list.
-    static HandleResult restart() {
-      HandleResult result;
-      result.kind = Kind::restart;
-      return result;
-    }
+        static HandleResult value(std::any parsed) {
+            HandleResult result;
+            result.kind = Kind::value;
+            result.parsed = std::move(parsed);
+            return result;
+        }
+        // Send again and run the answer through exactly this list.
+        static HandleResult restartWith(ResponsePipelineList pipelines) {
+            HandleResult result;
+            result.kind = Kind::restartWith;
+            result.pipelines = std::move(pipelines);
+            return result;
+        }
+        static HandleResult stop(std::exception_ptr error) {
+            HandleResult result;
+            result.kind = Kind::stop;
+            result.error = std::move(error);
+            return result;
+        }
+        // Send again with the normal list.
+        static HandleResult restart() {
+            HandleResult result;
+            result.kind = Kind::restart;
+            return result;
+        }
 
-    Kind kind = Kind::value;
-    std::any parsed;
-    ResponsePipelineList pipelines;
-    std::exception_ptr error;
-  };
-  using HandleDone = std::function<void(HandleResult)>;
+        Kind kind = Kind::value;
+        std::any parsed;
+        ResponsePipelineList pipelines;
+        std::exception_ptr error;
+    };
+    using HandleDone = std::function<void(HandleResult)>;
 
-  static std::shared_ptr<Session> make(std::shared_ptr<platform::URLSession> session,
-                                       std::shared_ptr<SessionDelegate> delegate);
+    static std::shared_ptr<Session> make(std::shared_ptr<platform::URLSession> session,
+                                         std::shared_ptr<SessionDelegate> delegate);
 
-  // The shared Session stored by start-up. Stops the process when start-up has not run.
-  static std::shared_ptr<Session> sharedInstance();
-  // Start-up stores the shared Session here; a later call replaces it.
-  static void setSharedInstance(std::shared_ptr<Session> session);
-  // Makes a Session the way start-up does: a new delegate and a URL session with the default
-  // configuration and its own delegate queue.
-  static std::shared_ptr<Session> makeDefault();
+    // The shared Session stored by start-up. Stops the process when start-up has not run.
+    static std::shared_ptr<Session> sharedInstance();
+    // Start-up stores the shared Session here; a later call replaces it.
+    static void setSharedInstance(std::shared_ptr<Session> session);
+    // Makes a Session the way start-up does: a new delegate and a URL session with the default
+    // configuration and its own delegate queue.
+    static std::shared_ptr<Session> makeDefault();
 
-  const std::shared_ptr<platform::URLSession>& session() const { return session_; }
-  const std::shared_ptr<SessionDelegate>& delegate() const { return delegate_; }
+    const std::shared_ptr<platform::URLSession>& session() const { return session_; }
+    const std::shared_ptr<SessionDelegate>& delegate() const { return delegate_; }
 
-  template <RequestType R>
-  std::shared_ptr<SessionTask> send(const R& request, CallbackQueue callbackQueue,
-                                    Completion<typename R::Response> completionHandler = nullptr) {
-    return perform(request, std::move(callbackQueue), std::nullopt, std::nullopt, std::move(completionHandler));
-  }
-
-  template <RequestType R>
-  std::shared_ptr<SessionTask> upload(const R& request, CallbackQueue callbackQueue, platform::URL fromFile,
+    template <RequestType R>
+    std::shared_ptr<SessionTask> send(const R& request, CallbackQueue callbackQueue,
                                       Completion<typename R::Response> completionHandler = nullptr) {
-    return perform(request, std::move(callbackQueue), std::move(fromFile), std::nullopt,
-                   std::move(completionHandler));
-  }
+        return perform(request, std::move(callbackQueue), std::nullopt, std::nullopt, std::move(completionHandler));
+    }
 
-  // Builds and starts one attempt. Nothing is returned when the request cannot be built; the
-  // failure has then been handed to the callback queue already.
-  template <RequestType R>
-  std::shared_ptr<SessionTask> perform(const R& request, CallbackQueue callbackQueue,
-                                       std::optional<platform::URL> fileURL,
-                                       std::optional<ResponsePipelineList> pipelines,
-                                       Completion<typename R::Response> completionHandler) {
-    return performErased(std::make_shared<const R>(request), std::move(callbackQueue), std::move(fileURL),
-                         std::move(pipelines),
-                         std::make_shared<const TypedResultDelivery<typename R::Response>>(
-                             std::move(completionHandler)));
-  }
+    template <RequestType R>
+    std::shared_ptr<SessionTask> upload(const R& request, CallbackQueue callbackQueue, platform::URL fromFile,
+                                        Completion<typename R::Response> completionHandler = nullptr) {
+        return perform(request, std::move(callbackQueue), std::move(fromFile), std::nullopt,
+                       std::move(completionHandler));
+    }
 
-  std::shared_ptr<SessionTask> performErased(std::shared_ptr<const AnyRequest> request, CallbackQueue callbackQueue,
-                                             std::optional<platform::URL> fileURL,
-                                             std::optional<ResponsePipelineList> pipelines,
-                                             std::shared_ptr<const ResultDelivery> delivery);
+    // Builds and starts one attempt. Nothing is returned when the request cannot be built; the
+    // failure has then been handed to the callback queue already.
+    template <RequestType R>
+    std::shared_ptr<SessionTask> perform(const R& request, CallbackQueue callbackQueue,
+                                         std::optional<platform::URL> fileURL,
+                                         std::optional<ResponsePipelineList> pipelines,
+                                         Completion<typename R::Response> completionHandler) {
+        return performErased(
+            std::make_shared<const R>(request), std::move(callbackQueue), std::move(fileURL), std::move(pipelines),
+            std::make_shared<const TypedResultDelivery<typename R::Response>>(std::move(completionHandler)));
+    }
 
-  // The URL request a description gives: URL from base URL, path and path queries, cache
-  // policy and time-out, then the adapters and suffix adapters in order. Throws what an
-  // adapter throws, and missingURL when there is no URL to start from.
-  platform::URLRequest buildURLRequest(const AnyRequest& request) const;
+    std::shared_ptr<SessionTask> performErased(std::shared_ptr<const AnyRequest> request, CallbackQueue callbackQueue,
+                                               std::optional<platform::URL> fileURL,
+                                               std::optional<ResponsePipelineList> pipelines,
+                                               std::shared_ptr<const ResultDelivery> delivery);
 
-  // Runs the list from the front to a parsed value or an action handed to done. A terminator's
-  // failure is thrown as dataParsingFailed; redirector errors are thrown on. An empty list is a
-  // programming error and stops the process.
-  void runPipelines(ResponsePipelineList pipelines, std::shared_ptr<const AnyRequest> request, platform::Data data,
-                    HTTPResponse response, HandleDone done);
+    // The URL request a description gives: URL from base URL, path and path queries, cache
+    // policy and time-out, then the adapters and suffix adapters in order. Throws what an
+    // adapter throws, and missingURL when there is no URL to start from.
+    platform::URLRequest buildURLRequest(const AnyRequest& request) const;
 
- private:
-  Session(std::shared_ptr<platform::URLSession> session, std::shared_ptr<SessionDelegate> delegate)
-      : session_(std::move(session)), delegate_(std::move(delegate)) {}
+    // Runs the list from the front to a parsed value or an action handed to done. A terminator's
+    // failure is thrown as dataParsingFailed; redirector errors are thrown on. An empty list is a
+    // programming error and stops the process.
+    void runPipelines(ResponsePipelineList pipelines, std::shared_ptr<const AnyRequest> request, platform::Data data,
+                      HTTPResponse response, HandleDone done);
 
-  void handleOutcome(SessionTaskOutcome outcome, const std::shared_ptr<const AnyRequest>& request,
-                     const CallbackQueue& callbackQueue, const std::optional<platform::URL>& fileURL,
-                     const std::optional<ResponsePipelineList>& pipelines,
-                     const std::shared_ptr<const ResultDelivery>& delivery);
+private:
+    Session(std::shared_ptr<platform::URLSession> session, std::shared_ptr<SessionDelegate> delegate)
+        : session_(std::move(session)), delegate_(std::move(delegate)) {}
 
-  const std::shared_ptr<platform::URLSession> session_;
-  const std::shared_ptr<SessionDelegate> delegate_;
+    void handleOutcome(SessionTaskOutcome outcome, const std::shared_ptr<const AnyRequest>& request,
+                       const CallbackQueue& callbackQueue, const std::optional<platform::URL>& fileURL,
+                       const std::optional<ResponsePipelineList>& pipelines,
+                       const std::shared_ptr<const ResultDelivery>& delivery);
+
+    const std::shared_ptr<platform::URLSession> session_;
+    const std::shared_ptr<SessionDelegate> delegate_;
 };
 
 }  // namespace qor

@@ -9,90 +9,90 @@ namespace qor::platform {
 namespace coding {
 
 std::string_view kindDescription(const Any& value) {
-  switch (value.kind()) {
-    case Any::Kind::null:
-      return "null";
-    case Any::Kind::boolean:
-      return "a boolean";
-    case Any::Kind::integer:
-    case Any::Kind::unsignedInteger:
-    case Any::Kind::floating:
-    case Any::Kind::decimal:
-      return "a number";
-    case Any::Kind::string:
-      return "a string";
-    case Any::Kind::array:
-      return "an array";
-    case Any::Kind::dictionary:
-      return "a dictionary";
-  }
-  return "a value";
+    switch (value.kind()) {
+        case Any::Kind::null:
+            return "null";
+        case Any::Kind::boolean:
+            return "a boolean";
+        case Any::Kind::integer:
+        case Any::Kind::unsignedInteger:
+        case Any::Kind::floating:
+        case Any::Kind::decimal:
+            return "a number";
+        case Any::Kind::string:
+            return "a string";
+        case Any::Kind::array:
+            return "an array";
+        case Any::Kind::dictionary:
+            return "a dictionary";
+    }
+    return "a value";
 }
 
 std::string numberDescription(const Any& value) {
-  std::string text;
-  if (coding::writeJSONText(value, {}, text)) return "NaN";
-  return text;
+    std::string text;
+    if (coding::writeJSONText(value, {}, text)) return "NaN";
+    return text;
 }
 
 void requireWritable(const Any& value, const CodingPath& path) {
-  if (auto failure = firstInvalidValue(value)) throw EncodingError(path, *failure);
+    if (auto failure = firstInvalidValue(value)) throw EncodingError(path, *failure);
 }
 
 void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found) {
-  throw DecodingError(DecodingError::Kind::typeMismatch, path,
-                      "Expected to decode " + std::string(expected) + " but found " +
-                          std::string(kindDescription(found)) + " instead.");
+    throw DecodingError(DecodingError::Kind::typeMismatch, path,
+                        "Expected to decode " + std::string(expected) + " but found " +
+                            std::string(kindDescription(found)) + " instead.");
 }
 
 void throwValueNotFound(const CodingPath& path, std::string_view expected) {
-  throw DecodingError(DecodingError::Kind::valueNotFound, path,
-                      "Expected " + std::string(expected) + " value but found null instead.");
+    throw DecodingError(DecodingError::Kind::valueNotFound, path,
+                        "Expected " + std::string(expected) + " value but found null instead.");
 }
 
 void throwNumberDoesNotFit(const CodingPath& path, const Any& number, std::string_view type) {
-  throw DecodingError(DecodingError::Kind::dataCorrupted, path,
-                      "Parsed JSON number <" + numberDescription(number) + "> does not fit in " + std::string(type) +
-                          ".");
+    throw DecodingError(
+        DecodingError::Kind::dataCorrupted, path,
+        "Parsed JSON number <" + numberDescription(number) + "> does not fit in " + std::string(type) + ".");
 }
 
 void throwInvalidRawValue(const CodingPath& path, const std::string& raw) {
-  throw DecodingError(DecodingError::Kind::dataCorrupted, path,
-                      "Cannot initialize the enumeration from invalid raw value " + raw + ".");
+    throw DecodingError(DecodingError::Kind::dataCorrupted, path,
+                        "Cannot initialize the enumeration from invalid raw value " + raw + ".");
 }
 
 bool decodeBool(const Any& value, const CodingPath& path) {
-  if (!value.isBool()) throwTypeMismatch(path, "Bool", value);
-  return value.asBool();
+    if (!value.isBool()) throwTypeMismatch(path, "Bool", value);
+    return value.asBool();
 }
 
 std::string decodeString(const Any& value, const CodingPath& path) {
-  const std::string* text = value.tryString();
-  if (text == nullptr) throwTypeMismatch(path, "String", value);
-  return *text;
+    const std::string* text = value.tryString();
+    if (text == nullptr) throwTypeMismatch(path, "String", value);
+    return *text;
 }
 
 double decodeDouble(const Any& value, const CodingPath& path) {
-  if (!value.isNumber()) throwTypeMismatch(path, "Double", value);
-  return value.asDouble();
+    if (!value.isNumber()) throwTypeMismatch(path, "Double", value);
+    return value.asDouble();
 }
 
 float decodeFloat(const Any& value, const CodingPath& path) {
-  if (!value.isNumber()) throwTypeMismatch(path, "Float", value);
-  // Reading the exact text straight to float avoids rounding twice through double.
-  const auto* exact = value.exactDecimal();
-  const float result = (exact != nullptr && exact->has_value()) ? (*exact)->floatValue()
-                       : value.isDecimal()                      ? value.asDecimal().floatValue()
-                                                                : static_cast<float>(value.asDouble());
-  if (!std::isfinite(result)) throwNumberDoesNotFit(path, value, "Float");
-  return result;
+    if (!value.isNumber()) throwTypeMismatch(path, "Float", value);
+    // Reading the exact text straight to float avoids rounding twice through double.
+    const auto* exact = value.exactDecimal();
+    const float result = (exact != nullptr && exact->has_value()) ? (*exact)->floatValue()
+                         : value.isDecimal()                      ? value.asDecimal().floatValue()
+                                                                  : static_cast<float>(value.asDouble());
+    if (!std::isfinite(result)) throwNumberDoesNotFit(path, value, "Float");
+    return result;
 }
 
 Decimal decodeDecimal(const Any& value, const CodingPath& path) {
-  if (!value.isNumber()) throwTypeMismatch(path, "Decimal", value);
-  const Decimal result = value.asDecimal();
-  if (result.isNaN()) throwNumberDoesNotFit(path, value, "Decimal");
-  return result;
+    if (!value.isNumber()) throwTypeMismatch(path, "Decimal", value);
+    const Decimal result = value.asDecimal();
+    if (result.isNaN()) throwNumberDoesNotFit(path, value, "Decimal");
+    return result;
 }
 
 }  // namespace coding
@@ -100,50 +100,50 @@ Decimal decodeDecimal(const Any& value, const CodingPath& path) {
 KeyedDecodingContainer::KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path,
                                                const DecodingContext& context)
     : source_(source), path_(path), context_(context) {
-  if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return;
-  converted_.reserve(source.size());
-  for (const auto& [key, value] : source) {
-    std::string converted = convertFromSnakeCase(key);
-    // Two keys that convert alike: the later one wins, as duplicate keys do.
-    bool replaced = false;
-    for (auto& entry : converted_) {
-      if (entry.first == converted) {
-        entry.second = &value;
-        replaced = true;
-        break;
-      }
+    if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return;
+    converted_.reserve(source.size());
+    for (const auto& [key, value] : source) {
+        std::string converted = convertFromSnakeCase(key);
+        // Two keys that convert alike: the later one wins, as duplicate keys do.
+        bool replaced = false;
+        for (auto& entry : converted_) {
+            if (entry.first == converted) {
+                entry.second = &value;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) converted_.emplace_back(std::move(converted), &value);
     }
-    if (!replaced) converted_.emplace_back(std::move(converted), &value);
-  }
 }
 
 const Any* KeyedDecodingContainer::lookup(std::string_view key) const {
-  if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return source_.find(key);
-  for (const auto& [converted, value] : converted_) {
-    if (converted == key) return value;
-  }
-  return nullptr;
+    if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return source_.find(key);
+    for (const auto& [converted, value] : converted_) {
+        if (converted == key) return value;
+    }
+    return nullptr;
 }
 
 bool KeyedDecodingContainer::decodeNil(std::string_view key) const {
-  const Any* value = lookup(key);
-  if (value == nullptr) throwKeyNotFound(CodingPath(path_, key), key);
-  return value->isNull();
+    const Any* value = lookup(key);
+    if (value == nullptr) throwKeyNotFound(CodingPath(path_, key), key);
+    return value->isNull();
 }
 
 std::vector<std::string> KeyedDecodingContainer::allKeys() const {
-  std::vector<std::string> keys;
-  if (context_.keyDecodingStrategy == KeyDecodingStrategy::convertFromSnakeCase) {
-    for (const auto& entry : converted_) keys.push_back(entry.first);
-  } else {
-    for (const auto& entry : source_) keys.push_back(entry.first);
-  }
-  return keys;
+    std::vector<std::string> keys;
+    if (context_.keyDecodingStrategy == KeyDecodingStrategy::convertFromSnakeCase) {
+        for (const auto& entry : converted_) keys.push_back(entry.first);
+    } else {
+        for (const auto& entry : source_) keys.push_back(entry.first);
+    }
+    return keys;
 }
 
 void KeyedDecodingContainer::throwKeyNotFound(const CodingPath& path, std::string_view key) {
-  throw DecodingError(DecodingError::Kind::keyNotFound, path,
-                      "No value associated with key \"" + std::string(key) + "\".");
+    throw DecodingError(DecodingError::Kind::keyNotFound, path,
+                        "No value associated with key \"" + std::string(key) + "\".");
 }
 
 }  // namespace qor::platform

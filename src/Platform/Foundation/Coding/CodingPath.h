@@ -12,20 +12,20 @@ namespace qor::platform {
 // The readable form is only built when an error needs it: keys as they are, list positions
 // as "Index 3".
 class CodingPath {
- public:
-  CodingPath() = default;  // the top level
-  CodingPath(const CodingPath& parent, std::string_view key) : parent_(&parent), key_(key), kind_(Kind::key) {}
-  CodingPath(const CodingPath& parent, std::size_t index) : parent_(&parent), index_(index), kind_(Kind::index) {}
+public:
+    CodingPath() = default;  // the top level
+    CodingPath(const CodingPath& parent, std::string_view key) : parent_(&parent), key_(key), kind_(Kind::key) {}
+    CodingPath(const CodingPath& parent, std::size_t index) : parent_(&parent), index_(index), kind_(Kind::index) {}
 
-  bool isRoot() const { return kind_ == Kind::root; }
-  std::vector<std::string> components() const;
+    bool isRoot() const { return kind_ == Kind::root; }
+    std::vector<std::string> components() const;
 
- private:
-  enum class Kind { root, key, index };
-  const CodingPath* parent_ = nullptr;
-  std::string_view key_;
-  std::size_t index_ = 0;
-  Kind kind_ = Kind::root;
+private:
+    enum class Kind { root, key, index };
+    const CodingPath* parent_ = nullptr;
+    std::string_view key_;
+    std::size_t index_ = 0;
+    Kind kind_ = Kind::root;
 };
 
 }  // namespace qor::platform

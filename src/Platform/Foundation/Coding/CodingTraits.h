@@ -37,12 +37,14 @@ struct ValueCoding;
 namespace coding {
 
 template <class T>
-concept HasEnumRawValues = std::is_enum_v<T> && requires { EnumRawValues<T>::cases; };
+concept HasEnumRawValues = std::is_enum_v<T> && requires {
+    EnumRawValues<T>::cases;
+};
 
 template <class T>
 concept HasValueCoding = requires(const T& value, const Any& any, const CodingPath& path) {
-  { ValueCoding<T>::encode(value) } -> std::convertible_to<Any>;
-  { ValueCoding<T>::decode(any, path) } -> std::convertible_to<T>;
+    { ValueCoding<T>::encode(value) } -> std::convertible_to<Any>;
+    { ValueCoding<T>::decode(any, path) } -> std::convertible_to<T>;
 };
 
 template <class T>
@@ -62,7 +64,7 @@ struct IsStringMap<std::map<std::string, T, C, A>> : std::true_type {};
 
 template <class T>
 concept ValueCodingAcceptsNull = HasValueCoding<T> && requires {
-  requires ValueCoding<T>::acceptsNull;
+    requires ValueCoding<T>::acceptsNull;
 };
 
 // Types whose decoding sees a JSON null instead of failing on it.
@@ -75,40 +77,40 @@ constexpr bool alwaysFalse = false;
 // The type's name in error texts.
 template <class T>
 constexpr std::string_view typeName() {
-  if constexpr (std::same_as<T, bool>) {
-    return "Bool";
-  } else if constexpr (std::integral<T>) {
-    if constexpr (std::is_signed_v<T>) {
-      if constexpr (sizeof(T) == 1) return "Int8";
-      if constexpr (sizeof(T) == 2) return "Int16";
-      if constexpr (sizeof(T) == 4) return "Int32";
-      if constexpr (sizeof(T) == 8) return "Int64";
+    if constexpr (std::same_as<T, bool>) {
+        return "Bool";
+    } else if constexpr (std::integral<T>) {
+        if constexpr (std::is_signed_v<T>) {
+            if constexpr (sizeof(T) == 1) return "Int8";
+            if constexpr (sizeof(T) == 2) return "Int16";
+            if constexpr (sizeof(T) == 4) return "Int32";
+            if constexpr (sizeof(T) == 8) return "Int64";
+        } else {
+            if constexpr (sizeof(T) == 1) return "UInt8";
+            if constexpr (sizeof(T) == 2) return "UInt16";
+            if constexpr (sizeof(T) == 4) return "UInt32";
+            if constexpr (sizeof(T) == 8) return "UInt64";
+        }
+        return "Int";
+    } else if constexpr (std::same_as<T, float>) {
+        return "Float";
+    } else if constexpr (std::same_as<T, double>) {
+        return "Double";
+    } else if constexpr (std::same_as<T, std::string>) {
+        return "String";
+    } else if constexpr (std::same_as<T, Decimal>) {
+        return "Decimal";
+    } else if constexpr (IsVector<T>::value) {
+        return "Array";
+    } else if constexpr (IsOptional<T>::value) {
+        return typeName<typename T::value_type>();
+    } else if constexpr (HasEnumRawValues<T>) {
+        return typeName<std::remove_cvref_t<decltype(EnumRawValues<T>::cases[0].second)>>();
+    } else if constexpr (std::same_as<T, std::string_view>) {
+        return "String";
     } else {
-      if constexpr (sizeof(T) == 1) return "UInt8";
-      if constexpr (sizeof(T) == 2) return "UInt16";
-      if constexpr (sizeof(T) == 4) return "UInt32";
-      if constexpr (sizeof(T) == 8) return "UInt64";
+        return "Dictionary";
     }
-    return "Int";
-  } else if constexpr (std::same_as<T, float>) {
-    return "Float";
-  } else if constexpr (std::same_as<T, double>) {
-    return "Double";
-  } else if constexpr (std::same_as<T, std::string>) {
-    return "String";
-  } else if constexpr (std::same_as<T, Decimal>) {
-    return "Decimal";
-  } else if constexpr (IsVector<T>::value) {
-    return "Array";
-  } else if constexpr (IsOptional<T>::value) {
-    return typeName<typename T::value_type>();
-  } else if constexpr (HasEnumRawValues<T>) {
-    return typeName<std::remove_cvref_t<decltype(EnumRawValues<T>::cases[0].second)>>();
-  } else if constexpr (std::same_as<T, std::string_view>) {
-    return "String";
-  } else {
-    return "Dictionary";
-  }
 }
 
 // "a string", "null", "a number", ... for "but found ... instead".

@@ -13,196 +13,196 @@ namespace {
 
 template <class Integer>
 void appendInteger(std::string& out, Integer value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-  out.append(buffer, result.ptr);
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
 }
 
 // Integral values whose every digit is exact are written as integers, so 1.0 reads "1"
 // (and -0.0 reads "-0"); everything else gets the shortest text that reads back the same.
 template <class Floating>
 std::optional<std::string> floatingText(Floating value, Floating exactIntegerLimit) {
-  if (!std::isfinite(value)) return std::nullopt;
-  std::string out;
-  if (std::trunc(value) == value && std::fabs(value) < exactIntegerLimit) {
-    if (value == 0 && std::signbit(value)) return std::string("-0");
-    appendInteger(out, static_cast<std::int64_t>(value));
+    if (!std::isfinite(value)) return std::nullopt;
+    std::string out;
+    if (std::trunc(value) == value && std::fabs(value) < exactIntegerLimit) {
+        if (value == 0 && std::signbit(value)) return std::string("-0");
+        appendInteger(out, static_cast<std::int64_t>(value));
+        return out;
+    }
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    out.append(buffer, result.ptr);
     return out;
-  }
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-  out.append(buffer, result.ptr);
-  return out;
 }
 
 std::optional<std::string> floatingAnyText(const Any& value) {
-  if (value.isFloat32()) return floatText(static_cast<float>(value.asDouble()));
-  const double number = value.asDouble();
-  const auto* exact = value.exactDecimal();
-  // Text read with more precision than a double holds is written back as read.
-  if (exact != nullptr && exact->has_value() && !(**exact == Decimal(number))) return (*exact)->description();
-  return doubleText(number);
+    if (value.isFloat32()) return floatText(static_cast<float>(value.asDouble()));
+    const double number = value.asDouble();
+    const auto* exact = value.exactDecimal();
+    // Text read with more precision than a double holds is written back as read.
+    if (exact != nullptr && exact->has_value() && !(**exact == Decimal(number))) return (*exact)->description();
+    return doubleText(number);
 }
 
 void appendHex4(std::string& out, unsigned value) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
 }
 
 class Writer {
- public:
-  Writer(const JSONTextOptions& options, std::string& out) : options_(options), out_(out) {}
+public:
+    Writer(const JSONTextOptions& options, std::string& out) : options_(options), out_(out) {}
 
-  std::optional<std::string> failure;
+    std::optional<std::string> failure;
 
-  void write(const Any& value, int depth) {
-    if (failure) return;
-    switch (value.kind()) {
-      case Any::Kind::null:
-        out_ += "null";
-        break;
-      case Any::Kind::boolean:
-        out_ += value.asBool() ? "true" : "false";
-        break;
-      case Any::Kind::integer:
-        appendInteger(out_, value.asInt64());
-        break;
-      case Any::Kind::unsignedInteger:
-        appendInteger(out_, value.asUInt64());
-        break;
-      case Any::Kind::floating: {
-        const auto text = floatingAnyText(value);
-        if (!text) {
-          failure = "a non-finite number cannot be written as JSON";
-          return;
-        }
-        out_ += *text;
-        break;
-      }
-      case Any::Kind::decimal: {
-        const Decimal decimal = value.asDecimal();
-        if (decimal.isNaN()) {
-          failure = "a NaN decimal cannot be written as JSON";
-          return;
-        }
-        out_ += decimal.description();
-        break;
-      }
-      case Any::Kind::string:
-        writeString(value.asString());
-        break;
-      case Any::Kind::array:
-        writeArray(value.asArray(), depth);
-        break;
-      case Any::Kind::dictionary:
-        writeDictionary(value.asDictionary(), depth);
-        break;
-    }
-  }
-
- private:
-  void newline(int depth) {
-    if (!options_.prettyPrinted) return;
-    out_ += '\n';
-    out_.append(static_cast<std::size_t>(depth) * 2, ' ');
-  }
-
-  void writeArray(const Any::Array& array, int depth) {
-    out_ += '[';
-    bool first = true;
-    for (const Any& element : array) {
-      if (!first) out_ += ',';
-      first = false;
-      newline(depth + 1);
-      write(element, depth + 1);
-      if (failure) return;
-    }
-    if (!array.empty()) newline(depth);
-    out_ += ']';
-  }
-
-  void writeMember(const std::string& key, const Any& value, bool& first, int depth) {
-    if (!first) out_ += ',';
-    first = false;
-    newline(depth + 1);
-    writeString(key);
-    out_ += options_.prettyPrinted ? " : " : ":";
-    write(value, depth + 1);
-  }
-
-  void writeDictionary(const Any::Dictionary& dictionary, int depth) {
-    out_ += '{';
-    bool first = true;
-    if (options_.sortedKeys) {
-      std::vector<const Any::Dictionary::value_type*> entries;
-      entries.reserve(dictionary.size());
-      for (const auto& entry : dictionary) entries.push_back(&entry);
-      std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-      for (const auto* entry : entries) {
-        writeMember(entry->first, entry->second, first, depth);
+    void write(const Any& value, int depth) {
         if (failure) return;
-      }
-    } else {
-      for (const auto& [key, value] : dictionary) {
-        writeMember(key, value, first, depth);
-        if (failure) return;
-      }
+        switch (value.kind()) {
+            case Any::Kind::null:
+                out_ += "null";
+                break;
+            case Any::Kind::boolean:
+                out_ += value.asBool() ? "true" : "false";
+                break;
+            case Any::Kind::integer:
+                appendInteger(out_, value.asInt64());
+                break;
+            case Any::Kind::unsignedInteger:
+                appendInteger(out_, value.asUInt64());
+                break;
+            case Any::Kind::floating: {
+                const auto text = floatingAnyText(value);
+                if (!text) {
+                    failure = "a non-finite number cannot be written as JSON";
+                    return;
+                }
+                out_ += *text;
+                break;
+            }
+            case Any::Kind::decimal: {
+                const Decimal decimal = value.asDecimal();
+                if (decimal.isNaN()) {
+                    failure = "a NaN decimal cannot be written as JSON";
+                    return;
+                }
+                out_ += decimal.description();
+                break;
+            }
+            case Any::Kind::string:
+                writeString(value.asString());
+                break;
+            case Any::Kind::array:
+                writeArray(value.asArray(), depth);
+                break;
+            case Any::Kind::dictionary:
+                writeDictionary(value.asDictionary(), depth);
+                break;
+        }
     }
-    if (!dictionary.empty()) newline(depth);
-    out_ += '}';
-  }
 
-  void writeString(const std::string& text) {
-    if (!isValidUTF8(text)) {
-      failure = "a string that is not valid UTF-8 cannot be written as JSON";
-      return;
+private:
+    void newline(int depth) {
+        if (!options_.prettyPrinted) return;
+        out_ += '\n';
+        out_.append(static_cast<std::size_t>(depth) * 2, ' ');
     }
-    out_ += '"';
-    // Runs of characters that need no escape are copied in one go.
-    std::size_t runStart = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const char c = text[i];
-      const auto byte = static_cast<unsigned char>(c);
-      const bool plain = byte >= 0x20 && c != '"' && c != '\\' && (c != '/' || !options_.escapeSlashes);
-      if (plain) continue;
-      out_.append(text, runStart, i - runStart);
-      runStart = i + 1;
-      switch (c) {
-        case '"':
-          out_ += "\\\"";
-          break;
-        case '\\':
-          out_ += "\\\\";
-          break;
-        case '/':
-          out_ += "\\/";
-          break;
-        case '\b':
-          out_ += "\\b";
-          break;
-        case '\f':
-          out_ += "\\f";
-          break;
-        case '\n':
-          out_ += "\\n";
-          break;
-        case '\r':
-          out_ += "\\r";
-          break;
-        case '\t':
-          out_ += "\\t";
-          break;
-        default:
-          appendHex4(out_, byte);
-      }
-    }
-    out_.append(text, runStart, text.size() - runStart);
-    out_ += '"';
-  }
 
-  const JSONTextOptions& options_;
-  std::string& out_;
+    void writeArray(const Any::Array& array, int depth) {
+        out_ += '[';
+        bool first = true;
+        for (const Any& element : array) {
+            if (!first) out_ += ',';
+            first = false;
+            newline(depth + 1);
+            write(element, depth + 1);
+            if (failure) return;
+        }
+        if (!array.empty()) newline(depth);
+        out_ += ']';
+    }
+
+    void writeMember(const std::string& key, const Any& value, bool& first, int depth) {
+        if (!first) out_ += ',';
+        first = false;
+        newline(depth + 1);
+        writeString(key);
+        out_ += options_.prettyPrinted ? " : " : ":";
+        write(value, depth + 1);
+    }
+
+    void writeDictionary(const Any::Dictionary& dictionary, int depth) {
+        out_ += '{';
+        bool first = true;
+        if (options_.sortedKeys) {
+            std::vector<const Any::Dictionary::value_type*> entries;
+            entries.reserve(dictionary.size());
+            for (const auto& entry : dictionary) entries.push_back(&entry);
+            std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+            for (const auto* entry : entries) {
+                writeMember(entry->first, entry->second, first, depth);
+                if (failure) return;
+            }
+        } else {
+            for (const auto& [key, value] : dictionary) {
+                writeMember(key, value, first, depth);
+                if (failure) return;
+            }
+        }
+        if (!dictionary.empty()) newline(depth);
+        out_ += '}';
+    }
+
+    void writeString(const std::string& text) {
+        if (!isValidUTF8(text)) {
+            failure = "a string that is not valid UTF-8 cannot be written as JSON";
+            return;
+        }
+        out_ += '"';
+        // Runs of characters that need no escape are copied in one go.
+        std::size_t runStart = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            const auto byte = static_cast<unsigned char>(c);
+            const bool plain = byte >= 0x20 && c != '"' && c != '\\' && (c != '/' || !options_.escapeSlashes);
+            if (plain) continue;
+            out_.append(text, runStart, i - runStart);
+            runStart = i + 1;
+            switch (c) {
+                case '"':
+                    out_ += "\\\"";
+                    break;
+                case '\\':
+                    out_ += "\\\\";
+                    break;
+                case '/':
+                    out_ += "\\/";
+                    break;
+                case '\b':
+                    out_ += "\\b";
+                    break;
+                case '\f':
+                    out_ += "\\f";
+                    break;
+                case '\n':
+                    out_ += "\\n";
+                    break;
+                case '\r':
+                    out_ += "\\r";
+                    break;
+                case '\t':
+                    out_ += "\\t";
+                    break;
+                default:
+                    appendHex4(out_, byte);
+            }
+        }
+        out_.append(text, runStart, text.size() - runStart);
+        out_ += '"';
+    }
+
+    const JSONTextOptions& options_;
+    std::string& out_;
 };
 
 }  // namespace
@@ -212,36 +212,36 @@ std::optional<std::string> doubleText(double value) { return floatingText(value,
 std::optional<std::string> floatText(float value) { return floatingText(value, 16777216.0f); }
 
 std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions& options, std::string& out) {
-  Writer writer(options, out);
-  writer.write(value, 0);
-  return writer.failure;
+    Writer writer(options, out);
+    writer.write(value, 0);
+    return writer.failure;
 }
 
 std::optional<std::string> firstInvalidValue(const Any& value) {
-  switch (value.kind()) {
-    case Any::Kind::floating:
-      if (!std::isfinite(value.asDouble())) return "a non-finite number cannot be written as JSON";
-      return std::nullopt;
-    case Any::Kind::decimal:
-      if (value.asDecimal().isNaN()) return "a NaN decimal cannot be written as JSON";
-      return std::nullopt;
-    case Any::Kind::string:
-      if (!isValidUTF8(value.asString())) return "a string that is not valid UTF-8 cannot be written as JSON";
-      return std::nullopt;
-    case Any::Kind::array:
-      for (const Any& element : value.asArray()) {
-        if (auto failure = firstInvalidValue(element)) return failure;
-      }
-      return std::nullopt;
-    case Any::Kind::dictionary:
-      for (const auto& [key, element] : value.asDictionary()) {
-        if (!isValidUTF8(key)) return "a key that is not valid UTF-8 cannot be written as JSON";
-        if (auto failure = firstInvalidValue(element)) return failure;
-      }
-      return std::nullopt;
-    default:
-      return std::nullopt;
-  }
+    switch (value.kind()) {
+        case Any::Kind::floating:
+            if (!std::isfinite(value.asDouble())) return "a non-finite number cannot be written as JSON";
+            return std::nullopt;
+        case Any::Kind::decimal:
+            if (value.asDecimal().isNaN()) return "a NaN decimal cannot be written as JSON";
+            return std::nullopt;
+        case Any::Kind::string:
+            if (!isValidUTF8(value.asString())) return "a string that is not valid UTF-8 cannot be written as JSON";
+            return std::nullopt;
+        case Any::Kind::array:
+            for (const Any& element : value.asArray()) {
+                if (auto failure = firstInvalidValue(element)) return failure;
+            }
+            return std::nullopt;
+        case Any::Kind::dictionary:
+            for (const auto& [key, element] : value.asDictionary()) {
+                if (!isValidUTF8(key)) return "a key that is not valid UTF-8 cannot be written as JSON";
+                if (auto failure = firstInvalidValue(element)) return failure;
+            }
+            return std::nullopt;
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace qor::platform::coding

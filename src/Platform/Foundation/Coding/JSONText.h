@@ -9,9 +9,9 @@
 namespace qor::platform::coding {
 
 struct JSONTextOptions {
-  bool sortedKeys = false;
-  bool prettyPrinted = false;
-  bool escapeSlashes = true;
+    bool sortedKeys = false;
+    bool prettyPrinted = false;
+    bool escapeSlashes = true;
 };
 
 // Appends the JSON text of value to out. Returns a description of the first value that cannot

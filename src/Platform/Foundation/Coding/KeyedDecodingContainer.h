@@ -16,7 +16,7 @@
 namespace qor::platform {
 
 struct DecodingContext {
-  KeyDecodingStrategy keyDecodingStrategy = KeyDecodingStrategy::useDefaultKeys;
+    KeyDecodingStrategy keyDecodingStrategy = KeyDecodingStrategy::useDefaultKeys;
 };
 
 class KeyedDecodingContainer;
@@ -24,7 +24,7 @@ class KeyedDecodingContainer;
 // A record: a type with `static T decode(const KeyedDecodingContainer&)`.
 template <class T>
 concept DecodableRecord = requires(const KeyedDecodingContainer& container) {
-  { T::decode(container) } -> std::convertible_to<T>;
+    { T::decode(container) } -> std::convertible_to<T>;
 };
 
 namespace coding {
@@ -35,44 +35,44 @@ T decodeValue(const Any& value, const CodingPath& path, const DecodingContext& c
 // What a record's decode reads from: one JSON object. Keys the record does not ask for are
 // ignored. The first failure throws a DecodingError and ends the whole decoding.
 class KeyedDecodingContainer {
- public:
-  KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context);
+public:
+    KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context);
 
-  // Required: a missing key fails with keyNotFound, a null with valueNotFound (unless T takes
-  // null, as Any and std::optional do), a value of another JSON type with typeMismatch.
-  template <class T>
-  T decode(std::string_view key) const {
-    const Any* value = lookup(key);
-    const CodingPath child(path_, key);
-    if (value == nullptr) throwKeyNotFound(child, key);
-    return coding::decodeValue<T>(*value, child, context_);
-  }
+    // Required: a missing key fails with keyNotFound, a null with valueNotFound (unless T takes
+    // null, as Any and std::optional do), a value of another JSON type with typeMismatch.
+    template <class T>
+    T decode(std::string_view key) const {
+        const Any* value = lookup(key);
+        const CodingPath child(path_, key);
+        if (value == nullptr) throwKeyNotFound(child, key);
+        return coding::decodeValue<T>(*value, child, context_);
+    }
 
-  // Optional: a missing key or a null gives nullopt; a value of another JSON type fails.
-  template <class T>
-  std::optional<T> decodeIfPresent(std::string_view key) const {
-    const Any* value = lookup(key);
-    if (value == nullptr || value->isNull()) return std::nullopt;
-    const CodingPath child(path_, key);
-    return coding::decodeValue<T>(*value, child, context_);
-  }
+    // Optional: a missing key or a null gives nullopt; a value of another JSON type fails.
+    template <class T>
+    std::optional<T> decodeIfPresent(std::string_view key) const {
+        const Any* value = lookup(key);
+        if (value == nullptr || value->isNull()) return std::nullopt;
+        const CodingPath child(path_, key);
+        return coding::decodeValue<T>(*value, child, context_);
+    }
 
-  bool contains(std::string_view key) const { return lookup(key) != nullptr; }
-  // True when the key holds null; a missing key fails with keyNotFound.
-  bool decodeNil(std::string_view key) const;
-  // The keys of the object (after key conversion), in document order.
-  std::vector<std::string> allKeys() const;
-  const CodingPath& codingPath() const { return path_; }
+    bool contains(std::string_view key) const { return lookup(key) != nullptr; }
+    // True when the key holds null; a missing key fails with keyNotFound.
+    bool decodeNil(std::string_view key) const;
+    // The keys of the object (after key conversion), in document order.
+    std::vector<std::string> allKeys() const;
+    const CodingPath& codingPath() const { return path_; }
 
- private:
-  const Any* lookup(std::string_view key) const;
-  [[noreturn]] static void throwKeyNotFound(const CodingPath& path, std::string_view key);
+private:
+    const Any* lookup(std::string_view key) const;
+    [[noreturn]] static void throwKeyNotFound(const CodingPath& path, std::string_view key);
 
-  const Any::Dictionary& source_;
-  const CodingPath& path_;
-  const DecodingContext& context_;
-  // With snake-case conversion: the object's keys converted, each with its value.
-  std::vector<std::pair<std::string, const Any*>> converted_;
+    const Any::Dictionary& source_;
+    const CodingPath& path_;
+    const DecodingContext& context_;
+    // With snake-case conversion: the object's keys converted, each with its value.
+    std::vector<std::pair<std::string, const Any*>> converted_;
 };
 
 namespace coding {
@@ -83,17 +83,17 @@ namespace coding {
 
 template <class I>
 I decodeInteger(const Any& value, const CodingPath& path) {
-  if (!value.isNumber()) throwTypeMismatch(path, typeName<I>(), value);
-  if constexpr (std::is_signed_v<I>) {
-    const auto exact = value.tryInt64();
-    if (exact && *exact >= std::numeric_limits<I>::min() && *exact <= std::numeric_limits<I>::max()) {
-      return static_cast<I>(*exact);
+    if (!value.isNumber()) throwTypeMismatch(path, typeName<I>(), value);
+    if constexpr (std::is_signed_v<I>) {
+        const auto exact = value.tryInt64();
+        if (exact && *exact >= std::numeric_limits<I>::min() && *exact <= std::numeric_limits<I>::max()) {
+            return static_cast<I>(*exact);
+        }
+    } else {
+        const auto exact = value.tryUInt64();
+        if (exact && *exact <= std::numeric_limits<I>::max()) return static_cast<I>(*exact);
     }
-  } else {
-    const auto exact = value.tryUInt64();
-    if (exact && *exact <= std::numeric_limits<I>::max()) return static_cast<I>(*exact);
-  }
-  throwNumberDoesNotFit(path, value, typeName<I>());
+    throwNumberDoesNotFit(path, value, typeName<I>());
 }
 
 double decodeDouble(const Any& value, const CodingPath& path);
@@ -105,76 +105,77 @@ std::string decodeString(const Any& value, const CodingPath& path);
 
 template <class E>
 E decodeEnum(const Any& value, const CodingPath& path) {
-  using Raw = std::remove_cvref_t<decltype(EnumRawValues<E>::cases[0].second)>;
-  if constexpr (std::same_as<Raw, std::string_view>) {
-    const std::string raw = decodeString(value, path);
-    for (const auto& [candidate, rawValue] : EnumRawValues<E>::cases) {
-      if (rawValue == raw) return candidate;
+    using Raw = std::remove_cvref_t<decltype(EnumRawValues<E>::cases[0].second)>;
+    if constexpr (std::same_as<Raw, std::string_view>) {
+        const std::string raw = decodeString(value, path);
+        for (const auto& [candidate, rawValue] : EnumRawValues<E>::cases) {
+            if (rawValue == raw) return candidate;
+        }
+        throwInvalidRawValue(path, "\"" + raw + "\"");
+    } else {
+        static_assert(std::integral<Raw>, "enum raw values are integers or std::string_view");
+        const Raw raw = decodeInteger<Raw>(value, path);
+        for (const auto& [candidate, rawValue] : EnumRawValues<E>::cases) {
+            if (rawValue == raw) return candidate;
+        }
+        throwInvalidRawValue(path, std::to_string(raw));
     }
-    throwInvalidRawValue(path, "\"" + raw + "\"");
-  } else {
-    static_assert(std::integral<Raw>, "enum raw values are integers or std::string_view");
-    const Raw raw = decodeInteger<Raw>(value, path);
-    for (const auto& [candidate, rawValue] : EnumRawValues<E>::cases) {
-      if (rawValue == raw) return candidate;
-    }
-    throwInvalidRawValue(path, std::to_string(raw));
-  }
 }
 
 template <class T>
 T decodeValue(const Any& value, const CodingPath& path, const DecodingContext& context) {
-  if constexpr (!acceptsNull<T>) {
-    if (value.isNull()) throwValueNotFound(path, typeName<T>());
-  }
-  if constexpr (HasValueCoding<T>) {
-    return ValueCoding<T>::decode(value, path);
-  } else if constexpr (std::same_as<T, Any>) {
-    return value;
-  } else if constexpr (std::same_as<T, bool>) {
-    return decodeBool(value, path);
-  } else if constexpr (std::integral<T>) {
-    return decodeInteger<T>(value, path);
-  } else if constexpr (std::same_as<T, double>) {
-    return decodeDouble(value, path);
-  } else if constexpr (std::same_as<T, float>) {
-    return decodeFloat(value, path);
-  } else if constexpr (std::same_as<T, std::string>) {
-    return decodeString(value, path);
-  } else if constexpr (std::same_as<T, Decimal>) {
-    return decodeDecimal(value, path);
-  } else if constexpr (HasEnumRawValues<T>) {
-    return decodeEnum<T>(value, path);
-  } else if constexpr (IsOptional<T>::value) {
-    if (value.isNull()) return T();
-    return T(decodeValue<typename T::value_type>(value, path, context));
-  } else if constexpr (IsVector<T>::value) {
-    const auto* array = value.tryArray();
-    if (array == nullptr) throwTypeMismatch(path, "Array", value);
-    T result;
-    result.reserve(array->size());
-    for (std::size_t index = 0; index < array->size(); ++index) {
-      const CodingPath child(path, index);
-      result.push_back(decodeValue<typename T::value_type>((*array)[index], child, context));
+    if constexpr (!acceptsNull<T>) {
+        if (value.isNull()) throwValueNotFound(path, typeName<T>());
     }
-    return result;
-  } else if constexpr (IsStringMap<T>::value) {
-    const auto* dictionary = value.tryDictionary();
-    if (dictionary == nullptr) throwTypeMismatch(path, "Dictionary", value);
-    T result;
-    for (const auto& [key, element] : *dictionary) {
-      const CodingPath child(path, key);
-      result.insert_or_assign(key, decodeValue<typename T::mapped_type>(element, child, context));
+    if constexpr (HasValueCoding<T>) {
+        return ValueCoding<T>::decode(value, path);
+    } else if constexpr (std::same_as<T, Any>) {
+        return value;
+    } else if constexpr (std::same_as<T, bool>) {
+        return decodeBool(value, path);
+    } else if constexpr (std::integral<T>) {
+        return decodeInteger<T>(value, path);
+    } else if constexpr (std::same_as<T, double>) {
+        return decodeDouble(value, path);
+    } else if constexpr (std::same_as<T, float>) {
+        return decodeFloat(value, path);
+    } else if constexpr (std::same_as<T, std::string>) {
+        return decodeString(value, path);
+    } else if constexpr (std::same_as<T, Decimal>) {
+        return decodeDecimal(value, path);
+    } else if constexpr (HasEnumRawValues<T>) {
+        return decodeEnum<T>(value, path);
+    } else if constexpr (IsOptional<T>::value) {
+        if (value.isNull()) return T();
+        return T(decodeValue<typename T::value_type>(value, path, context));
+    } else if constexpr (IsVector<T>::value) {
+        const auto* array = value.tryArray();
+        if (array == nullptr) throwTypeMismatch(path, "Array", value);
+        T result;
+        result.reserve(array->size());
+        for (std::size_t index = 0; index < array->size(); ++index) {
+            const CodingPath child(path, index);
+            result.push_back(decodeValue<typename T::value_type>((*array)[index], child, context));
+        }
+        return result;
+    } else if constexpr (IsStringMap<T>::value) {
+        const auto* dictionary = value.tryDictionary();
+        if (dictionary == nullptr) throwTypeMismatch(path, "Dictionary", value);
+        T result;
+        for (const auto& [key, element] : *dictionary) {
+            const CodingPath child(path, key);
+            result.insert_or_assign(key, decodeValue<typename T::mapped_type>(element, child, context));
+        }
+        return result;
+    } else if constexpr (DecodableRecord<T>) {
+        const auto* dictionary = value.tryDictionary();
+        if (dictionary == nullptr) throwTypeMismatch(path, "Dictionary", value);
+        const KeyedDecodingContainer container(*dictionary, path, context);
+        return T::decode(container);
+    } else {
+        static_assert(alwaysFalse<T>,
+                      "This type cannot be decoded: give it a static decode, EnumRawValues or ValueCoding");
     }
-    return result;
-  } else if constexpr (DecodableRecord<T>) {
-    const auto* dictionary = value.tryDictionary();
-    if (dictionary == nullptr) throwTypeMismatch(path, "Dictionary", value);
-    const KeyedDecodingContainer container(*dictionary, path, context);
-    return T::decode(container);
-  } else {
-    static_assert(alwaysFalse<T>, "This type cannot be decoded: give it a static decode, EnumRawValues or ValueCoding");
-  }
 }
 
 }  // namespace coding

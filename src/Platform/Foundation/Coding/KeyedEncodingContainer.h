@@ -13,14 +13,16 @@
 namespace qor::platform {
 
 struct EncodingContext {
-  KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
+    KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
 };
 
 class KeyedEncodingContainer;
 
 // A record: a type with `void encode(KeyedEncodingContainer&) const`.
 template <class T>
-concept EncodableRecord = requires(const T& value, KeyedEncodingContainer& container) { value.encode(container); };
+concept EncodableRecord = requires(const T& value, KeyedEncodingContainer& container) {
+    value.encode(container);
+};
 
 namespace coding {
 template <class T>
@@ -30,37 +32,37 @@ Any encodeValue(const T& value, const CodingPath& path, const EncodingContext& c
 // What a record's encode writes into: one JSON object whose keys come out in the order the
 // record writes them.
 class KeyedEncodingContainer {
- public:
-  KeyedEncodingContainer(Any::Dictionary& target, const CodingPath& path, const EncodingContext& context)
-      : target_(target), path_(path), context_(context) {}
+public:
+    KeyedEncodingContainer(Any::Dictionary& target, const CodingPath& path, const EncodingContext& context)
+        : target_(target), path_(path), context_(context) {}
 
-  // Always written (an empty optional given here is written as null).
-  template <class T>
-  void encode(std::string_view key, const T& value) {
-    const CodingPath child(path_, key);
-    target_.set(wireKey(key), coding::encodeValue(value, child, context_));
-  }
+    // Always written (an empty optional given here is written as null).
+    template <class T>
+    void encode(std::string_view key, const T& value) {
+        const CodingPath child(path_, key);
+        target_.set(wireKey(key), coding::encodeValue(value, child, context_));
+    }
 
-  // Written only when the optional holds a value; an absent value leaves the key out.
-  template <class T>
-  void encodeIfPresent(std::string_view key, const std::optional<T>& value) {
-    if (value) encode(key, *value);
-  }
+    // Written only when the optional holds a value; an absent value leaves the key out.
+    template <class T>
+    void encodeIfPresent(std::string_view key, const std::optional<T>& value) {
+        if (value) encode(key, *value);
+    }
 
-  // Writes null under the key.
-  void encodeNil(std::string_view key) { target_.set(wireKey(key), Any()); }
+    // Writes null under the key.
+    void encodeNil(std::string_view key) { target_.set(wireKey(key), Any()); }
 
-  const CodingPath& codingPath() const { return path_; }
+    const CodingPath& codingPath() const { return path_; }
 
- private:
-  std::string wireKey(std::string_view key) const {
-    return context_.keyEncodingStrategy == KeyEncodingStrategy::convertToSnakeCase ? convertToSnakeCase(key)
-                                                                                    : std::string(key);
-  }
+private:
+    std::string wireKey(std::string_view key) const {
+        return context_.keyEncodingStrategy == KeyEncodingStrategy::convertToSnakeCase ? convertToSnakeCase(key)
+                                                                                       : std::string(key);
+    }
 
-  Any::Dictionary& target_;
-  const CodingPath& path_;
-  const EncodingContext& context_;
+    Any::Dictionary& target_;
+    const CodingPath& path_;
+    const EncodingContext& context_;
 };
 
 namespace coding {
@@ -72,72 +74,73 @@ void requireWritable(const Any& value, const CodingPath& path);
 // `static constexpr bool alwaysWritable = true`.
 template <class T>
 concept ValueCodingAlwaysWritable = requires {
-  requires ValueCoding<T>::alwaysWritable;
+    requires ValueCoding<T>::alwaysWritable;
 };
 
 template <class E>
 Any encodeEnum(const E& value, const CodingPath& path) {
-  for (const auto& [candidate, raw] : EnumRawValues<E>::cases) {
-    if (candidate == value) return Any(raw);
-  }
-  throw EncodingError(path, "Enum value " + std::to_string(static_cast<long long>(value)) + " has no raw value.");
+    for (const auto& [candidate, raw] : EnumRawValues<E>::cases) {
+        if (candidate == value) return Any(raw);
+    }
+    throw EncodingError(path, "Enum value " + std::to_string(static_cast<long long>(value)) + " has no raw value.");
 }
 
 template <class T>
 Any encodeValue(const T& value, const CodingPath& path, const EncodingContext& context) {
-  if constexpr (HasValueCoding<T>) {
-    Any encoded = ValueCoding<T>::encode(value);
-    // A type that can only ever hold writable values says so; checking its whole tree
-    // again would find nothing.
-    if constexpr (!ValueCodingAlwaysWritable<T>) requireWritable(encoded, path);
-    return encoded;
-  } else if constexpr (std::same_as<T, Any>) {
-    requireWritable(value, path);
-    return value;
-  } else if constexpr (std::same_as<T, bool> || std::integral<T>) {
-    return Any(value);
-  } else if constexpr (std::same_as<T, double> || std::same_as<T, float>) {
-    if (!std::isfinite(value)) {
-      throw EncodingError(path, std::string("Unable to encode ") + std::string(typeName<T>()) + "." +
-                                    (std::isnan(value) ? "nan" : "infinity") + " directly in JSON.");
+    if constexpr (HasValueCoding<T>) {
+        Any encoded = ValueCoding<T>::encode(value);
+        // A type that can only ever hold writable values says so; checking its whole tree
+        // again would find nothing.
+        if constexpr (!ValueCodingAlwaysWritable<T>) requireWritable(encoded, path);
+        return encoded;
+    } else if constexpr (std::same_as<T, Any>) {
+        requireWritable(value, path);
+        return value;
+    } else if constexpr (std::same_as<T, bool> || std::integral<T>) {
+        return Any(value);
+    } else if constexpr (std::same_as<T, double> || std::same_as<T, float>) {
+        if (!std::isfinite(value)) {
+            throw EncodingError(path, std::string("Unable to encode ") + std::string(typeName<T>()) + "." +
+                                          (std::isnan(value) ? "nan" : "infinity") + " directly in JSON.");
+        }
+        return Any(value);
+    } else if constexpr (std::same_as<T, std::string> || std::same_as<T, std::string_view> ||
+                         std::same_as<std::decay_t<T>, const char*> || std::same_as<std::decay_t<T>, char*>) {
+        return Any(std::string_view(value));
+    } else if constexpr (std::same_as<T, Decimal>) {
+        if (value.isNaN()) throw EncodingError(path, "Unable to encode Decimal.nan directly in JSON.");
+        return Any(value);
+    } else if constexpr (HasEnumRawValues<T>) {
+        return encodeEnum(value, path);
+    } else if constexpr (IsOptional<T>::value) {
+        if (!value) return Any();
+        return encodeValue(*value, path, context);
+    } else if constexpr (IsVector<T>::value) {
+        Any::Array array;
+        array.reserve(value.size());
+        std::size_t index = 0;
+        for (auto&& element : value) {
+            const CodingPath child(path, index++);
+            array.push_back(encodeValue<typename T::value_type>(element, child, context));
+        }
+        return Any(std::move(array));
+    } else if constexpr (IsStringMap<T>::value) {
+        Any::Dictionary dictionary;
+        dictionary.reserve(value.size());
+        for (const auto& [key, element] : value) {
+            const CodingPath child(path, key);
+            dictionary.set(key, encodeValue(element, child, context));
+        }
+        return Any(std::move(dictionary));
+    } else if constexpr (EncodableRecord<T>) {
+        Any::Dictionary dictionary;
+        KeyedEncodingContainer container(dictionary, path, context);
+        value.encode(container);
+        return Any(std::move(dictionary));
+    } else {
+        static_assert(alwaysFalse<T>,
+                      "This type cannot be encoded: give it an encode member, EnumRawValues or ValueCoding");
     }
-    return Any(value);
-  } else if constexpr (std::same_as<T, std::string> || std::same_as<T, std::string_view> ||
-                       std::same_as<std::decay_t<T>, const char*> || std::same_as<std::decay_t<T>, char*>) {
-    return Any(std::string_view(value));
-  } else if constexpr (std::same_as<T, Decimal>) {
-    if (value.isNaN()) throw EncodingError(path, "Unable to encode Decimal.nan directly in JSON.");
-    return Any(value);
-  } else if constexpr (HasEnumRawValues<T>) {
-    return encodeEnum(value, path);
-  } else if constexpr (IsOptional<T>::value) {
-    if (!value) return Any();
-    return encodeValue(*value, path, context);
-  } else if constexpr (IsVector<T>::value) {
-    Any::Array array;
-    array.reserve(value.size());
-    std::size_t index = 0;
-    for (auto&& element : value) {
-      const CodingPath child(path, index++);
-      array.push_back(encodeValue<typename T::value_type>(element, child, context));
-    }
-    return Any(std::move(array));
-  } else if constexpr (IsStringMap<T>::value) {
-    Any::Dictionary dictionary;
-    dictionary.reserve(value.size());
-    for (const auto& [key, element] : value) {
-      const CodingPath child(path, key);
-      dictionary.set(key, encodeValue(element, child, context));
-    }
-    return Any(std::move(dictionary));
-  } else if constexpr (EncodableRecord<T>) {
-    Any::Dictionary dictionary;
-    KeyedEncodingContainer container(dictionary, path, context);
-    value.encode(container);
-    return Any(std::move(dictionary));
-  } else {
-    static_assert(alwaysFalse<T>, "This type cannot be encoded: give it an encode member, EnumRawValues or ValueCoding");
-  }
 }
 
 }  // namespace coding

@@ -53,30 +53,45 @@ bool isFramingHeader(std::string_view name) {
 
 URLError::Code errorCode(CURLcode code) {
     switch (code) {
-        case CURLE_UNSUPPORTED_PROTOCOL: return URLError::Code::unsupportedURL;
-        case CURLE_URL_MALFORMAT: return URLError::Code::badURL;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return URLError::Code::unsupportedURL;
+        case CURLE_URL_MALFORMAT:
+            return URLError::Code::badURL;
         case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY: return URLError::Code::cannotFindHost;
-        case CURLE_COULDNT_CONNECT: return URLError::Code::cannotConnectToHost;
-        case CURLE_OPERATION_TIMEDOUT: return URLError::Code::timedOut;
-        case CURLE_PEER_FAILED_VERIFICATION: return URLError::Code::serverCertificateUntrusted;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return URLError::Code::cannotFindHost;
+        case CURLE_COULDNT_CONNECT:
+            return URLError::Code::cannotConnectToHost;
+        case CURLE_OPERATION_TIMEDOUT:
+            return URLError::Code::timedOut;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return URLError::Code::serverCertificateUntrusted;
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_ENGINE_INITFAILED: return URLError::Code::secureConnectionFailed;
+        case CURLE_SSL_ENGINE_INITFAILED:
+            return URLError::Code::secureConnectionFailed;
         case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_CLIENTCERT: return URLError::Code::clientCertificateRejected;
-        case CURLE_TOO_MANY_REDIRECTS: return URLError::Code::httpTooManyRedirects;
+        case CURLE_SSL_CLIENTCERT:
+            return URLError::Code::clientCertificateRejected;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return URLError::Code::httpTooManyRedirects;
         case CURLE_GOT_NOTHING:
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
         case CURLE_PARTIAL_FILE:
         case CURLE_HTTP2:
-        case CURLE_HTTP2_STREAM: return URLError::Code::networkConnectionLost;
-        case CURLE_WEIRD_SERVER_REPLY: return URLError::Code::badServerResponse;
-        case CURLE_BAD_CONTENT_ENCODING: return URLError::Code::cannotDecodeContentData;
-        case CURLE_FILE_COULDNT_READ_FILE: return URLError::Code::fileDoesNotExist;
-        case CURLE_READ_ERROR: return URLError::Code::cannotOpenFile;
-        default: return URLError::Code::unknown;
+        case CURLE_HTTP2_STREAM:
+            return URLError::Code::networkConnectionLost;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return URLError::Code::badServerResponse;
+        case CURLE_BAD_CONTENT_ENCODING:
+            return URLError::Code::cannotDecodeContentData;
+        case CURLE_FILE_COULDNT_READ_FILE:
+            return URLError::Code::fileDoesNotExist;
+        case CURLE_READ_ERROR:
+            return URLError::Code::cannotOpenFile;
+        default:
+            return URLError::Code::unknown;
     }
 }
 
@@ -329,25 +344,26 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
 
     auto transfer = std::make_unique<Transfer>(task);
     transfer->collects = static_cast<bool>(task->completionHandler_);
-    double timeout = request.hasExplicitTimeoutInterval() ? request.timeoutInterval()
-                                                          : configuration_.timeoutIntervalForRequest;
-    if (!(timeout > 0)) timeout = configuration_.timeoutIntervalForRequest > 0 ? configuration_.timeoutIntervalForRequest
-                                                                             : URLRequest::defaultTimeoutInterval;
+    double timeout =
+        request.hasExplicitTimeoutInterval() ? request.timeoutInterval() : configuration_.timeoutIntervalForRequest;
+    if (!(timeout > 0))
+        timeout = configuration_.timeoutIntervalForRequest > 0 ? configuration_.timeoutIntervalForRequest
+                                                               : URLRequest::defaultTimeoutInterval;
     transfer->idleTimeout = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
 
     std::int64_t uploadSize = -1;
     if (task->uploadFile_) {
         const URL& file = *task->uploadFile_;
         if (!file.isFileURL()) {
-            completeWithoutTransfer(task, URLError(URLError::Code::cannotOpenFile,
-                                                   "The upload source is not a file URL.", file));
+            completeWithoutTransfer(
+                task, URLError(URLError::Code::cannotOpenFile, "The upload source is not a file URL.", file));
             return;
         }
         transfer->file = std::fopen(file.path().c_str(), "rb");
         struct stat status {};
         if (!transfer->file || fstat(fileno(transfer->file), &status) != 0 || !S_ISREG(status.st_mode)) {
             int error = transfer->file ? EISDIR : errno;
-            auto code = error == ENOENT  ? URLError::Code::fileDoesNotExist
+            auto code = error == ENOENT   ? URLError::Code::fileDoesNotExist
                         : error == EACCES ? URLError::Code::noPermissionsToReadFile
                                           : URLError::Code::cannotOpenFile;
             std::string text = "The file \"";
@@ -382,7 +398,8 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, configuration_.caFile->c_str());
         curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);  // replace the system roots, not add to them
     }
-    for (const auto& rule : configuration_.connectTo) transfer->connectTo = curl_slist_append(transfer->connectTo, rule.c_str());
+    for (const auto& rule : configuration_.connectTo)
+        transfer->connectTo = curl_slist_append(transfer->connectTo, rule.c_str());
     if (transfer->connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, transfer->connectTo);
 
     // Method and body.
@@ -407,8 +424,7 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
                 curl_easy_setopt(easy, CURLOPT_SEEKDATA, transfer.get());
             } else {
                 static const char kEmpty[] = "";
-                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
-                                 static_cast<curl_off_t>(body ? body->size() : 0));
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? body->size() : 0));
                 curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
                                  body && !body->empty() ? reinterpret_cast<const char*>(body->data()) : kEmpty);
             }
@@ -541,8 +557,8 @@ long TransferEngine::pollTimeoutMilliseconds() const {
     auto now = Clock::now();
     for (const auto& transfer : transfers_) {
         if (!transfer->added) continue;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(transfer->lastActivity +
-                                                                          transfer->idleTimeout - now);
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(transfer->lastActivity + transfer->idleTimeout - now);
         timeout = std::min<long>(timeout, std::max<long>(0, left.count() + 1));
     }
     return timeout;

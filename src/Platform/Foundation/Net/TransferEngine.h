@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <mutex>
 #include <thread>
 #include <vector>
 

@@ -16,10 +16,28 @@ bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' &&
 bool isURLCharacter(char c) {
     if (isAlpha(c) || isDigit(c)) return true;
     switch (c) {
-        case '-': case '.': case '_': case '~':                        // unreserved
-        case ':': case '/': case '?': case '#': case '[': case ']': case '@':  // general delimiters
-        case '!': case '$': case '&': case '\'': case '(': case ')':
-        case '*': case '+': case ',': case ';': case '=':              // sub-delimiters
+        case '-':
+        case '.':
+        case '_':
+        case '~':  // unreserved
+        case ':':
+        case '/':
+        case '?':
+        case '#':
+        case '[':
+        case ']':
+        case '@':  // general delimiters
+        case '!':
+        case '$':
+        case '&':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case ',':
+        case ';':
+        case '=':  // sub-delimiters
         case '%':
             return true;
         default:
