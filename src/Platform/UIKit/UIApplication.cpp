@@ -1,5 +1,7 @@
 #include "Platform/UIKit/UIApplication.h"
 
+#include "Platform/Foundation/ASCIIText.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -63,8 +65,7 @@ void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier) {
 bool UIApplication::canOpenURL(const URL& url) const {
     const auto scheme = url.scheme();
     if (!scheme) return false;
-    std::string lower = *scheme;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string lower = lowercasedASCII(*scheme);
     if (lower == "http" || lower == "https") return true;
     std::lock_guard<std::mutex> guard(mutex_);
     return std::find(openerSchemes_.begin(), openerSchemes_.end(), lower) != openerSchemes_.end();
@@ -83,7 +84,7 @@ bool UIApplication::openURL(const URL& url) {
 
 void UIApplication::setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes) {
     for (auto& scheme : schemes) {
-        std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+        scheme = lowercasedASCII(scheme);
     }
     std::lock_guard<std::mutex> guard(mutex_);
     opener_ = std::move(opener);
