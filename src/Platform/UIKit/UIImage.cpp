@@ -27,7 +27,8 @@ std::shared_ptr<UIImage> imageOfSize(int width, int height) {
 // GIFs go through the decoder's animation reader, which reads up to the trailer: the frame
 // reader alone fills whatever data is missing with the background. Once it has accepted the
 // signature the decoder clears its failure reason, so an empty reason after the read means
-// that every frame and the trailer were there.
+// that every frame and the trailer were there. Nothing when the data is no GIF at all; nullptr
+// for a GIF cut short.
 std::optional<std::shared_ptr<UIImage>> decodeGIF(const stbi_uc* bytes, int length) {
     int width = 0;
     int height = 0;
