@@ -63,6 +63,12 @@ void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier) {
 }
 
 bool UIApplication::canOpenURL(const URL& url) const {
+    std::function<bool(const URL&)> policy;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        policy = canOpenPolicy_;
+    }
+    if (policy) return policy(url);
     const auto scheme = url.scheme();
     if (!scheme) return false;
     const std::string lower = lowercasedASCII(*scheme);
@@ -77,9 +83,33 @@ bool UIApplication::openURL(const URL& url) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         opener = opener_;
+        openedURLs_.push_back(url);
     }
     if (opener) opener(url);
     return true;
+}
+
+void UIApplication::open(const URL& url, std::function<void(bool)> completionHandler) {
+    const bool opened = openURL(url);
+    if (completionHandler) {
+        DispatchQueue::main()->async(
+            [completionHandler = std::move(completionHandler), opened] { completionHandler(opened); });
+    }
+}
+
+void UIApplication::setCanOpenURLPolicy(std::function<bool(const URL&)> policy) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    canOpenPolicy_ = std::move(policy);
+}
+
+std::vector<URL> UIApplication::openedURLs() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return openedURLs_;
+}
+
+void UIApplication::clearOpenedURLs() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    openedURLs_.clear();
 }
 
 void UIApplication::setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes) {
