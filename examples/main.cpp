@@ -150,7 +150,7 @@ void recordEvents(Analytics& analytics) {
     const auto application = platform::UIApplication::shared();
     application->simulateLaunch(
         AnyDictionary{{platform::UIApplicationLaunchOptionsKey::sourceApplication, "com.example.mail"}});
-    setDeviceToken(analytics, "a1b2c3d4e5f60718");
+    analytics.setDeviceToken("a1b2c3d4e5f60718");
 
     analytics.track("Article Opened", AnyDictionary{{"articleId", 1842}, {"section", "science"}});
     analytics.track("Video Played", AnyDictionary{{"seconds", 12.5}, {"autoplay", false}});

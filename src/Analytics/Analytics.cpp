@@ -3,6 +3,7 @@
 #include "Analytics/StartupPlugins.h"
 
 #include "Analytics/AnalyticsError.h"
+#include "Analytics/DeviceToken.h"
 #include "Core/Helpers/SharedSlot.h"
 #include "Core/ISO8601Formatter.h"
 #include "Platform/Foundation/Date.h"
@@ -14,8 +15,8 @@ namespace qor {
 namespace {
 
 SharedSlot<Analytics>& sharedSlot() {
-    static SharedSlot<Analytics> slot("Analytics");
-    return slot;
+    static auto* slot = new SharedSlot<Analytics>("Analytics");
+    return *slot;
 }
 
 }  // namespace
@@ -246,6 +247,17 @@ void Analytics::group(const std::string& groupId, const std::optional<platform::
 void Analytics::alias(const std::string& newId) {
     store_->dispatch(UserInfo::SetUserIdAction{newId});
     processNew(AliasEvent(newId));
+}
+
+void Analytics::setDeviceToken(const std::string& token) {
+    if (auto existing = find<DeviceToken>()) {
+        existing->setToken(token);
+        return;
+    }
+    auto plugin = std::make_shared<DeviceToken>();
+    plugin->setToken(token);
+    plugin->setAnalytics(weak_from_this());
+    add(plugin);
 }
 
 // MARK: Plugins

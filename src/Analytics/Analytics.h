@@ -147,6 +147,11 @@ public:
 
     void alias(const std::string& newId);
 
+    // Hands the app's push-notification token to the timeline's DeviceToken plugin, unchanged
+    // (an empty text is a token too); when the timeline has none, a new one is added at the end
+    // of the before stage. Every event processed afterwards carries it as "device.token".
+    void setDeviceToken(const std::string& token);
+
     // MARK: Plugins
 
     // Configures the plugin with this instance, then adds it to the timeline.

@@ -20,7 +20,12 @@ public:
         std::string writeKey;
         double flushInterval = 30.0;
         int flushAt = 20;
-        // Called with each error the engine reports as internal, before it is logged.
+        // Called with each error the engine reports as internal, before it is logged. It runs
+        // on the thread whose call met the error: the thread that records the event, the
+        // destination's flush queue ("flush.qor.io") for a flush, the storage queue's thread
+        // for a stored user or settings change. It is never called while the engine holds one
+        // of its locks or runs a synchronous block of one of its queues, so it may record
+        // events, flush or change the configuration.
         std::function<void(std::exception_ptr)> errorHandler;
         std::optional<Settings> defaultSettings;
         bool autoAddQORDestination = true;

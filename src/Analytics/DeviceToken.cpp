@@ -32,14 +32,4 @@ std::optional<AnyRawEvent> DeviceToken::execute(AnyRawEvent event) {
     return event;
 }
 
-void setDeviceToken(Analytics& analytics, const std::string& token) {
-    if (auto existing = analytics.find<DeviceToken>()) {
-        existing->setToken(token);
-        return;
-    }
-    auto plugin = std::make_shared<DeviceToken>();
-    plugin->setToken(token);
-    analytics.add(plugin);
-}
-
 }  // namespace qor

@@ -13,7 +13,7 @@ class Analytics;
 
 // Adds the app's push-notification token to every event's context, under "device.token".
 // Events pass unchanged while no token is set, and an event without a context object is
-// never given one.
+// never given one. The app hands the token over with Analytics::setDeviceToken.
 class DeviceToken : public PlatformPlugin {
 public:
     DeviceToken() = default;
@@ -30,9 +30,5 @@ private:
     mutable std::mutex mutex_;
     std::optional<std::string> token_;
 };
-
-// Hands the token to the instance's DeviceToken plugin, adding one at the end of the before
-// stage when the timeline has none. The token is kept as given.
-void setDeviceToken(Analytics& analytics, const std::string& token);
 
 }  // namespace qor

@@ -37,11 +37,13 @@ OutputFileStream::OutputFileStream(platform::URL url) : fileURL_(std::move(url))
 }
 
 void OutputFileStream::create() {
-    using Code = OutputStreamError::Code;
-    auto& files = platform::FileManager::defaultManager();
-    if (files.fileExists(filePath_)) throw OutputStreamError(Code::unableToCreate, filePath_);
-    if (!files.createFile(filePath_)) throw OutputStreamError(Code::unableToCreate, filePath_);
-    open();
+    if (fileHandle_) return;
+    // Made and opened in one step: no temporary to strand, nothing replaced.
+    try {
+        fileHandle_ = platform::FileHandle::forCreatingNew(filePath_);
+    } catch (const std::exception&) {
+        throw OutputStreamError(OutputStreamError::Code::unableToCreate, filePath_);
+    }
 }
 
 void OutputFileStream::open() {

@@ -33,8 +33,8 @@ public:
     // Throws invalidPath (with the empty path) when the URL has no path.
     explicit OutputFileStream(platform::URL url);
 
-    // Creates an empty file and opens it; throws unableToCreate when something is already
-    // there or the file cannot be made.
+    // Creates an empty file and opens it, in one step (no temporary); throws unableToCreate
+    // when something is already there or the file cannot be made.
     void create();
     // Opens the existing file for writing at its end; does nothing while open.
     void open();

@@ -5,9 +5,50 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/PostBatchRequest.h"
 #include "Networking/Client/Session/Session.h"
+#include "Platform/Foundation/HTTPURLResponse.h"
+#include "Platform/Support/FaultPoint.h"
 #include "Platform/UIKit/UIApplication.h"
 
 namespace qor {
+
+// The data task of one upload. The upload is registered before it starts, so the task arrives
+// later; a cancellation asked for before that is carried out when it arrives.
+struct QORDestination::UploadTask {
+    void set(std::shared_ptr<platform::URLSessionDataTask> started) {
+        bool cancelNow = false;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            task = started;
+            cancelNow = cancelled;
+        }
+        if (cancelNow && started) started->cancel();
+    }
+    std::shared_ptr<platform::URLSessionDataTask> get() const {
+        std::lock_guard<std::mutex> guard(mutex);
+        return task;
+    }
+    void cancel() {
+        std::shared_ptr<platform::URLSessionDataTask> running;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            cancelled = true;
+            running = task;
+        }
+        if (running) running->cancel();
+    }
+    // The status of the answer's head, when one arrived (also when its body was then cut short).
+    std::optional<int> status() const {
+        const auto running = get();
+        if (!running) return std::nullopt;
+        const auto response = std::dynamic_pointer_cast<const platform::HTTPURLResponse>(running->response());
+        if (!response) return std::nullopt;
+        return response->statusCode();
+    }
+
+    mutable std::mutex mutex;
+    std::shared_ptr<platform::URLSessionDataTask> task;
+    bool cancelled = false;
+};
 
 namespace {
 
@@ -16,6 +57,7 @@ void printTrackingResult(const Result<std::string>& result) {
     if (const auto* text = result.valueIf()) {
         line += *text;
     } else {
+        // The error's own textual form: its case and associated values keep the cause.
         line += result.error().description();
     }
     line += '\n';
@@ -23,46 +65,63 @@ void printTrackingResult(const Result<std::string>& result) {
     std::fflush(stdout);
 }
 
-bool removesFile(const Result<std::string>& result) {
-    if (result.isSuccess()) return true;
+bool isAccepted(std::optional<int> status) { return status && *status >= 200 && *status <= 299; }
+
+bool refusedAsBadRequest(const Result<std::string>& result) {
+    if (result.isSuccess()) return false;
     const auto description = result.error().errorDescription();
     return description && description->find("Bad request") != std::string::npos;
 }
 
 }  // namespace
 
-QORDestination::QORDestination() : uploadsQueue_(platform::DispatchQueue::serial("uploadsQueue.qor.io")) {}
+QORDestination::QORDestination()
+    : uploadsQueue_(platform::DispatchQueue::serial("uploadsQueue.qor.io")),
+      flushQueue_(platform::DispatchQueue::serial("flush.qor.io")) {}
 
 QORDestination::~QORDestination() = default;
 
 void QORDestination::configure(const std::shared_ptr<Analytics>& analytics) {
     DestinationPlugin::configure(analytics);
     if (!analytics) return;
+    const auto& store = analytics->store();
     {
         std::lock_guard<std::mutex> guard(mutex_);
         storage_ = analytics->storage();
+        // Configured again (adding the plugin configures it, as may the host): one
+        // subscription per store, or every System change would rebuild the timer twice.
+        if (subscribed_.lock() == store) return;
     }
     std::weak_ptr<QORDestination> weak = weak_from_this();
     if (weak.expired()) return;  // not owned by a shared_ptr: nothing can hold it weakly
-    analytics->store()->subscribe<System>(std::weak_ptr<Subscriber>(shared_from_this()), true,
-                                          platform::DispatchQueue::main(), [weak](const System& state) {
-                                              if (auto self = weak.lock()) self->updateFlushPolicy(state);
-                                          });
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        subscribed_ = store;
+    }
+    store->subscribe<System>(std::weak_ptr<Subscriber>(shared_from_this()), true, platform::DispatchQueue::main(),
+                             [weak](const System& state) {
+                                 if (auto self = weak.lock()) self->updateFlushPolicy(state);
+                             });
 }
 
 void QORDestination::updateFlushPolicy(const System& state) {
     const auto values = state.configuration->values();
-    std::weak_ptr<QORDestination> weak = weak_from_this();
-    auto timer = QueueTimer::make(values.flushInterval, platform::DispatchQueue::main(), [weak] {
-        if (auto self = weak.lock()) self->flush();
-    });
+    flushAt_ = values.flushAt;
     std::shared_ptr<QueueTimer> previous;
     {
         std::lock_guard<std::mutex> guard(mutex_);
+        // Most System changes (enabled, settings, running) leave the interval as it is: the
+        // timer stays, paused or running as it was.
+        if (flushTimer_ && flushTimer_->interval() == values.flushInterval) return;
+        std::weak_ptr<QORDestination> weak = weak_from_this();
+        auto timer = QueueTimer::make(values.flushInterval, platform::DispatchQueue::main(), [weak] {
+            if (auto self = weak.lock()) self->flush();
+        });
+        // A new interval in the background: the new timer waits for the foreground too.
+        if (timerPaused_) timer->suspend();
         previous = std::move(flushTimer_);
         flushTimer_ = std::move(timer);
     }
-    flushAt_ = values.flushAt;
     // `previous` is released here, outside the lock, which cancels it.
 }
 
@@ -93,14 +152,25 @@ void QORDestination::queueEvent(const AnyRawEvent& event) {
 }
 
 void QORDestination::flush() {
+    if (!storage() || !analytics()) return;
+    // Counted as flushed from here on: the events that arrive before the flush runs start the
+    // next count instead of asking for more flushes.
+    eventCount_.setWrappedValue(0);
+    auto self = weak_from_this().lock();
+    if (!self) {
+        performFlush();  // not owned by a shared_ptr: nothing could keep it alive on the queue
+        return;
+    }
+    flushQueue_->async([self] { self->performFlush(); });
+}
+
+void QORDestination::performFlush() {
     const auto store = storage();
     const auto owner = analytics();
     if (!store || !owner) return;
 
-    std::lock_guard<std::mutex> flushing(flushMutex_);
     const auto files = store->read(Storage::Constants::events);
     if (!files) return;
-    eventCount_.setWrappedValue(0);
 
     uploadsQueue_->sync([this] { cleanupUploads(); });
     const std::size_t pending = pendingUploads();
@@ -119,11 +189,32 @@ void QORDestination::startUpload(const platform::URL& file, const std::shared_pt
                                  const std::shared_ptr<Analytics>& owner) {
     const auto session = Session::sharedInstance();
     auto completed = std::make_shared<std::atomic<bool>>(false);
+    auto upload = std::make_shared<UploadTask>();
     auto self = shared_from_this();
-    auto task = session->upload(PostBatchRequest::forBatchFile(), CallbackQueue::currentMainOrAsync{}, file,
-                                [store, file, self, owner, completed](Result<std::string> result) {
+
+    // Registered, with its background task, before the upload starts: its completion can never
+    // run first and leave an entry (and a background task) behind for ever.
+    auto info = beginUploadBackgroundTask(file, upload);
+    info.completed = completed;
+    uploadsQueue_->sync([&] { uploads_.push_back(info); });
+
+    auto task = session->upload(PostBatchRequest::forBatchFile(), CallbackQueue::dispatch{flushQueue_}, file,
+                                [store, file, self, owner, completed, upload](Result<std::string> result) {
                                     printTrackingResult(result);
-                                    const bool remove = removesFile(result);
+                                    const auto status = upload->status();
+                                    bool remove = result.isSuccess() || refusedAsBadRequest(result);
+                                    if (!remove && isAccepted(status)) {
+                                        // The status decides: the server took the batch, whatever its answer's body.
+                                        remove = true;
+                                        owner->dispatchLog(
+                                            "Batch " + file.lastPathComponent() + " accepted with status " +
+                                                std::to_string(*status) +
+                                                "; its answer could not be read: " + result.error().description(),
+                                            LogFilterKind::warning, "flush()", 125);
+                                    }
+                                    // A test build can stop the process here: the server has answered, the file is
+                                    // still there (it is sent again by the next run).
+                                    QOR_FAULT_POINT("QORDestination.upload.answered");
                                     if (remove) store->remove(file);
                                     // From here on a new flush may list the files again: this one is settled.
                                     self->uploadsQueue_->sync([&] { *completed = true; });
@@ -131,15 +222,21 @@ void QORDestination::startUpload(const platform::URL& file, const std::shared_pt
                                     owner->log("Processed: " + file.lastPathComponent(), std::nullopt, "flush()", 130);
                                     self->uploadsQueue_->sync([&] { self->cleanupUploads(); });
                                 });
-    if (!task) return;
-    auto info = beginUploadBackgroundTask(file, task->task);
-    info.completed = std::move(completed);
-    uploadsQueue_->sync([&] { uploads_.push_back(std::move(info)); });
+    // A test build can hold the flush here, after the upload started and before this flush
+    // block ends: its completion must still find the upload registered.
+    QOR_FAULT_POINT("QORDestination.upload.started");
+    if (!task) return;  // not built: the completion reports the failure and settles the entry
+    upload->set(task->task);
+    uploadsQueue_->sync([&] {
+        for (auto& entry : uploads_) {
+            if (entry.completed == completed) entry.task = task->task;
+        }
+    });
 }
 
-QORDestination::UploadTaskInfo QORDestination::beginUploadBackgroundTask(
-    const platform::URL& url, std::shared_ptr<platform::URLSessionDataTask> task) {
-    UploadTaskInfo info{url, task, nullptr, nullptr};
+QORDestination::UploadTaskInfo QORDestination::beginUploadBackgroundTask(const platform::URL& url,
+                                                                         const std::shared_ptr<UploadTask>& task) {
+    UploadTaskInfo info{url, nullptr, nullptr, nullptr};
     const auto application = sharedApplication();
     if (!application) return info;
     auto identifier =
@@ -182,12 +279,18 @@ std::size_t QORDestination::pendingUploads() const {
 }
 
 void QORDestination::applicationDidEnterBackground(const Application& /*application*/) {
-    if (auto timer = flushTimer()) timer->suspend();
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        timerPaused_ = true;
+        if (flushTimer_) flushTimer_->suspend();
+    }
     flush();
 }
 
 void QORDestination::applicationWillEnterForeground(const Application& /*application*/) {
-    if (auto timer = flushTimer()) timer->resume();
+    std::lock_guard<std::mutex> guard(mutex_);
+    timerPaused_ = false;
+    if (flushTimer_) flushTimer_->resume();
 }
 
 std::shared_ptr<Storage> QORDestination::storage() const {

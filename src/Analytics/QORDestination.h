@@ -27,9 +27,17 @@ namespace qor {
 // A file is deleted once its upload succeeds or is refused as a bad request; otherwise it
 // waits for the next flush.
 //
-// Flushes are atomic against each other: listing the finished files, the check for uploads
-// still pending and the registration of new uploads happen under one lock, and an upload
-// stays pending until its completion has run, so no batch file is ever sent twice at once.
+// A flush runs on the destination's own serial queue "flush.qor.io" (flushQueue()): flush()
+// only starts one and returns, so the thread that asks, the main run loop above all, never
+// waits for the disk. Flushes run one after the other there: listing the finished files, the
+// check for uploads still pending and the registration of new uploads never interleave, and
+// an upload stays pending until its completion has run, so no batch file is ever sent twice
+// at once. An upload is registered (with its background task) before it starts, and its
+// completion runs on the same queue, so a completion never comes before its registration.
+//
+// What becomes of a file is decided by the answer's status: a 2xx answer means the batch was
+// accepted and the file is deleted whatever its body (a body that cannot be read is logged);
+// a refusal whose body says "Bad request" deletes it too; anything else keeps it.
 class QORDestination : public DestinationPlugin,
                        public VersionedPlugin,
                        public iOSLifecycle,
@@ -55,16 +63,22 @@ public:
     static std::string staticVersion() { return "0.1.19"; }
 
     // Also takes the instance's storage and follows its System state (flush timer, flushAt)
-    // on the main queue. Each call subscribes again.
+    // on the main queue: one subscription per store, however often it is configured.
     void configure(const std::shared_ptr<Analytics>& analytics) override;
     // Keeps "apiKey" and "apiHost" of the destination's integration settings.
     void update(const Settings& settings, UpdateType type) override;
     std::optional<AnyRawEvent> execute(AnyRawEvent event) override;
+    // Sets the event count back to 0 and starts a flush on flushQueue(); returns at once.
     void flush() override;
 
-    // Pauses the flush timer and flushes; the timer runs again in the foreground.
+    // Pauses the flush timer and flushes; the timer runs again in the foreground. A timer
+    // rebuilt meanwhile (a new flush interval) keeps the paused or running state.
     void applicationDidEnterBackground(const Application& application) override;
     void applicationWillEnterForeground(const Application& application) override;
+
+    // Where flushes and upload completions run. A block queued here after flush() runs after
+    // that flush's listing and uploads have started.
+    const std::shared_ptr<platform::DispatchQueue>& flushQueue() const { return flushQueue_; }
 
     std::size_t pendingUploads() const;
     std::shared_ptr<Storage> storage() const;
@@ -78,25 +92,30 @@ protected:
     void queueEvent(const AnyRawEvent& event);
 
 private:
+    // The data task of one upload, known once the upload has started.
+    struct UploadTask;
+
     void updateFlushPolicy(const System& state);
+    // On flushQueue_: the flush itself.
+    void performFlush();
     // On uploadsQueue_ only: drops the uploads whose completion has run and ends their
     // background tasks.
     void cleanupUploads();
-    UploadTaskInfo beginUploadBackgroundTask(const platform::URL& url,
-                                             std::shared_ptr<platform::URLSessionDataTask> task);
+    UploadTaskInfo beginUploadBackgroundTask(const platform::URL& url, const std::shared_ptr<UploadTask>& task);
     void startUpload(const platform::URL& file, const std::shared_ptr<Storage>& storage,
                      const std::shared_ptr<Analytics>& analytics);
 
     const std::shared_ptr<platform::DispatchQueue> uploadsQueue_;
     std::vector<UploadTaskInfo> uploads_;  // on uploadsQueue_
-
-    std::mutex flushMutex_;  // one flush at a time, from listing to registration
+    const std::shared_ptr<platform::DispatchQueue> flushQueue_;
 
     mutable std::mutex mutex_;  // guards the members below
     std::shared_ptr<Storage> storage_;
     std::optional<std::string> apiKey_;
     std::optional<std::string> apiHost_;
     std::shared_ptr<QueueTimer> flushTimer_;
+    bool timerPaused_ = false;         // the app is in the background
+    std::weak_ptr<Store> subscribed_;  // the store whose System state is followed
 
     Guarded<int> eventCount_{0};
     std::atomic<int> flushAt_{0};

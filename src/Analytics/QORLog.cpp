@@ -15,19 +15,19 @@ namespace {
 std::atomic<bool> deliveryEnabled{false};
 
 const platform::OSLog& systemLogObject(LoggingType::LogDestination destination) {
-    // Made once, on first use, and kept for the process.
-    static const platform::OSLog logObject{"Lumatix", "Log"};
-    static const platform::OSLog metricsObject{"Lumatix", "Metrics"};
-    static const platform::OSLog historyObject{"Lumatix", "History"};
+    // Made once, on first use, and never destroyed: any thread may log until the process ends.
+    static const auto* logObject = new platform::OSLog("Lumatix", "Log");
+    static const auto* metricsObject = new platform::OSLog("Lumatix", "Metrics");
+    static const auto* historyObject = new platform::OSLog("Lumatix", "History");
     switch (destination) {
         case LoggingType::LogDestination::log:
-            return logObject;
+            return *logObject;
         case LoggingType::LogDestination::metric:
-            return metricsObject;
+            return *metricsObject;
         case LoggingType::LogDestination::history:
-            return historyObject;
+            return *historyObject;
     }
-    return logObject;
+    return *logObject;
 }
 
 platform::OSLogType systemLogLevel(LogFilterKind kind) {

@@ -24,8 +24,10 @@ void installDeliveryPlugins(Analytics& analytics) {
     const auto self = analytics.shared_from_this();
     const auto values = analytics.configuration()->values();
     if (values.autoAddQORDestination) {
+        // Its analytics reference is set first; adding it configures it (once: a second
+        // configure would subscribe to the System state a second time).
         auto destination = QORDestination::make();
-        destination->configure(self);
+        destination->setAnalytics(self);
         analytics.add(destination);
     }
     if (auto plugins = startupPluginList(values)) {

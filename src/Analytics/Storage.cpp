@@ -1,7 +1,10 @@
 #include "Analytics/Storage.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <system_error>
 
 #include "Analytics/Analytics.h"
@@ -10,6 +13,8 @@
 #include "Core/PlatformFacts.h"
 #include "Core/SharedAnalyticsLog.h"
 #include "Platform/Foundation/FileManager.h"
+#include "Platform/Foundation/FileWriting.h"
+#include "Platform/Support/FaultPoint.h"
 
 namespace qor {
 
@@ -33,6 +38,52 @@ std::exception_ptr appendWhole(OutputFileStream& stream, std::string_view text,
         if (sizeBefore) std::filesystem::resize_file(stream.fileURL().path(), *sizeBefore, ignored);
         return std::current_exception();
     }
+}
+
+// What a batch file's name says: its number and whether it is finished (".temp"), or a
+// temporary that an interrupted create of an earlier version left ("<n>-lumatix-events.XXXXXX").
+struct BatchName {
+    enum class Kind { open, finished, temporary };
+    std::int64_t number = 0;
+    Kind kind = Kind::open;
+};
+
+std::optional<BatchName> parseBatchName(std::string_view name) {
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
+    if (error != std::errc() || end == name.data() || number < 0) return std::nullopt;
+    std::string_view rest(end, static_cast<std::size_t>(name.data() + name.size() - end));
+    const std::string_view suffix = kFileSuffix;
+    if (rest.substr(0, suffix.size()) != suffix) return std::nullopt;
+    rest.remove_prefix(suffix.size());
+    if (rest.empty()) return BatchName{number, BatchName::Kind::open};
+    if (rest.front() == '.' && rest.substr(1) == kFinishedExtension)
+        return BatchName{number, BatchName::Kind::finished};
+    const std::string base(name.substr(0, name.size() - rest.size()));
+    if (platform::isReplaceTemporary(name, base)) return BatchName{number, BatchName::Kind::temporary};
+    return std::nullopt;
+}
+
+// True when the file ends with a batch's closing text: "],\"sentAt\":\"<24 characters>\",
+// \"writeKey\":\"<key>\"}". An event never ends so (its last member is not a write key), so
+// this tells a finished file from one that still takes events.
+bool endsWithClosing(const std::filesystem::path& file) {
+    std::ifstream stream(file, std::ios::binary | std::ios::ate);
+    if (!stream) return false;
+    const std::streamoff size = stream.tellg();
+    const std::streamoff length = std::min<std::streamoff>(size, 1024);
+    std::string tail(static_cast<std::size_t>(length), '\0');
+    stream.seekg(size - length);
+    if (!stream.read(tail.data(), length)) return false;
+    const std::string_view sentAt = "],\"sentAt\":\"";
+    const std::string_view writeKey = "\",\"writeKey\":\"";
+    const auto at = tail.rfind(sentAt);
+    if (at == std::string::npos) return false;
+    const std::size_t keyAt = at + sentAt.size() + 24;
+    if (tail.compare(keyAt, writeKey.size(), writeKey) != 0) return false;
+    const std::string_view key = std::string_view(tail).substr(keyAt + writeKey.size());
+    return key.size() >= 2 && key.substr(key.size() - 2) == "\"}" &&
+           key.substr(0, key.size() - 2).find('"') == std::string_view::npos;
 }
 
 }  // namespace
@@ -85,13 +136,56 @@ void Storage::setOnFinish(std::function<void(const platform::URL&)> onFinish) {
     onFinish_ = std::move(onFinish);
 }
 
-void Storage::report(std::exception_ptr error) const {
+void Storage::reportNow(std::exception_ptr error) const {
     std::shared_ptr<Analytics> analytics;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         analytics = analytics_.lock();
     }
     if (analytics) analytics->reportInternalError(std::move(error), false);
+}
+
+void Storage::report(std::exception_ptr error) {
+    // The error handler is host code: never called while the storage queue is held.
+    defer([this, error = std::move(error)] { reportNow(error); });
+}
+
+void Storage::defer(std::function<void()> work) {
+    if (deferred_ != nullptr) {
+        deferred_->push_back(std::move(work));
+    } else {
+        work();
+    }
+}
+
+void Storage::perform(const std::function<void()>& body) {
+    std::vector<std::function<void()>> deferred;
+    syncQueue_->sync([&] {
+        deferred_ = &deferred;
+        struct Reset {
+            std::vector<std::function<void()>>*& pointer;
+            ~Reset() { pointer = nullptr; }
+        } reset{deferred_};
+        body();
+    });
+    for (auto& work : deferred) work();
+}
+
+void Storage::performLater(std::function<void()> body) {
+    auto self = weak_from_this().lock();
+    if (!self) {
+        perform(body);
+        return;
+    }
+    // The block holds the storage until it has run: a change is written even when the last
+    // other reference goes meanwhile.
+    syncQueue_->async([self, body = std::move(body)] {
+        std::vector<std::function<void()>> deferred;
+        self->deferred_ = &deferred;
+        body();
+        self->deferred_ = nullptr;
+        for (auto& work : deferred) work();
+    });
 }
 
 // MARK: Defaults
@@ -119,14 +213,36 @@ std::int64_t Storage::readCounter() const {
     return userDefaults_->integerForKey(key(Constants::events));
 }
 
+void Storage::saveCounter(std::int64_t next) {
+    if (!userDefaults_) return;
+    userDefaults_->set(platform::PlistValue(next), key(Constants::events));
+    synchronize();
+}
+
 void Storage::userInfoUpdate(const UserInfo& state) {
-    write(Constants::userId, state.userId);
-    write(Constants::traits, state.traits);
-    write(Constants::anonymousId, std::optional<std::string>(state.anonymousId));
+    // The three values of one change go down in one write of the suite.
+    std::optional<platform::PlistValue> userId;
+    if (state.userId) userId = storedForm(*state.userId);
+    std::optional<platform::PlistValue> traits;
+    bool traitsFailed = false;
+    if (state.traits) {
+        traits = storedForm(*state.traits);
+        traitsFailed = !traits;
+    }
+    // The suite's values change at once (in memory: no disk work), so every later read, also
+    // by a new Storage of the write key, sees them; the one write of the suite follows on the
+    // storage queue.
+    storeValue(Constants::userId, userId, false);
+    storeValue(Constants::traits, traits, traitsFailed);
+    storeValue(Constants::anonymousId, platform::PlistValue(state.anonymousId), false);
+    performLater([this] { synchronize(); });
 }
 
 void Storage::systemUpdate(const System& state) {
-    if (state.settings) write(Constants::settings, state.settings);
+    if (!state.settings) return;
+    const auto settings = storedForm(*state.settings);
+    storeValue(Constants::settings, settings, !settings);
+    performLater([this] { synchronize(); });
 }
 
 // MARK: Files
@@ -155,12 +271,16 @@ std::optional<platform::URL> Storage::findEventsFolderURL(const std::string& wri
     return platform::URL::fileURL(documents.front().string(), true).appendingPathComponent("lumatix/" + writeKey);
 }
 
+platform::URL Storage::batchFile(std::int64_t number, bool finished) const {
+    auto file = eventsFolderURL()->appendingPathComponent(std::to_string(number) + kFileSuffix);
+    return finished ? file.appendingPathExtension(kFinishedExtension) : file;
+}
+
 std::optional<platform::URL> Storage::currentFile() {
     const std::int64_t index = readCounter();
     if (userDefaults_) userDefaults_->set(platform::PlistValue(index), key(Constants::events));
-    auto folder = eventsFolderURL();
-    if (!folder) return std::nullopt;
-    return folder->appendingPathComponent(std::to_string(index) + kFileSuffix);
+    if (!eventsFolderURL()) return std::nullopt;
+    return batchFile(index, false);
 }
 
 std::optional<platform::FileAttributes> Storage::attributesOf(const platform::URL& file) {
@@ -169,6 +289,102 @@ std::optional<platform::FileAttributes> Storage::attributesOf(const platform::UR
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+void Storage::recoverIfNeeded() {
+    if (recovered_) return;
+    recovered_ = true;
+    if (const auto folder = eventsFolderURL()) recoverFiles(*folder);
+}
+
+void Storage::recoverFiles(const platform::URL& folder) {
+    std::vector<std::filesystem::path> entries;
+    try {
+        entries = platform::FileManager::defaultManager().contentsOfDirectory(folder.path(), true);
+    } catch (const std::exception&) {
+        return;  // no folder yet: nothing was left
+    }
+    std::int64_t highestFinished = -1;
+    std::set<std::int64_t> open;
+    bool changed = false;
+    for (const auto& entry : entries) {
+        const auto name = parseBatchName(entry.filename().string());
+        if (!name) continue;
+        switch (name->kind) {
+            case BatchName::Kind::temporary: {
+                std::error_code ignored;
+                changed |= std::filesystem::remove(entry, ignored);
+                break;
+            }
+            case BatchName::Kind::finished:
+                highestFinished = std::max(highestFinished, name->number);
+                break;
+            case BatchName::Kind::open:
+                open.insert(name->number);
+                break;
+        }
+    }
+
+    // The counter never trails a finished file.
+    std::int64_t counter = std::max(readCounter(), highestFinished + 1);
+    if (!open.empty()) counter = std::max(counter, *open.rbegin());
+    if (counter != readCounter()) saveCounter(counter);
+
+    // Every open file but the current one, and the current one when its closing text is
+    // already written, is finished now; the current one keeps taking events.
+    for (const std::int64_t number : open) {
+        const auto file = batchFile(number, false);
+        const bool closed = endsWithClosing(file.path());
+        if (number == counter && !closed) continue;
+        if (!closed) {
+            try {
+                outputStream_ = std::make_unique<OutputFileStream>(file);
+                outputStream_->open();
+            } catch (...) {
+                outputStream_.reset();
+                report(std::current_exception());
+                continue;
+            }
+            // finish() writes the closing text (the opening text first when even that is
+            // missing), moves the counter on and renames.
+            std::uint64_t size = 0;
+            if (const auto attributes = attributesOf(file)) size = attributes->size;
+            if (size == 0) appendWhole(*outputStream_, kOpeningText, 0);
+            finish(file);
+        } else {
+            if (number == counter) saveCounter(counter + 1);
+            renameFinished(file, number);
+        }
+        changed = true;
+    }
+    if (changed) platform::synchronizeDirectory(folder.path());
+}
+
+std::optional<platform::URL> Storage::renameFinished(const platform::URL& file, std::int64_t number) {
+    auto& files = platform::FileManager::defaultManager();
+    auto finished = batchFile(number, true);
+    if (files.fileExists(finished.path())) {
+        // The finished name is taken (left by a run that stopped before it saved the counter):
+        // the file takes the first number past every file of the folder, so that neither is lost.
+        std::int64_t highest = std::max(number, readCounter());
+        try {
+            for (const auto& entry : files.contentsOfDirectory(file.deletingLastPathComponent().path(), true)) {
+                if (const auto name = parseBatchName(entry.filename().string()))
+                    highest = std::max(highest, name->number);
+            }
+        } catch (const std::exception&) {
+        }
+        number = highest + 1;
+        finished = batchFile(number, true);
+        if (readCounter() <= number) saveCounter(number + 1);
+    }
+    try {
+        files.moveItem(file.path(), finished.path());
+    } catch (const std::exception&) {
+        report(std::make_exception_ptr(AnalyticsError::storageUnableToRename(file.path())));
+        return std::nullopt;
+    }
+    return finished;
 }
 
 bool Storage::startFile(const platform::URL& file) {
@@ -197,6 +413,7 @@ bool Storage::startFile(const platform::URL& file) {
 }
 
 void Storage::storeEvent(const std::function<std::optional<std::string>()>& eventText) {
+    recoverIfNeeded();
     auto file = currentFile();
     bool first = false;
 
@@ -219,7 +436,7 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         if (first) size = kOpeningText.size();
     } else {
         if (!outputStream_) {
-            // Left by an earlier run: append to it.
+            // Left by an earlier run (recovery kept it as the current file): append to it.
             try {
                 outputStream_ = std::make_unique<OutputFileStream>(*file);
                 outputStream_->open();
@@ -258,8 +475,10 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
     }
     if (!outputStream_ || !text) {
         const std::string fileDescription = file ? file->absoluteString() : std::string("nil");
-        logThroughSharedAnalytics("Storage: Output stream is nil for " + fileDescription, LogFilterKind::error,
-                                  "storeEvent(toFile:event:)", 259);
+        defer([fileDescription] {
+            logThroughSharedAnalytics("Storage: Output stream is nil for " + fileDescription, LogFilterKind::error,
+                                      "storeEvent(toFile:event:)", 259);
+        });
         return;
     }
     // The comma and the event go down in one write, so a failed write never leaves a
@@ -281,31 +500,37 @@ void Storage::finish(const platform::URL& file) {
         report(std::current_exception());
     }
     try {
-        outputStream_->close();
+        outputStream_->close();  // with its data on the storage
     } catch (...) {
         report(std::current_exception());
     }
     outputStream_.reset();
+    // A test build can stop the process here: closed, not yet renamed, counter not moved.
+    QOR_FAULT_POINT("Storage.finish.closingWritten");
 
-    const auto finished = file.appendingPathExtension(kFinishedExtension);
-    try {
-        platform::FileManager::defaultManager().moveItem(file.path(), finished.path());
-    } catch (const std::exception&) {
-        report(std::make_exception_ptr(AnalyticsError::storageUnableToRename(file.path())));
-    }
+    // The next number is saved before the rename: a file on disk is never ahead of the
+    // counter, and a start after a stop between the two finishes this file by its closing.
+    const auto number = parseBatchName(file.lastPathComponent());
+    const std::int64_t current = number ? number->number : readCounter();
+    saveCounter(std::max(readCounter(), current + 1));
+    QOR_FAULT_POINT("Storage.finish.counterSaved");
+
+    const auto finished = renameFinished(file, current);
+    if (finished) platform::synchronizeDirectory(file.deletingLastPathComponent().path());
+    QOR_FAULT_POINT("Storage.finish.renamed");
     std::function<void(const platform::URL&)> onFinish;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         onFinish = onFinish_;
     }
-    if (onFinish) onFinish(finished);
-    if (userDefaults_) userDefaults_->set(platform::PlistValue(readCounter() + 1), key(Constants::events));
+    if (onFinish && finished) defer([onFinish, url = *finished] { onFinish(url); });
 }
 
 std::optional<std::vector<platform::URL>> Storage::read(Constants key) {
     if (key != Constants::events) return std::nullopt;
     std::vector<platform::URL> result;
-    syncQueue_->sync([&] {
+    perform([&] {
+        recoverIfNeeded();
         const auto file = currentFile();
         if (file) finish(*file);
         synchronize();
@@ -329,7 +554,7 @@ std::optional<std::vector<platform::URL>> Storage::read(Constants key) {
 }
 
 void Storage::remove(const platform::URL& file) {
-    syncQueue_->sync([&] {
+    perform([&] {
         try {
             platform::FileManager::defaultManager().removeItem(file.path());
         } catch (const std::exception&) {

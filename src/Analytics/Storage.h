@@ -45,6 +45,17 @@ concept AnalyticsEventValue =
 //
 // All file and defaults work runs on the serial queue "sync.qor.io". Every public call
 // enters that queue itself, once; none may be made from a block already running on it.
+// Host code is never called from inside that queue: failures met there (reported to the
+// configuration's error handler), log lines and the finish callback are collected and run
+// after the queue block has returned, on the thread that made the call.
+//
+// A process killed at any step leaves files that the next start recovers, before its first
+// event or listing: a file whose closing text was written is finished (renamed, never
+// appended to), an open file that is no longer the current one is closed and finished, the
+// temporaries of an interrupted create are removed, and the batch counter is moved past
+// every finished file. A finish saves the next number before it renames, and a finished
+// name that is taken already makes the file take a free number, so no event is dropped for
+// a name clash.
 class QOR_EXPORT Storage : public Subscriber, public StoredValueReader, public std::enable_shared_from_this<Storage> {
 public:
     enum class Constants { userId, traits, anonymousId, settings, events };
@@ -68,7 +79,7 @@ public:
 
     // For `events`, an event is appended to the current batch file (other values are
     // ignored); for the other keys the value is stored (nothing removes the entry). The
-    // suite is synchronised afterwards.
+    // suite is synchronised afterwards. Failures go to the error handler after the write.
     template <class T>
     void write(Constants key, const std::optional<T>& value);
     template <class T>
@@ -92,7 +103,10 @@ public:
     // Deletes a batch file; a failure is ignored.
     void remove(const platform::URL& file);
 
-    // Store handlers (main queue).
+    // Store handlers (main queue). A change's values go into the suite at once, in memory (the
+    // one exception to "all defaults work on the storage queue": no disk is touched), so every
+    // later read sees them; the suite is then written once, on the storage queue, and the main
+    // thread does not wait for the disk.
     void userInfoUpdate(const UserInfo& state);
     void systemUpdate(const System& state);
 
@@ -115,6 +129,14 @@ private:
     template <class T>
     void appendEvent(const T& event);
 
+    // Runs `body` on syncQueue_ and then, on the calling thread, what it deferred.
+    void perform(const std::function<void()>& body);
+    // Runs `body` on syncQueue_ later; what it defers runs right after it, on that queue's
+    // thread but outside its block.
+    void performLater(std::function<void()> body);
+    // Host-facing work met on syncQueue_: run after the queue block returns.
+    void defer(std::function<void()> work);
+
     // All on syncQueue_.
     void storeValue(Constants key, const std::optional<platform::PlistValue>& value, bool encodingFailed);
     void storeEvent(const std::function<std::optional<std::string>()>& eventText);
@@ -127,7 +149,18 @@ private:
     const std::optional<platform::URL>& eventsFolderURL() const { return eventsFolderURL_; }
     void finish(const platform::URL& file);
     void synchronize();
-    void report(std::exception_ptr error) const;
+    void report(std::exception_ptr error);
+    void reportNow(std::exception_ptr error) const;
+
+    // Crash recovery, once per process before the first event or listing (syncQueue_).
+    void recoverIfNeeded();
+    void recoverFiles(const platform::URL& folder);
+    // Renames a closed file to its finished name, or to a free number when that is taken; the
+    // counter is moved past the number used. Nothing when the rename fails (reported).
+    std::optional<platform::URL> renameFinished(const platform::URL& file, std::int64_t number);
+    void saveCounter(std::int64_t next);
+    // The file of a number, open or finished.
+    platform::URL batchFile(std::int64_t number, bool finished) const;
 
     std::optional<platform::PlistValue> object(Constants key) const;
 
@@ -136,6 +169,9 @@ private:
     std::shared_ptr<platform::DispatchQueue> syncQueue_;
     std::optional<platform::URL> eventsFolderURL_;
     std::unique_ptr<OutputFileStream> outputStream_;  // on syncQueue_
+    bool recovered_ = false;                          // on syncQueue_
+    // The deferred work of the block running on syncQueue_ (null outside one).
+    std::vector<std::function<void()>>* deferred_ = nullptr;
 
     mutable std::mutex mutex_;  // guards the two below
     std::function<void(const platform::URL&)> onFinish_;
@@ -166,10 +202,10 @@ template <class T>
 void Storage::write(Constants key, const std::optional<T>& value) {
     if (key == Constants::events) {
         if constexpr (detail::AnalyticsEventValue<T>) {
-            if (!value) return syncQueue_->sync([this] { synchronize(); });
+            if (!value) return perform([this] { synchronize(); });
             appendEvent(*value);
         } else {
-            syncQueue_->sync([this] { synchronize(); });
+            perform([this] { synchronize(); });
         }
         return;
     }
@@ -179,7 +215,7 @@ void Storage::write(Constants key, const std::optional<T>& value) {
         stored = storedForm(*value);
         encodingFailed = !stored;
     }
-    syncQueue_->sync([&] {
+    perform([&] {
         storeValue(key, stored, encodingFailed);
         synchronize();
     });
@@ -189,7 +225,7 @@ template <class T>
 void Storage::appendEvent(const T& event) {
     // The text is made on the storage queue, after the size check, as the rest of the
     // append.
-    syncQueue_->sync([this, &event] {
+    perform([this, &event] {
         storeEvent([&event]() -> std::optional<std::string> {
             // An event of any kind is encoded as its own kind. The writer checks every text
             // as it goes and fails with the same error as a walk of the whole tree first

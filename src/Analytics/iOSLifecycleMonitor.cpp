@@ -14,7 +14,7 @@ std::shared_ptr<platform::UIApplication> sharedApplication() {
 }
 
 const std::vector<std::string>& iOSLifecycleMonitor::appNotifications() {
-    static const std::vector<std::string> names{
+    static const auto* names = new std::vector<std::string>{
         notification::didEnterBackground,
         notification::willEnterForeground,
         notification::didFinishLaunching,
@@ -25,7 +25,7 @@ const std::vector<std::string>& iOSLifecycleMonitor::appNotifications() {
         notification::significantTimeChange,
         notification::backgroundRefreshStatusDidChange,
     };
-    return names;
+    return *names;
 }
 
 iOSLifecycleMonitor::iOSLifecycleMonitor(platform::ConstructionKey<iOSLifecycleMonitor>)

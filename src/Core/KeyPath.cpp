@@ -128,11 +128,12 @@ std::optional<Any> BasicHandler::resolve(const KeyPath& keyPath, const AnyDictio
 }
 
 const std::vector<const KeyPathHandler*>& keyPathHandlers() {
-    static const PathHandler pathHandler;
-    static const IfHandler ifHandler;
-    static const BasicHandler basicHandler;
-    static const std::vector<const KeyPathHandler*> handlers{&pathHandler, &ifHandler, &basicHandler};
-    return handlers;
+    static const auto* pathHandler = new PathHandler;
+    static const auto* ifHandler = new IfHandler;
+    static const auto* basicHandler = new BasicHandler;
+    // Never destroyed: detached threads evaluate key paths until the process ends.
+    static const auto* handlers = new std::vector<const KeyPathHandler*>{pathHandler, ifHandler, basicHandler};
+    return *handlers;
 }
 
 const KeyPathHandler* handlerFor(const KeyPath& keyPath, const AnyDictionary* input) {

@@ -15,8 +15,8 @@ std::mutex& sinkMutex() {
 }
 
 SDKLogSink& currentSink() {
-    static SDKLogSink sink;
-    return sink;
+    static auto* sink = new SDKLogSink;
+    return *sink;
 }
 
 }  // namespace

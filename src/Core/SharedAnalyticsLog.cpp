@@ -12,8 +12,8 @@ struct Slot {
 };
 
 Slot& slot() {
-    static Slot value;
-    return value;
+    static auto* value = new Slot;
+    return *value;
 }
 
 }  // namespace

@@ -13,8 +13,8 @@ struct CurrentSlot {
 };
 
 CurrentSlot& slot() {
-    static CurrentSlot value;
-    return value;
+    static auto* value = new CurrentSlot;
+    return *value;
 }
 
 }  // namespace

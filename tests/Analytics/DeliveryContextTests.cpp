@@ -119,8 +119,25 @@ TEST_F(ContextTest, AFailedLookupIsWrittenToTheDebugOutputAndStoresNothing) {
     environment.ipEcho().answerWith(200, "fl=1\nip=\nts=5\n");
     auto analytics = start();
     ASSERT_TRUE(testing::pumpMainUntil([&] { return !output.lines().empty(); }));
-    EXPECT_EQ(output.lines().front(), "[QORSDK] Couldn't detect IP Address: Failed to get IP Address\n");
+    // The error's own textual form, not its description.
+    EXPECT_EQ(output.lines().front(),
+              "[QORSDK] Couldn't detect IP Address: generalError(reason: .coreError(string: \"Failed to get IP "
+              "Address\"))\n");
     EXPECT_FALSE(analytics->find<Context>()->staticContext().contains("ip"));
+}
+
+TEST_F(ContextTest, AFailedLookupKeepsItsCauseInTheDebugOutput) {
+    test::SDKLogCapture output;
+    testing::ScopedEnvironment nowhere("QOR_IP_ECHO_URL",
+                                       "http://127.0.0.1:" + std::to_string(testing::LoopbackServer::unusedPort()));
+    auto analytics = start();
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return !output.lines().empty(); }));
+    // Not "Not yet implemented: ": the transport's own error.
+    EXPECT_EQ(
+        output.lines().front().rfind(
+            "[QORSDK] Couldn't detect IP Address: responseFailed(reason: .URLSessionError(URLError(code: -1004, ", 0),
+        0u)
+        << output.lines().front();
 }
 
 TEST(ContextText, ScreenMeasuresAreTextsWithAFractionalPart) {
@@ -134,8 +151,8 @@ TEST_F(ContextTest, TheDeviceTokenJoinsTheDeviceObject) {
     analytics->track("Before token");
     EXPECT_FALSE(lastContext().at("device").asDictionary().contains("token"));
 
-    setDeviceToken(*analytics, "first");
-    setDeviceToken(*analytics, "a1b2c3");
+    analytics->setDeviceToken("first");
+    analytics->setDeviceToken("a1b2c3");
     analytics->track("After token");
     const auto device = lastContext().at("device").asDictionary();
     EXPECT_EQ(device.at("token"), Any("a1b2c3"));
@@ -163,7 +180,7 @@ TEST_F(ContextTest, ADeviceTokenIsAddedWhenTheTimelineHasNone) {
     auto analytics = start();
     analytics->remove(analytics->find<DeviceToken>());
     ASSERT_FALSE(analytics->find<DeviceToken>());
-    setDeviceToken(*analytics, "late");
+    analytics->setDeviceToken("late");
     const auto before = analytics->timeline()->mediator(PluginType::before).plugins();
     EXPECT_TRUE(std::dynamic_pointer_cast<DeviceToken>(before.back()));
     analytics->track("Stamped");

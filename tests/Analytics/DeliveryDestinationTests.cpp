@@ -25,6 +25,13 @@ protected:
         for (int index = 1; index <= count; ++index) analytics.track(prefix + std::to_string(index));
     }
 
+    // A flush runs on the destination's queue: this waits until it has listed the files and
+    // started (and registered) its uploads.
+    static void flushAndWait(QORDestination& destination) {
+        destination.flush();
+        destination.flushQueue()->sync([] {});
+    }
+
     DeliveryEnvironment environment;
 };
 
@@ -68,12 +75,12 @@ TEST_F(DestinationTest, OnlyAcceptanceOrABadRequestRefusalDeletesTheFile) {
     analytics->track("Kept");
 
     environment.collection().answerNext(503, "Service unavailable");
-    destination->flush();
+    flushAndWait(*destination);
     ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
     ASSERT_EQ(environment.finishedFiles().size(), 1u);
 
     environment.collection().answerNext(400, "Bad request: unknown write key");
-    destination->flush();
+    flushAndWait(*destination);
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
 
     const auto bodies = environment.collection().receivedBodies();
@@ -84,7 +91,7 @@ TEST_F(DestinationTest, OnlyAcceptanceOrABadRequestRefusalDeletesTheFile) {
     // A refusal without that text keeps the file, whatever its status.
     analytics->track("Refused");
     environment.collection().answerNext(400, "Invalid payload");
-    destination->flush();
+    flushAndWait(*destination);
     ASSERT_TRUE(environment.collection().waitForPosts(3));
     ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
     EXPECT_EQ(environment.finishedFiles().size(), 1u);
@@ -113,18 +120,18 @@ TEST_F(DestinationTest, FlushWhileAnUploadIsHeldSendsNothingNew) {
     auto analytics = environment.start();
     auto destination = analytics->find<QORDestination>();
     SystemLogCapture log;
-    destination->flush();
+    flushAndWait(*destination);
     EXPECT_EQ(log.count("Uploads in-progress: 0"), 1u);  // nothing finished yet: nothing sent
     EXPECT_EQ(environment.collection().receivedCount(), 0u);
 
     environment.collection().holdAnswers();
     analytics->track("First");
-    destination->flush();
+    flushAndWait(*destination);
     ASSERT_TRUE(environment.collection().waitForPosts(1));
     EXPECT_EQ(destination->pendingUploads(), 1u);
 
     analytics->track("Second");
-    destination->flush();
+    flushAndWait(*destination);
     EXPECT_EQ(log.count("Uploads in-progress: 1"), 1u);
     EXPECT_EQ(log.count("Skipping processing; Uploads in progress."), 1u);
     EXPECT_EQ(environment.finishedFiles().size(), 2u);  // the open file was finished all the same
@@ -133,7 +140,7 @@ TEST_F(DestinationTest, FlushWhileAnUploadIsHeldSendsNothingNew) {
 
     environment.collection().releaseAnswers();
     ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
-    destination->flush();
+    flushAndWait(*destination);
     ASSERT_TRUE(environment.collection().waitForPosts(2));
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
     const auto bodies = environment.collection().receivedBodies();

@@ -1,6 +1,10 @@
 // Enumerations are closed sets: every case travels as its raw value, and a value that is not a
 // case fails with dataCorrupted, also as one element of a list and deep inside a record.
 #include <functional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "Models/OpenRTB/AdPosition.h"
@@ -122,6 +126,24 @@ TEST(EnumerationInRecords, LooksUpCasesFromRawValues) {
     EXPECT_EQ(enumFromRawValue<Geo::IPLocationService>(4), Geo::IPLocationService::netAcuity);
     EXPECT_EQ(enumFromRawValue<Geo::IPLocationService>(5), std::nullopt);
     EXPECT_EQ(rawValue(CreativeAttribute::expandaableUserRollOver), 5);
+}
+
+// The gender's raw values are its letters, never the enumerator's number: a bid request built
+// from rawValue() must carry "f", not 1.
+TEST(EnumerationInRecords, TheGenderGoesByItsLetters) {
+    const std::vector<std::pair<User::Gender, std::string_view>> letters{
+        {User::Gender::male, "m"}, {User::Gender::female, "f"}, {User::Gender::other, "o"}};
+    for (const auto& [gender, letter] : letters) {
+        EXPECT_EQ(rawValue(gender), letter);
+        EXPECT_EQ(enumFromRawValue<User::Gender>(letter), gender);
+        User user;
+        user.gender = gender;
+        EXPECT_EQ(encodeToJson(user)["gender"], std::string(rawValue(gender)));
+    }
+    for (const char* other : {"M", "F", "male", "female", "", "x", "0", "1"}) {
+        EXPECT_EQ(enumFromRawValue<User::Gender>(other), std::nullopt) << other;
+    }
+    static_assert(std::is_same_v<decltype(rawValue(User::Gender::female)), std::string_view>);
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace qor {
 namespace {
@@ -87,6 +90,53 @@ TEST(QORSDKError, UntypedErrorAndConversion) {
     EXPECT_EQ(urlError->code(), platform::URLError::Code::timedOut);
     EXPECT_EQ(wrapped.errorDescription()->rfind("An error not type in Lumatix Universal SDK ", 0), 0u);
     EXPECT_STREQ(wrapped.what(), wrapped.errorDescription()->c_str());
+}
+
+// The textual form keeps the case and every associated value: the log lines that must show a
+// failure's cause print it, where errorDescription() often says nothing of it.
+TEST(QORSDKError, TextualFormNamesTheCaseAndItsValues) {
+    const std::vector<std::pair<QORSDKError, std::string>> cases{
+        {QORSDKError::generalError{General::coreError{"Failed to get IP Address"}},
+         R"(generalError(reason: .coreError(string: "Failed to get IP Address")))"},
+        {QORSDKError::generalError{General::coreError{"say \"hi\"\n"}},
+         R"(generalError(reason: .coreError(string: "say \"hi\"\n")))"},
+        {QORSDKError::generalError{General::conversionError{"NativeAdResponse", StringEncoding::utf8}},
+         R"(generalError(reason: .conversionError(string: "NativeAdResponse", encoding: Unicode (UTF-8))))"},
+        {QORSDKError::generalError{General::processDiscarded{}}, "generalError(reason: .processDiscarded)"},
+        {QORSDKError::requestFailed{RequestReason::missingURL{}}, "requestFailed(reason: .missingURL)"},
+        {QORSDKError::requestFailed{RequestReason::lackOfAccessToken{}}, "requestFailed(reason: .lackOfAccessToken)"},
+        {QORSDKError::requestFailed{RequestReason::invalidParameter{}}, "requestFailed(reason: .invalidParameter)"},
+        {QORSDKError::requestFailed{RequestReason::jsonEncodingFailed{AnyError::make(std::runtime_error("infinite"))}},
+         R"(requestFailed(reason: .jsonEncodingFailed(std::runtime_error("infinite"))))"},
+        {QORSDKError::responseFailed{ResponseReason::URLSessionError{AnyError::make(
+             platform::URLError(platform::URLError::Code::cannotConnectToHost, "Could not connect to the server."))}},
+         R"(responseFailed(reason: .URLSessionError(URLError(code: -1004, "Could not connect to the server."))))"},
+        {QORSDKError::responseFailed{
+             ResponseReason::dataParsingFailed{typeid(std::string), platform::dataFromString("\xff\xfe"),
+                                               AnyError::make(std::runtime_error("not UTF-8"))}},
+         R"(responseFailed(reason: .dataParsingFailed(String, 2 bytes, std::runtime_error("not UTF-8"))))"},
+        {QORSDKError::responseFailed{
+             ResponseReason::dataParsingFailed{typeid(std::string), platform::dataFromString(""), std::nullopt}},
+         "responseFailed(reason: .dataParsingFailed(String, 0 bytes, nil))"},
+        {badStatus(503, std::string("busy")),
+         R"(responseFailed(reason: .invalidHTTPStatusAPIError(detail: APIErrorDetail(code: 503, error: nil, )"
+         R"(raw: HTTPURLResponse(url: "https://a.test/x", statusCode: 503), rawString: "busy"))))"},
+        {QORSDKError::responseFailed{ResponseReason::invalidHTTPStatusAPIError{ResponseReason::APIErrorDetail(
+             401, APIError("unauthorized", std::string("key revoked")), nullptr, std::nullopt)}},
+         R"(responseFailed(reason: .invalidHTTPStatusAPIError(detail: APIErrorDetail(code: 401, error: )"
+         R"(APIError(error: "unauthorized", detail: "key revoked"), raw: nil, rawString: nil))))"},
+        {QORSDKError::responseFailed{ResponseReason::nonHTTPURLResponse{}},
+         "responseFailed(reason: .nonHTTPURLResponse)"},
+        {QORSDKError::untypedError{AnyError::make(std::runtime_error("disk full"))},
+         R"(untypedError(error: std::runtime_error("disk full")))"},
+        // An error carried inside another is written in its own textual form.
+        {QORSDKError::untypedError{
+             AnyError::make(QORSDKError(QORSDKError::requestFailed{RequestReason::missingURL{}}))},
+         "untypedError(error: requestFailed(reason: .missingURL))"},
+    };
+    for (const auto& [error, text] : cases) EXPECT_EQ(error.description(), text);
+    // errorDescription keeps its own, fixed texts.
+    EXPECT_EQ(cases[8].first.errorDescription(), "Not yet implemented: ");
 }
 
 }  // namespace

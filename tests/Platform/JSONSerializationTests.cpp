@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <vector>
 
 namespace qor::platform {
 namespace {
@@ -101,6 +102,33 @@ TEST(JSONSerialization, WritesNumbersInTheirShortestForm) {
     EXPECT_EQ(write(value), "[1,-0,0.1,0.1,1e+21,1.5e-07,123456789,9007199254740992,16777216,-3,-0.00012]");
     // Text read with more digits than a double holds is written back as read.
     EXPECT_EQ(write(read("[0.1000000000000000000001, 1E2, 2.50]")), "[0.1000000000000000000001,100,2.5]");
+}
+
+// Integral doubles past 2^53: their shortest digits are not their value, and a reader that keeps
+// integers exact would take the digits for a different number. Each must read back as exactly
+// the number written, whatever kind the reader gives it.
+TEST(JSONSerialization, LargeIntegralDoublesReadBackAsExactlyTheSameNumber) {
+    const std::vector<double> values{9007199254740992.0,     9007199254740994.0,
+                                     92233720368547100.0,    -92233720368547100.0,
+                                     4611686018427388928.0,  9223372036854775808.0,
+                                     18446744073709551616.0, 1e20,
+                                     1.7976931348623157e308, -1e300,
+                                     123456789012345680000.0};
+    for (const double value : values) {
+        const std::string text = write(Any(Any::Array{value}));
+        const Any back = read(text).asArray().at(0);
+        if (back.isDouble()) {
+            EXPECT_EQ(back.asDouble(), value) << text;
+        } else if (back.kind() == Any::Kind::integer) {
+            EXPECT_EQ(back.asInt64(), static_cast<std::int64_t>(value)) << text << " is not " << value;
+        } else if (back.kind() == Any::Kind::unsignedInteger) {
+            EXPECT_EQ(back.asUInt64(), static_cast<std::uint64_t>(value)) << text << " is not " << value;
+        } else {
+            ADD_FAILURE() << text << " read back as kind " << static_cast<int>(back.kind());
+        }
+    }
+    EXPECT_EQ(write(Any(Any::Array{92233720368547100.0, 1e300, 2.5e-300})), "[92233720368547104,1e+300,2.5e-300]");
+    EXPECT_EQ(write(Any(Any::Array{3e9f, 33554436.0f})), "[3e+09,33554436]");
 }
 
 TEST(JSONSerialization, SortsKeysAndPrettyPrintsOnRequest) {

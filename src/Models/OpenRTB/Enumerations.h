@@ -89,20 +89,6 @@ enum class VideoCompanion : std::int64_t {
     endCard = 1,
 };
 
-// Returns the case with this raw value, or nothing when the number is not a case.
-template <class E>
-constexpr std::optional<E> enumFromRawValue(std::int64_t raw) {
-    for (const auto& [value, number] : EnumRawValues<E>::cases) {
-        if (number == raw) return value;
-    }
-    return std::nullopt;
-}
-
-template <class E>
-constexpr std::int64_t rawValue(E value) {
-    return static_cast<std::int64_t>(value);
-}
-
 }  // namespace qor
 
 template <>

@@ -42,6 +42,8 @@ struct Segment {
 // The human user of the device. The ad network reads camel-case keys, lower-case gender letters
 // (always sent) and a single "data" object; every "ext" is a plain string.
 struct User {
+    // Raw values "m", "f" and "o" (lower case): rawValue(User::Gender::female) is "f", and
+    // enumFromRawValue<User::Gender>("f") (the raw-value constructor) is female.
     enum class Gender { male, female, other };
 
     struct Data {

@@ -21,6 +21,16 @@ namespace qor {
 // the exact names of the cases (QORSDKError::requestFailed{RequestErrorReason::missingURL{}});
 // errorDescription() is the fixed text other subsystems and the app act on. It is also thrown
 // as a C++ exception where an operation fails, and what() gives the same text.
+//
+// description() is the error's own textual form instead: its case and associated values, as
+// the log lines that must keep the cause print it (the IP lookup's failure line, the upload's
+// "DMP tracking result: " line, the ad network's tracker lines). For example
+//   generalError(reason: .coreError(string: "Failed to get IP Address"))
+//   responseFailed(reason: .URLSessionError(URLError(code: -1004, "Connection refused")))
+//   responseFailed(reason: .invalidHTTPStatusAPIError(detail: APIErrorDetail(code: 503, error: nil,
+//       raw: HTTPURLResponse(url: "https://host/v1/b", statusCode: 503), rawString: "busy")))
+// Texts are quoted with their quotes, backslashes and control characters escaped; a foreign
+// error is written as its type and what(), a URLError as its code and text.
 class QOR_EXPORT QORSDKError : public std::exception {
 public:
     struct GeneralErrorReason {
@@ -133,8 +143,10 @@ public:
 
     // Present for every case; empty only for a coreError with an empty message.
     std::optional<std::string> errorDescription() const { return description_; }
-    const std::string& description() const { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
+
+    // The textual form: the case and its associated values (see above).
+    std::string description() const;
 
 private:
     static std::string describe(const Case& value);

@@ -6,8 +6,9 @@
 namespace qor::platform {
 
 DeadlineScheduler& DeadlineScheduler::shared() {
-    // Never destroyed: its thread and the queues it feeds may outlive static destruction.
-    static auto* scheduler = new DeadlineScheduler();
+    // Never destroyed (the exit-time rule): its thread and the queues it feeds may outlive
+    // static destruction.
+    static auto* scheduler = new DeadlineScheduler;
     return *scheduler;
 }
 

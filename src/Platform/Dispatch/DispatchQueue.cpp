@@ -46,6 +46,7 @@ bool chainHolds(const ExecutionContext* context, const void* queue) {
 }
 
 const char mainQueueIdentity = 0;
+constexpr std::string_view mainQueueLabel = "main";
 
 std::size_t globalPoolSize() {
     // Workers are started only when every existing one is busy, so a generous cap costs
@@ -68,13 +69,14 @@ std::shared_ptr<DispatchQueue> DispatchQueue::serial(std::string label) {
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::main() {
-    // Never destroyed: blocks may be queued onto it until the process ends.
-    static auto* queue = new std::shared_ptr<DispatchQueue>(new DispatchQueue(Kind::main, "main", nullptr));
+    // Never destroyed (the exit-time rule): blocks may be queued onto it until the process ends.
+    static const auto* queue =
+        new std::shared_ptr<DispatchQueue>(new DispatchQueue(Kind::main, std::string(mainQueueLabel), nullptr));
     return *queue;
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::global() {
-    static auto* queue = new std::shared_ptr<DispatchQueue>(
+    static const auto* queue = new std::shared_ptr<DispatchQueue>(
         new DispatchQueue(Kind::concurrent, "global", WorkerPool::make("global", globalPoolSize())));
     return *queue;
 }
@@ -86,9 +88,16 @@ const void* DispatchQueue::identity() const {
 }
 
 std::function<void()> DispatchQueue::wrapped(std::function<void()> block) const {
-    return [queue = identity(), block = std::move(block)] {
+    // The label is reached through the pool (or the static main label), which outlives every
+    // block of the queue; the queue object itself may be gone by the time the block runs.
+    const std::string_view label = pool_ ? std::string_view(pool_->label()) : mainQueueLabel;
+    return [queue = identity(), label, block = std::move(block)] {
         ContextScope scope(queue, nullptr);
-        block();
+        try {
+            block();
+        } catch (...) {
+            stopForUncaughtException("queue " + std::string(label), std::current_exception());
+        }
     };
 }
 

@@ -31,6 +31,11 @@ public:
     const std::string& label() const { return label_; }
 
     // Queues the block and returns at once; it never runs before async returns.
+    //
+    // A block queued with async or asyncAfter has no caller to hand an exception to. The rule is
+    // the same on every queue, main included: an exception that leaves such a block stops the
+    // process with "Fatal error: A block on queue <label> threw: <what>". (A block run with sync
+    // hands its exception to the caller of sync instead.)
     void async(std::function<void()> block);
 
     // Runs the block on the queue and returns after it ran; an exception it throws is

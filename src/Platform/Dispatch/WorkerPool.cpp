@@ -1,8 +1,11 @@
 #include "Platform/Dispatch/WorkerPool.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <utility>
+
+#include "Platform/Support/FaultPoint.h"
 
 namespace qor::platform {
 
@@ -16,25 +19,52 @@ WorkerPool::WorkerPool(std::string label, std::size_t maxWorkers)
 void WorkerPool::submit(std::function<void()> job) {
     std::lock_guard lock(mutex_);
     jobs_.push_back(std::move(job));
-    if (waitingWorkers_ > 0 && running_ < maxWorkers_) {
+    dispatchLocked();
+}
+
+void WorkerPool::dispatchLocked() {
+    const std::size_t coming = pendingWakeups_ + starting_;
+    // Every queued job already has a worker on its way, or every slot is spoken for (a
+    // job that ends hands its slot on).
+    if (jobs_.size() <= coming || running_ + coming >= maxWorkers_) return;
+    if (idleWorkers_ > 0) {
+        --idleWorkers_;
+        ++pendingWakeups_;
         workAvailable_.notify_one();
     } else if (threads_ < maxWorkers_) {
         startWorkerLocked();
     }
 }
 
-void WorkerPool::startWorkerLocked() {
+bool WorkerPool::startWorkerLocked() {
+    try {
+        // A test build can make the creation fail here as the system would (no threads left).
+        if (QOR_FAULT_POINT("WorkerPool.startThread")) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        std::thread([self = shared_from_this()] { self->workerLoop(); }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
     ++threads_;
-    std::thread([self = shared_from_this()] { self->workerLoop(); }).detach();
+    ++starting_;
+    return true;
 }
 
 void WorkerPool::workerLoop() {
     std::unique_lock lock(mutex_);
+    --starting_;
     for (;;) {
         while (!(running_ < maxWorkers_ && !jobs_.empty()) && !(closed_ && jobs_.empty())) {
-            ++waitingWorkers_;
+            ++idleWorkers_;
             workAvailable_.wait(lock);
-            --waitingWorkers_;
+            // Woken for a job (its claim already took this worker off the idle count), or by
+            // close(), setMaxWorkers() or spuriously.
+            if (pendingWakeups_ > 0) {
+                --pendingWakeups_;
+            } else {
+                --idleWorkers_;
+            }
         }
         if (jobs_.empty()) {  // closed and drained
             --threads_;
@@ -43,18 +73,19 @@ void WorkerPool::workerLoop() {
         auto job = std::move(jobs_.front());
         jobs_.pop_front();
         ++running_;
+        dispatchLocked();  // a job behind this one may want a worker of its own
         lock.unlock();
         job();
         job = nullptr;  // captured state dies outside the lock
         lock.lock();
-        finishJobLocked();
+        finishJobLocked(true);
     }
 }
 
-void WorkerPool::finishJobLocked() {
+void WorkerPool::finishJobLocked(bool byWorker) {
     --running_;
     if (jobs_.empty() && running_ == 0) idle_.notify_all();
-    if (!jobs_.empty() && waitingWorkers_ > 0) workAvailable_.notify_one();
+    if (!byWorker) dispatchLocked();
 }
 
 bool WorkerPool::tryRunInline(const std::function<void()>& job) {
@@ -67,7 +98,7 @@ bool WorkerPool::tryRunInline(const std::function<void()>& job) {
         WorkerPool& pool;
         ~SlotRelease() {
             std::lock_guard lock(pool.mutex_);
-            pool.finishJobLocked();
+            pool.finishJobLocked(false);
         }
     } release{*this};
     job();
@@ -82,8 +113,12 @@ void WorkerPool::waitUntilIdle() {
 void WorkerPool::setMaxWorkers(std::size_t maxWorkers) {
     std::lock_guard lock(mutex_);
     maxWorkers_ = std::max<std::size_t>(1, maxWorkers);
-    while (threads_ < maxWorkers_ && threads_ - running_ < jobs_.size()) startWorkerLocked();
-    workAvailable_.notify_all();
+    // A raised cap lets queued jobs have workers of their own.
+    for (std::size_t job = 0; job < jobs_.size(); ++job) {
+        const std::size_t coming = pendingWakeups_ + starting_;
+        dispatchLocked();
+        if (pendingWakeups_ + starting_ == coming) break;
+    }
 }
 
 std::size_t WorkerPool::maxWorkers() const {

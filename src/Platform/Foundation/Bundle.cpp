@@ -52,13 +52,15 @@ Bundle::Bundle(std::string path, std::vector<std::filesystem::path> (*searchPath
     : path_(std::move(path)), searchPaths_(searchPaths) {}
 
 std::shared_ptr<Bundle> Bundle::main() {
-    static const auto bundle = std::make_shared<Bundle>(executableDirectory().string(), &ownFolder);
-    return bundle;
+    static const auto* bundle =
+        new std::shared_ptr<Bundle>(std::make_shared<Bundle>(executableDirectory().string(), &ownFolder));
+    return *bundle;
 }
 
 std::shared_ptr<Bundle> Bundle::frameworkBundle() {
-    static const auto bundle = std::make_shared<Bundle>(libraryFolder(), &frameworkSearchPaths);
-    return bundle;
+    static const auto* bundle =
+        new std::shared_ptr<Bundle>(std::make_shared<Bundle>(libraryFolder(), &frameworkSearchPaths));
+    return *bundle;
 }
 
 std::shared_ptr<Bundle> Bundle::make(const std::filesystem::path& path) {

@@ -16,4 +16,15 @@ void fatalError(std::string_view message) {
     std::abort();
 }
 
+void stopForUncaughtException(std::string_view owner, const std::exception_ptr& error) {
+    std::string reason = "an exception that is not a std::exception";
+    try {
+        if (error) std::rethrow_exception(error);
+    } catch (const std::exception& exception) {
+        reason = exception.what();
+    } catch (...) {
+    }
+    fatalError("A block on " + std::string(owner) + " threw: " + reason);
+}
+
 }  // namespace qor::platform

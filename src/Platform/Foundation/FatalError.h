@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string_view>
 
 namespace qor::platform {
@@ -7,5 +8,10 @@ namespace qor::platform {
 // Stops the process after a programming error that cannot be recovered from:
 // prints "Fatal error: <message>" on stderr, then aborts.
 [[noreturn]] void fatalError(std::string_view message);
+
+// The one rule for an exception that leaves a block no caller waits for (an async block of
+// any queue, main included; an operation): the process stops with
+// "Fatal error: A block on <owner> threw: <what>", `owner` naming the queue.
+[[noreturn]] void stopForUncaughtException(std::string_view owner, const std::exception_ptr& error);
 
 }  // namespace qor::platform

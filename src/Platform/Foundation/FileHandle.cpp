@@ -47,6 +47,10 @@ std::shared_ptr<FileHandle> FileHandle::forAppending(const std::filesystem::path
     return openHandle(path, O_WRONLY | O_APPEND | O_CREAT, "Opening for appending");
 }
 
+std::shared_ptr<FileHandle> FileHandle::forCreatingNew(const std::filesystem::path& path) {
+    return openHandle(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, "Creating");
+}
+
 int FileHandle::requireOpen(std::string_view operation) const {
     if (fd_ < 0) {
         throw PlatformError(Code::fileNotOpen,

@@ -23,6 +23,9 @@ public:
     static std::shared_ptr<FileHandle> forWriting(const std::filesystem::path& path);
     // Opens for appending, creating the file when it is missing: every write lands at the end.
     static std::shared_ptr<FileHandle> forAppending(const std::filesystem::path& path);
+    // Creates a new, empty file and opens it for appending, in one step: fails with fileExists
+    // when anything is already there, so nothing is ever replaced and no temporary is made.
+    static std::shared_ptr<FileHandle> forCreatingNew(const std::filesystem::path& path);
 
     ~FileHandle();
     FileHandle(const FileHandle&) = delete;

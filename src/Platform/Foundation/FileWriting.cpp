@@ -1,11 +1,14 @@
 #include "Platform/Foundation/FileWriting.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+
+#include "Platform/Support/FaultPoint.h"
 
 namespace qor::platform {
 
@@ -22,16 +25,43 @@ bool writeAll(int fd, std::span<const std::byte> bytes) {
     return true;
 }
 
+bool synchronizeDirectory(const std::filesystem::path& folder) {
+    int fd = -1;
+    do {
+        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+bool isReplaceTemporary(std::string_view name, std::string_view finalName) {
+    constexpr std::size_t suffixLength = 6;
+    if (name.size() != finalName.size() + 1 + suffixLength) return false;
+    if (name.substr(0, finalName.size()) != finalName || name[finalName.size()] != '.') return false;
+    for (const char c : name.substr(finalName.size() + 1)) {
+        const bool letterOrDigit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letterOrDigit) return false;
+    }
+    return true;
+}
+
 bool replaceFileAtomically(const std::filesystem::path& path, std::span<const std::byte> contents, mode_t mode) {
     std::string temporary = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    const bool written = writeAll(fd, contents) && ::fchmod(fd, mode) == 0;
+    // A test build can stop the process here, with the temporary open and still empty.
+    QOR_FAULT_POINT("replaceFileAtomically.temporaryOpen");
+    const bool written = writeAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
+    // The rename is in the folder's entries: they reach the storage too. A folder that cannot
+    // be synchronised (a file system without that notion) does not undo the replace.
+    synchronizeDirectory(path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
     return true;
 }
 

@@ -11,8 +11,8 @@ NotificationCenter::Observer::Observer(std::string name, const void* object, std
     : name_(std::move(name)), object_(object), queue_(std::move(queue)), block_(std::move(block)) {}
 
 std::shared_ptr<NotificationCenter> NotificationCenter::defaultCenter() {
-    static const auto center = std::make_shared<NotificationCenter>();
-    return center;
+    static const auto* center = new std::shared_ptr<NotificationCenter>(std::make_shared<NotificationCenter>());
+    return *center;
 }
 
 std::shared_ptr<NotificationCenter::Observer> NotificationCenter::addObserver(

@@ -27,7 +27,12 @@ void OperationQueue::addOperation(std::function<void()> operation) {
     pool_->submit([pool = pool_.get(), operation = std::move(operation)] {
         const WorkerPool* previous = currentOperationPool;
         currentOperationPool = pool;
-        operation();
+        try {
+            operation();
+        } catch (...) {
+            // The rule of every queue's blocks (DispatchQueue::async): nobody waits for it.
+            stopForUncaughtException("operation queue " + pool->label(), std::current_exception());
+        }
         currentOperationPool = previous;
     });
 }

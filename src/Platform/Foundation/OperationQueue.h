@@ -24,6 +24,8 @@ public:
 
     const std::string& name() const { return name_; }
 
+    // An exception that leaves an operation stops the process, naming the queue, as for the
+    // blocks of every DispatchQueue (see DispatchQueue::async).
     void addOperation(std::function<void()> operation);
 
     // Blocks until every operation added so far (and any they add) has finished. Calling it

@@ -39,6 +39,16 @@ std::string kernelRelease() {
     return orUnknown(info.release);
 }
 
+std::string numericVersionPrefix(std::string_view version) {
+    std::size_t end = 0;
+    while (end < version.size() && ((version[end] >= '0' && version[end] <= '9') || version[end] == '.')) ++end;
+    std::string prefix(version.substr(0, end));
+    // Not a number: nothing. A dot ends a part, never the version.
+    if (prefix.empty() || prefix.front() == '.') return {};
+    while (!prefix.empty() && prefix.back() == '.') prefix.pop_back();
+    return prefix;
+}
+
 std::string hardwareMachine() {
     utsname info{};
     if (uname(&info) != 0) return "unknown";

@@ -21,6 +21,11 @@ std::string hostName();
 std::string kernelRelease();
 std::string hardwareMachine();
 
+// The numeric dotted prefix of a version text: the leading digits and dots, without a dot at
+// the end ("6.18.44-fc-v1403" gives "6.18.44", "17.4" stays "17.4"); empty when the text does
+// not start with a digit.
+std::string numericVersionPrefix(std::string_view version);
+
 // The running executable (/proc/self/exe) and its folder. When the link cannot be read the
 // executable is empty and its folder is the current working directory.
 std::filesystem::path executablePath();

@@ -18,7 +18,7 @@ constexpr std::chrono::milliseconds predicatePollInterval(2);
 RunLoop::RunLoop(bool isMain) : isMain_(isMain), owner_(std::this_thread::get_id()) {}
 
 std::shared_ptr<RunLoop>& RunLoop::mainPointer() {
-    // Never destroyed: other threads post to it until the process ends.
+    // Never destroyed (the exit-time rule): other threads post to it until the process ends.
     static auto* loop = new std::shared_ptr<RunLoop>(new RunLoop(true));
     return *loop;
 }

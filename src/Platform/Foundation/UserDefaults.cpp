@@ -68,6 +68,8 @@ public:
 
 private:
     void loadIfNeeded();
+    // Temporaries of replaces that a killed process left beside the suite's file.
+    void removeStaleTemporaries() const;
     bool write();
 
     std::mutex mutex_;
@@ -166,8 +168,8 @@ struct Registry {
 };
 
 Registry& registry() {
-    // Never destroyed: a worker thread may still release the last object of a suite while
-    // the process exits.
+    // Never destroyed (the exit-time rule): a worker thread may still release the last object
+    // of a suite while the process exits.
     static auto* instance = new Registry;
     return *instance;
 }
@@ -219,6 +221,7 @@ std::optional<double> numberFromText(const std::string& text) {
 void UserDefaultsStore::loadIfNeeded() {
     if (loaded_) return;
     loaded_ = true;
+    removeStaleTemporaries();
     std::ifstream stream(file_, std::ios::binary);
     if (!stream) return;  // a suite that was never written
     std::ostringstream contents;
@@ -233,6 +236,20 @@ void UserDefaultsStore::loadIfNeeded() {
     }
     for (const auto& [key, encoded] : root.items()) {
         if (auto value = decode(encoded)) values_.insert_or_assign(key, std::move(*value));
+    }
+}
+
+void UserDefaultsStore::removeStaleTemporaries() const {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(file_.parent_path(), error);
+    if (error) return;
+    const std::string finalName = file_.filename().string();
+    for (const auto end = std::filesystem::directory_iterator(); entries != end; entries.increment(error)) {
+        if (error) return;
+        if (isReplaceTemporary(entries->path().filename().string(), finalName)) {
+            std::error_code ignored;
+            std::filesystem::remove(entries->path(), ignored);
+        }
     }
 }
 

@@ -20,8 +20,10 @@ class UserDefaultsStore;
 // its kind ("string", "integer", "real", "bool", "data" as base64, "array", "dictionary"), so
 // a bool never comes back as a number, nor an integer as a double. The file is read on first
 // access. Changes live in memory until synchronize(), which writes the whole suite to a
-// temporary file and renames it over the old one, and only when something changed since
-// the last write. Pending changes are also written when the last object of a suite goes away.
+// temporary file and renames it over the old one, durably (replaceFileAtomically: a power loss
+// leaves the old suite or the new one), and only when something changed since the last write.
+// Pending changes are also written when the last object of a suite goes away. Temporaries that
+// a killed process left beside the file are removed when the suite is first read.
 //
 // All UserDefaults objects of one suite file in a process share the same values. Every
 // member may be called from any thread.

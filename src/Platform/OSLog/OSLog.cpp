@@ -13,8 +13,8 @@ struct SinkSlot {
 };
 
 SinkSlot& sinkSlot() {
-    static SinkSlot slot;
-    return slot;
+    static auto* slot = new SinkSlot;
+    return *slot;
 }
 
 int syslogPriority(OSLogType type) {

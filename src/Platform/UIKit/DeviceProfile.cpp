@@ -16,8 +16,8 @@ struct ProfileSlot {
 };
 
 ProfileSlot& slot() {
-    static ProfileSlot instance;
-    return instance;
+    static auto* instance = new ProfileSlot;
+    return *instance;
 }
 
 }  // namespace
@@ -27,7 +27,8 @@ DeviceProfile hostDeviceProfile() {
     profile.model = "Linux";
     profile.name = hostName();
     profile.systemName = "Linux";
-    profile.systemVersion = kernelRelease();
+    profile.systemVersion = numericVersionPrefix(kernelRelease());
+    if (profile.systemVersion.empty()) profile.systemVersion = "0";
     profile.hardwareModel = hardwareMachine();
     profile.preferredLanguages = preferredLanguagesFromEnvironment();
     profile.localeIdentifier = localeIdentifierFromEnvironment();

@@ -38,10 +38,13 @@ struct ReachabilityFacts {
 // this machine; a host app or a test replaces any of them with updateDeviceProfile.
 struct DeviceProfile {
     // UIDevice
-    std::string model;          // the device kind; "Linux" here
-    std::string name;           // the host name
-    std::string systemName;     // "Linux"
-    std::string systemVersion;  // the kernel release
+    std::string model;       // the device kind; "Linux" here
+    std::string name;        // the host name
+    std::string systemName;  // "Linux"
+    // The numeric dotted version ("6.18.44"): by default the numeric prefix of the kernel
+    // release, as a server parses an iOS version; a host sets the version it wants reported
+    // (updateDeviceProfile) before the first request, whose User-Agent is kept for the process.
+    std::string systemVersion;
     // A fixed identifier for vendor. When absent and identifierForVendorFromAppHome is set, the
     // identifier is the one kept in the app home directory (made there on first use, so it stays
     // the same across launches; per process only when the folder cannot be written). When absent

@@ -34,9 +34,9 @@ void onMainThread(std::function<void()> work) {
 }  // namespace
 
 std::shared_ptr<UIApplication> UIApplication::shared() {
-    static const auto application = std::make_shared<UIApplication>();
+    static const auto* application = new std::shared_ptr<UIApplication>(std::make_shared<UIApplication>());
     if (mainBundleIsAppExtension()) return nullptr;
-    return application;
+    return *application;
 }
 
 UIApplicationState UIApplication::applicationState() const {

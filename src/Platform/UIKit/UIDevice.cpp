@@ -29,7 +29,8 @@ bool isUUIDText(const std::string& text) {
 
 std::string storedIdentifierForVendor() {
     static std::mutex mutex;
-    static std::map<std::filesystem::path, std::string> known;
+    static auto* knownIdentifiers = new std::map<std::filesystem::path, std::string>;
+    auto& known = *knownIdentifiers;
     const auto home = applicationHomeDirectory();
     std::lock_guard lock(mutex);
     if (auto found = known.find(home); found != known.end()) return found->second;
@@ -51,8 +52,8 @@ std::string storedIdentifierForVendor() {
 }
 
 std::shared_ptr<UIDevice> UIDevice::current() {
-    static const auto device = std::make_shared<UIDevice>();
-    return device;
+    static const auto* device = new std::shared_ptr<UIDevice>(std::make_shared<UIDevice>());
+    return *device;
 }
 
 std::string UIDevice::model() const { return currentDeviceProfile().model; }

@@ -5,8 +5,8 @@
 namespace qor::platform {
 
 std::shared_ptr<UIScreen> UIScreen::main() {
-    static const auto screen = std::make_shared<UIScreen>();
-    return screen;
+    static const auto* screen = new std::shared_ptr<UIScreen>(std::make_shared<UIScreen>());
+    return *screen;
 }
 
 CGRect UIScreen::bounds() const {

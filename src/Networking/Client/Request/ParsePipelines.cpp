@@ -6,8 +6,9 @@
 namespace qor {
 
 std::shared_ptr<const platform::JSONDecoder> sharedJSONDecoder() {
-    static const auto decoder = std::make_shared<const platform::JSONDecoder>();
-    return decoder;
+    static const auto* decoder =
+        new std::shared_ptr<const platform::JSONDecoder>(std::make_shared<const platform::JSONDecoder>());
+    return *decoder;
 }
 
 std::any JSONParsePipeline::parse(const AnyRequest& request, const platform::Data& data) const {

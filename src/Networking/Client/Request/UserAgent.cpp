@@ -1,6 +1,7 @@
 #include "Networking/Client/Request/UserAgent.h"
 
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/UIKit/UIDevice.h"
 
 namespace qor {
@@ -23,7 +24,8 @@ std::string makeUserAgent(const std::optional<platform::PlistDictionary>& infoDi
         dictionary = std::move(*mainInfo);
     }
     const auto device = platform::UIDevice::current();
-    std::string systemVersion = device->systemVersion();
+    // Digits and dots only, whatever a host set: "CPU iPhone OS 17_4" is what servers parse.
+    std::string systemVersion = platform::numericVersionPrefix(device->systemVersion());
     for (auto& character : systemVersion) {
         if (character == '.') character = '_';
     }
@@ -33,8 +35,8 @@ std::string makeUserAgent(const std::optional<platform::PlistDictionary>& infoDi
 }
 
 const std::string& defaultUserAgent() {
-    static const std::string userAgent = makeUserAgent();
-    return userAgent;
+    static const auto* userAgent = new std::string(makeUserAgent());
+    return *userAgent;
 }
 
 }  // namespace qor

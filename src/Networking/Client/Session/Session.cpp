@@ -9,8 +9,8 @@ namespace qor {
 namespace {
 
 SharedSlot<Session>& sharedSlot() {
-    static SharedSlot<Session> slot("Session");
-    return slot;
+    static auto* slot = new SharedSlot<Session>("Session");
+    return *slot;
 }
 
 QORSDKError missingURLError() { return QORSDKError::requestFailed{QORSDKError::RequestErrorReason::missingURL{}}; }

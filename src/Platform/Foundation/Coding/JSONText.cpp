@@ -18,18 +18,41 @@ void appendInteger(std::string& out, Integer value) {
     out.append(buffer, result.ptr);
 }
 
-// Integral values whose every digit is exact are written as integers, so 1.0 reads "1"
-// (and -0.0 reads "-0"); everything else gets the shortest text that reads back the same.
+// Every value is written in the shortest text that reads back as exactly that number. Integral
+// values below the limit where every integer is exact are written as integers, so 1.0 reads "1"
+// (and -0.0 reads "-0"). Above it the shortest digits of a value are not its value
+// (92233720368547104.0 has the shortest digits 92233720368547100, which a reader takes as that
+// very integer): such a value is written as its exact integer or in exponent form, whichever
+// is shorter. Fractions get the shortest text that reads back the same.
 template <class Floating>
 std::optional<std::string> floatingText(Floating value, Floating exactIntegerLimit) {
     if (!std::isfinite(value)) return std::nullopt;
     std::string out;
-    if (std::trunc(value) == value && std::fabs(value) < exactIntegerLimit) {
+    const bool integral = std::trunc(value) == value;
+    if (integral && std::fabs(value) < exactIntegerLimit) {
         if (value == 0 && std::signbit(value)) return std::string("-0");
         appendInteger(out, static_cast<std::int64_t>(value));
         return out;
     }
     char buffer[64];
+    if (integral) {
+        const auto exponent = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific);
+        out.append(buffer, exponent.ptr);
+        // 2^64 is exact in both types; below it the integer types hold the value exactly.
+        constexpr Floating unsignedLimit = static_cast<Floating>(18446744073709551616.0);
+        if (std::fabs(value) < unsignedLimit) {
+            std::string exact;
+            if (value < 0) {
+                if (value >= static_cast<Floating>(-9223372036854775808.0)) {
+                    appendInteger(exact, static_cast<std::int64_t>(value));
+                }
+            } else {
+                appendInteger(exact, static_cast<std::uint64_t>(value));
+            }
+            if (!exact.empty() && exact.size() <= out.size()) return exact;
+        }
+        return out;
+    }
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
     out.append(buffer, result.ptr);
     return out;
