@@ -39,6 +39,11 @@ void requireWritable(const Any& value, const CodingPath& path) {
     if (auto failure = firstInvalidValue(value)) throw EncodingError(path, *failure);
 }
 
+void throwNonFinite(const CodingPath& path, std::string_view type, bool isNaN) {
+    throw EncodingError(
+        path, "Unable to encode " + std::string(type) + "." + (isNaN ? "nan" : "infinity") + " directly in JSON.");
+}
+
 void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found) {
     throw DecodingError(DecodingError::Kind::typeMismatch, path,
                         "Expected to decode " + std::string(expected) + " but found " +
