@@ -1,6 +1,7 @@
 #include "Platform/Foundation/Coding/JSONText.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -175,16 +176,34 @@ std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions
     return writer.failure;
 }
 
+namespace {
+
+// Which bytes a JSON string writes escaped: control characters, the quote, the backslash and,
+// when asked, the slash.
+constexpr std::array<bool, 256> escapedBytes(bool slash) {
+    std::array<bool, 256> table{};
+    for (int byte = 0; byte < 0x20; ++byte) table[static_cast<std::size_t>(byte)] = true;
+    table['"'] = true;
+    table['\\'] = true;
+    table['/'] = slash;
+    return table;
+}
+
+constexpr auto kEscapedWithSlash = escapedBytes(true);
+constexpr auto kEscapedWithoutSlash = escapedBytes(false);
+
+}  // namespace
+
 bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out) {
     if (!isValidUTF8(text)) return false;
     out += '"';
+    const auto& escaped = escapeSlashes ? kEscapedWithSlash : kEscapedWithoutSlash;
     // Runs of characters that need no escape are copied in one go.
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
-        const bool plain = byte >= 0x20 && c != '"' && c != '\\' && (c != '/' || !escapeSlashes);
-        if (plain) continue;
+        if (!escaped[byte]) continue;
         out.append(text, runStart, i - runStart);
         runStart = i + 1;
         switch (c) {
