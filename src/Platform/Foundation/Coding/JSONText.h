@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 
 // The text writer shared by JSONSerialization and JSONEncoder.
@@ -27,8 +28,8 @@ std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions
 std::optional<std::string> firstInvalidValue(const Any& value);
 
 // Number text as the writer produces it (nullopt for a non-finite value).
-std::optional<std::string> doubleText(double value);
-std::optional<std::string> floatText(float value);
+QOR_EXPORT std::optional<std::string> doubleText(double value);
+QOR_EXPORT std::optional<std::string> floatText(float value);
 
 // Appends text as a quoted JSON string; false (with a partial text in out) when text is not UTF-8.
 bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out);
@@ -37,12 +38,12 @@ bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& ou
 // document order. The first value that cannot be written is remembered (as the text writer
 // would report it) and the rest is still written, so that encoding errors found later, which
 // the untyped road reports first, surface the same way.
-class TextWriter {
+class QOR_EXPORT TextWriter {
 public:
     // Raised when a record writes a key twice into one object: the untyped road keeps the
     // first key's place with the last value, which a stream cannot, so the caller starts over
     // on that road.
-    struct RepeatedKey {};
+    struct QOR_EXPORT RepeatedKey {};
 
     explicit TextWriter(bool escapeSlashes) : escapeSlashes_(escapeSlashes) { out_.reserve(1024); }
 

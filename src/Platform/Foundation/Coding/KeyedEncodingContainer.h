@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingErrors.h"
 #include "Platform/Foundation/Coding/CodingTraits.h"
@@ -13,7 +14,7 @@
 
 namespace qor::platform {
 
-struct EncodingContext {
+struct QOR_EXPORT EncodingContext {
     KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
 };
 
@@ -35,7 +36,7 @@ void writeValue(const T& value, const CodingPath& path, const EncodingContext& c
 // What a record's encode writes into: one JSON object whose keys come out in the order the
 // record writes them. It either fills an untyped dictionary or writes the object's text
 // straight out.
-class KeyedEncodingContainer {
+class QOR_EXPORT KeyedEncodingContainer {
 public:
     KeyedEncodingContainer(Any::Dictionary& target, const CodingPath& path, const EncodingContext& context)
         : target_(&target), path_(path), context_(context) {}
@@ -95,9 +96,9 @@ private:
 namespace coding {
 
 // Checks an untyped value handed over by a ValueCoding or an Any member.
-void requireWritable(const Any& value, const CodingPath& path);
+QOR_EXPORT void requireWritable(const Any& value, const CodingPath& path);
 // A NaN or an infinity of a double or float member.
-[[noreturn]] void throwNonFinite(const CodingPath& path, std::string_view type, bool isNaN);
+[[noreturn]] QOR_EXPORT void throwNonFinite(const CodingPath& path, std::string_view type, bool isNaN);
 
 // A ValueCoding whose encoded values are writable by construction declares
 // `static constexpr bool alwaysWritable = true`.
