@@ -32,7 +32,7 @@ void fail(const AdNetworkApiClient::BidCompletion& completion, std::string messa
     if (completion) completion(Result<Bid>::failure(coreError(std::move(message))));
 }
 
-std::string newID() { return platform::UUID().uuidString(); }
+std::string newID() { return platform::UUID::make().uuidString(); }
 
 // The anonymous id the analytics side stored, or a fresh one.
 std::string anonymousIDForRequest() {

@@ -4,6 +4,6 @@
 
 namespace qor {
 
-AdRequest::AdRequest() : id_(platform::UUID().uuidString()) {}
+AdRequest::AdRequest() : id_(platform::UUID::make().uuidString()) {}
 
 }  // namespace qor

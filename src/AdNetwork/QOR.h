@@ -65,6 +65,9 @@ public:
         Analytics::sharedInstance()->identify(std::forward<Args>(arguments)...);
     }
     template <class... Args>
+    requires requires(Analytics& analytics, const std::string& title, Args&&... arguments) {
+        analytics.screen(title, std::forward<Args>(arguments)...);
+    }
     static void screen(const std::string& title, Args&&... arguments) {
         Analytics::sharedInstance()->screen(title, std::forward<Args>(arguments)...);
     }
