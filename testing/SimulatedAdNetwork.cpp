@@ -115,8 +115,10 @@ BidAnswer BidAnswer::after(std::chrono::milliseconds wait) const {
 
 // MARK: BidEndpoint
 
-BidEndpoint::BidEndpoint(const TestCertificate& certificate, std::int64_t id, std::string name)
-    : id_(id), name_(std::move(name)), server_(LoopbackServer::makeHTTPS(certificate)) {
+BidEndpoint::BidEndpoint(const TestCertificate& certificate, std::int64_t id, std::string name, bool keepAlive)
+    : id_(id),
+      name_(std::move(name)),
+      server_(LoopbackServer::makeHTTPS(certificate, LoopbackServer::Options{.keepAlive = keepAlive})) {
     server_->route("POST", "/bid", [this](const RecordedRequest& request) { return respond(request); });
 }
 
@@ -208,7 +210,7 @@ std::unique_ptr<SimulatedAdNetwork> SimulatedAdNetwork::start(Options options) {
 SimulatedAdNetwork::SimulatedAdNetwork(Options options)
     : certificate_(std::make_unique<TestCertificate>(std::vector<std::string>{"localhost", "*.qor.test"})),
       containers_(LoopbackServer::makeHTTPS(*certificate_)),
-      core_(std::make_unique<BidEndpoint>(*certificate_, -1, "core")),
+      core_(std::make_unique<BidEndpoint>(*certificate_, -1, "core", options.keepAliveBidders)),
       trackers_(LoopbackServer::makeHTTPS(*certificate_)),
       markup_(LoopbackServer::makeHTTPS(*certificate_)),
       collection_(CollectionServer::makeHTTPS(*certificate_)),
@@ -217,7 +219,8 @@ SimulatedAdNetwork::SimulatedAdNetwork(Options options)
     for (std::size_t index = 0; index < options.demandCount; ++index) {
         std::string name = index < std::size(names) ? names[index] : "dsp-" + std::to_string(index + 1);
         demand_.push_back(
-            std::make_unique<BidEndpoint>(*certificate_, static_cast<std::int64_t>(index + 3), std::move(name)));
+            std::make_unique<BidEndpoint>(*certificate_, static_cast<std::int64_t>(index + 3), std::move(name),
+                                          options.keepAliveBidders));
     }
     auto set = [this](const char* name, std::string value) {
         variables_.push_back(std::make_unique<ScopedEnvironment>(name, std::move(value)));

@@ -54,7 +54,9 @@ struct BidAnswer {
 // and first impression id, and records every request.
 class BidEndpoint {
 public:
-    BidEndpoint(const TestCertificate& certificate, std::int64_t id, std::string name);
+    // With `keepAlive` the endpoint keeps connections open for further requests, as a production
+    // bidder does.
+    BidEndpoint(const TestCertificate& certificate, std::int64_t id, std::string name, bool keepAlive = false);
     ~BidEndpoint();
     BidEndpoint(const BidEndpoint&) = delete;
     BidEndpoint& operator=(const BidEndpoint&) = delete;
@@ -132,6 +134,8 @@ class SimulatedAdNetwork {
 public:
     struct Options {
         std::size_t demandCount = 3;
+        // Bid endpoints keep connections open (stopping them then waits for idle clients).
+        bool keepAliveBidders = false;
     };
 
     static constexpr const char* trackerHost = "trackers.qor.test";
