@@ -40,8 +40,8 @@ struct Fixture {
     std::unique_ptr<SimulatedAdNetwork> network;
 
     explicit Fixture(bool keepAlive) {
-        qor::platform::Bundle::main()->setInfoDictionary(
-            qor::platform::PlistDictionary{{"CFBundleIdentifier", "io.qor.bench"}, {"CFBundleShortVersionString", "1"}});
+        qor::platform::Bundle::main()->setInfoDictionary(qor::platform::PlistDictionary{
+            {"CFBundleIdentifier", "io.qor.bench"}, {"CFBundleShortVersionString", "1"}});
         network = SimulatedAdNetwork::start({.demandCount = 4, .keepAliveBidders = keepAlive});
         for (std::size_t i = 0; i < network->demandCount(); ++i) {
             network->demand(i).answer(BidAnswer::bid(1.0 + static_cast<double>(i)).after(kEndpointDelay));
@@ -63,12 +63,12 @@ void auction(benchmark::State& state, bool keepAlive) {
         bool done = false;
         bool won = false;
         const auto start = steady_clock::now();
-        qor::AdNetworkApiClient::shared().requestBannerAd(
-            SimulatedAdNetwork::bannerUnit, std::nullopt, qor::AdType::banner, qor::AdRequest(),
-            [&](const qor::Result<qor::Bid>& result) {
-                done = true;
-                won = result.isSuccess();
-            });
+        qor::AdNetworkApiClient::shared().requestBannerAd(SimulatedAdNetwork::bannerUnit, std::nullopt,
+                                                          qor::AdType::banner, qor::AdRequest(),
+                                                          [&](const qor::Result<qor::Bid>& result) {
+                                                              done = true;
+                                                              won = result.isSuccess();
+                                                          });
         qor::testing::pumpMainUntil([&] { return done; }, seconds(10));
         const auto overhead = duration<double>(steady_clock::now() - start - kEndpointDelay).count();
         if (!won) state.SkipWithError("the auction found no winner");

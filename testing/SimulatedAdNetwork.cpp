@@ -218,9 +218,8 @@ SimulatedAdNetwork::SimulatedAdNetwork(Options options)
     static const char* const names[] = {"dsp-alpha", "dsp-beta", "dsp-gamma", "dsp-delta", "dsp-epsilon"};
     for (std::size_t index = 0; index < options.demandCount; ++index) {
         std::string name = index < std::size(names) ? names[index] : "dsp-" + std::to_string(index + 1);
-        demand_.push_back(
-            std::make_unique<BidEndpoint>(*certificate_, static_cast<std::int64_t>(index + 3), std::move(name),
-                                          options.keepAliveBidders));
+        demand_.push_back(std::make_unique<BidEndpoint>(*certificate_, static_cast<std::int64_t>(index + 3),
+                                                        std::move(name), options.keepAliveBidders));
     }
     auto set = [this](const char* name, std::string value) {
         variables_.push_back(std::make_unique<ScopedEnvironment>(name, std::move(value)));

@@ -62,7 +62,8 @@ std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>
         }
         if (last) result.emplace_back(endpointID, *last);
     };
-    const auto directDeal = std::find_if(endpoints.begin(), endpoints.end(), [](const Endpoint& e) { return e.directDeal; });
+    const auto directDeal =
+        std::find_if(endpoints.begin(), endpoints.end(), [](const Endpoint& e) { return e.directDeal; });
     if (directDeal != endpoints.end()) {
         addLastBid(directDeal->id);
         return result;
@@ -127,8 +128,7 @@ void AdNetworkApiClient::requestInterstitialAd(std::int64_t adUnitID, const std:
 }
 
 void AdNetworkApiClient::requestMobileFirstViewAd(std::int64_t adUnitID, const std::optional<FrameSize>& adSize,
-                                                  AdType adType, const AdRequest& adRequest,
-                                                  BidCompletion completion) {
+                                                  AdType adType, const AdRequest& adRequest, BidCompletion completion) {
     requestWebAd(adUnitID, adSize, adType, adRequest, std::move(completion));
 }
 
@@ -201,12 +201,12 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
         sendBidRequest(endpoint, group, bidRequest, *container, adUnitID, requestId, anonymousId, callbackQueue,
                        responses);
     }
-    group->notify(platform::DispatchQueue::main(), [this, endpoints, responses, inventory, platforms,
-                                                    container = std::move(*container), adUnitID, requestId,
-                                                    anonymousId, completion = std::move(completion)] {
-        runAuction(endpoints, *responses, inventory, platforms, container, adUnitID, requestId, *anonymousId,
-                   completion);
-    });
+    group->notify(platform::DispatchQueue::main(),
+                  [this, endpoints, responses, inventory, platforms, container = std::move(*container), adUnitID,
+                   requestId, anonymousId, completion = std::move(completion)] {
+                      runAuction(endpoints, *responses, inventory, platforms, container, adUnitID, requestId,
+                                 *anonymousId, completion);
+                  });
 }
 
 // MARK: Fan-out

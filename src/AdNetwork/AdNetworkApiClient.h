@@ -67,8 +67,7 @@ public:
                                   const AdRequest& adRequest, BidCompletion completion);
     // The video loader builds the bid request itself.
     void requestVideoAd(std::int64_t adUnitID, BidRequest& bidRequest, AdType adType,
-                        const std::optional<FrameSize>& adSize, CallbackQueue callbackQueue,
-                        BidCompletion completion);
+                        const std::optional<FrameSize>& adSize, CallbackQueue callbackQueue, BidCompletion completion);
     // The native loader's entry: the asset requests become the impression's native request.
     void requestNativeAd(std::int64_t adUnitID, const std::vector<Asset::Request>& assets, const AdRequest& adRequest,
                          BidCompletion completion);
@@ -99,9 +98,8 @@ public:
                          platform::DispatchGroup& group);
     // Picks the winner among the endpoints' last bids and calls the completion once.
     void runAuction(const std::vector<Endpoint>& endpoints, const ResponseTable& responses, const Inventory& inventory,
-                    const std::vector<DemandSidePlatform>& platforms, const Container& container,
-                    std::int64_t adUnitID, const std::string& requestId, const std::string& anonymousId,
-                    const BidCompletion& completion);
+                    const std::vector<DemandSidePlatform>& platforms, const Container& container, std::int64_t adUnitID,
+                    const std::string& requestId, const std::string& anonymousId, const BidCompletion& completion);
 
     static constexpr const char* nativeRefusedMessage = "Could not create native via this function";
     static constexpr const char* blacklistMessage = "Client is in blacklist";

@@ -4,6 +4,8 @@
 
 namespace qor {
 
-std::optional<platform::URL> InitContainerRequest::baseURL() const { return platform::URL::make(QOR::adNetworkBaseURL()); }
+std::optional<platform::URL> InitContainerRequest::baseURL() const {
+    return platform::URL::make(QOR::adNetworkBaseURL());
+}
 
 }  // namespace qor

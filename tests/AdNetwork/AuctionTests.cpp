@@ -8,9 +8,7 @@ using std::chrono::milliseconds;
 
 // A bid whose markup names the endpoint, so the winner can be told apart.
 BidSpec from(const std::string& endpoint, double price) { return BidSpec{price, endpoint, std::nullopt, std::nullopt}; }
-BidAnswer single(const std::string& endpoint, double price) {
-    return BidAnswer::bids({{from(endpoint, price)}});
-}
+BidAnswer single(const std::string& endpoint, double price) { return BidAnswer::bids({{from(endpoint, price)}}); }
 
 TEST_F(AuctionTest, TheHighestOfEachEndpointsLastBidWins) {
     struct Case {
@@ -22,22 +20,39 @@ TEST_F(AuctionTest, TheHighestOfEachEndpointsLastBidWins) {
     };
     const auto none = BidAnswer::noContent();
     const std::vector<Case> cases = {
-        {"highest price", {single("alpha", 1.0), single("beta", 2.5), single("gamma", 0.7)}, single("core", 1.2),
-         "beta", 2.5F},
-        {"last bid of one seat", {BidAnswer::bids({{from("alpha-first", 3.0), from("alpha", 0.5)}}), single("beta", 1.0)},
-         none, "beta", 1.0F},
-        {"last bid of the last seat", {BidAnswer::bids({{from("alpha-first", 4.0)}, {from("alpha", 0.2)}, {}})},
-         single("core", 0.3), "core", 0.3F},
+        {"highest price",
+         {single("alpha", 1.0), single("beta", 2.5), single("gamma", 0.7)},
+         single("core", 1.2),
+         "beta",
+         2.5F},
+        {"last bid of one seat",
+         {BidAnswer::bids({{from("alpha-first", 3.0), from("alpha", 0.5)}}), single("beta", 1.0)},
+         none,
+         "beta",
+         1.0F},
+        {"last bid of the last seat",
+         {BidAnswer::bids({{from("alpha-first", 4.0)}, {from("alpha", 0.2)}, {}})},
+         single("core", 0.3),
+         "core",
+         0.3F},
         {"equal prices keep endpoint order",
-         {single("alpha", 2.0), single("beta", 2.0), single("gamma", 2.0)}, single("core", 2.0), "alpha", 2.0F},
+         {single("alpha", 2.0), single("beta", 2.0), single("gamma", 2.0)},
+         single("core", 2.0),
+         "alpha",
+         2.0F},
         {"equal prices, the later endpoints answering first",
-         {single("alpha", 2.0).after(milliseconds(80)), single("beta", 2.0)}, none, "alpha", 2.0F},
+         {single("alpha", 2.0).after(milliseconds(80)), single("beta", 2.0)},
+         none,
+         "alpha",
+         2.0F},
         {"the floor is inclusive", {single("alpha", 0.1), single("beta", 0.05)}, none, "alpha", 0.1F},
         {"below the floor", {single("alpha", 0.09)}, single("core", 0.0), "No available Ad", 0},
         {"empty seat bids", {BidAnswer::bids({}), BidAnswer::bids({{}})}, none, "No available Ad", 0},
         {"failures do not block the others",
          {single("alpha", 1.0).after(milliseconds(300)), BidAnswer::failure(500), BidAnswer::garbage()},
-         BidAnswer::emptyBody(), "alpha", 1.0F},
+         BidAnswer::emptyBody(),
+         "alpha",
+         1.0F},
     };
     startWithDefaultContainer();
     for (const auto& c : cases) {
@@ -110,9 +125,8 @@ TEST_F(AuctionTest, ABidRequestThatCannotBeEncodedIsNeverPosted) {
     const auto outcome = run([](auto completion) {
         BidRequest request = AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
         request.user.keywords = std::string("\xff\xfe not text");
-        AdNetworkApiClient::shared().requestVideoAd(SimulatedAdNetwork::videoUnit, request, AdType::video,
-                                                    std::nullopt, CallbackQueue::currentMainOrAsync{},
-                                                    std::move(completion));
+        AdNetworkApiClient::shared().requestVideoAd(SimulatedAdNetwork::videoUnit, request, AdType::video, std::nullopt,
+                                                    CallbackQueue::currentMainOrAsync{}, std::move(completion));
     });
     EXPECT_EQ(outcome.errorText(), "No available Ad");
     EXPECT_EQ(bidRequestsReceived(), 0U);

@@ -74,11 +74,11 @@ TEST_F(RequestFlowTest, ACheckFailureCompletesOnTheCallersOwnThread) {
     std::thread::id completedOn;
     std::string message;
     std::thread caller([&] {
-        AdNetworkApiClient::shared().requestInterstitialAd(
-            999, std::nullopt, AdType::banner, AdRequest(), [&](const Result<Bid>& result) {
-                completedOn = std::this_thread::get_id();
-                message = result.error().description();
-            });
+        AdNetworkApiClient::shared().requestInterstitialAd(999, std::nullopt, AdType::banner, AdRequest(),
+                                                           [&](const Result<Bid>& result) {
+                                                               completedOn = std::this_thread::get_id();
+                                                               message = result.error().description();
+                                                           });
         EXPECT_EQ(completedOn, std::this_thread::get_id());
     });
     caller.join();
@@ -213,9 +213,8 @@ TEST_F(RequestFlowTest, RequestsForTheSameUnitRunIndependently) {
                                                          outcome->calls += 1;
                                                      });
     }
-    ASSERT_TRUE(testing::pumpMainUntil([&] {
-        return std::all_of(outcomes.begin(), outcomes.end(), [](const auto& o) { return o->done(); });
-    }));
+    ASSERT_TRUE(testing::pumpMainUntil(
+        [&] { return std::all_of(outcomes.begin(), outcomes.end(), [](const auto& o) { return o->done(); }); }));
     testing::pumpMainFor(std::chrono::milliseconds(50));
     std::set<std::string> requestIds;
     for (const auto& outcome : outcomes) {

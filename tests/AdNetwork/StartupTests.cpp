@@ -81,7 +81,8 @@ TEST_F(StartupTest, TheEnvironmentChosenBeforeStartPicksTheBaseURL) {
     EXPECT_EQ(QOR::environment(), QOR::Environment::production);
     network().serveContainer(key, network().defaultContainer());
     const std::vector<std::pair<QOR::Environment, std::string>> cases = {
-        {QOR::Environment::test, "/test/"}, {QOR::Environment::staging, "/staging/"},
+        {QOR::Environment::test, "/test/"},
+        {QOR::Environment::staging, "/staging/"},
         {QOR::Environment::production, "/production/"}};
     for (const auto& [environment, prefix] : cases) {
         QOR::setEnvironment(environment);
@@ -141,7 +142,8 @@ TEST_F(StartupTest, ASecondStartReplacesEverythingAndAnEarlierDownloadCannotBarI
     auto gate = std::make_shared<testing::ResponseGate>();
     auto blacklisted = network().defaultContainer();
     blacklisted.blacklist = 1;
-    testing::ScriptedResponse held = testing::ScriptedResponse::text(200, containerJSON(blacklisted), "application/json");
+    testing::ScriptedResponse held =
+        testing::ScriptedResponse::text(200, containerJSON(blacklisted), "application/json");
     held.gate = gate;
     network().containerServer().route("POST", "/production/container/first", held);
 
