@@ -227,3 +227,40 @@ TEST_F(RequestFlowTest, RequestsForTheSameUnitRunIndependently) {
 
 }  // namespace
 }  // namespace qor::enginetest
+
+namespace qor::enginetest {
+namespace {
+
+struct Placement {
+    std::string slot;
+    std::int64_t position = 0;
+    void encode(platform::KeyedEncodingContainer& c) const {
+        c.encode("slot", slot);
+        c.encode("position", position);
+    }
+};
+
+struct Unencodable {
+    void encode(platform::KeyedEncodingContainer&) const { throw std::runtime_error("no JSON form"); }
+};
+
+TEST(AdRequestTest, EachRequestHasItsOwnIdAndAContextOnlyWhenItEncodes) {
+    const AdRequest first;
+    const AdRequest second;
+    EXPECT_TRUE(testing::isUpperCaseUUID(first.id()));
+    EXPECT_NE(first.id(), second.id());
+    EXPECT_FALSE(first.context().has_value());
+
+    const AdRequest placed(Placement{"feed", 3});
+    ASSERT_TRUE(placed.context().has_value());
+    EXPECT_EQ(*placed.context(), JSON::with(Placement{"feed", 3}));
+    EXPECT_EQ(placed.context()->toAny().tryDictionary()->size(), 2U);
+    EXPECT_FALSE(AdRequest(std::optional<Placement>()).context().has_value());
+
+    const AdRequest broken{Unencodable{}};
+    EXPECT_FALSE(broken.context().has_value());
+    EXPECT_TRUE(testing::isUpperCaseUUID(broken.id()));
+}
+
+}  // namespace
+}  // namespace qor::enginetest
