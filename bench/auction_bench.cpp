@@ -11,9 +11,11 @@
 #include <chrono>
 #include <ctime>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "AdNetwork/AdNetworkApiClient.h"
+#include "AdNetwork/PostBidRequest.h"
 #include "AdNetwork/QOR.h"
 #include "Platform/Foundation/Bundle.h"
 #include "testing/MainLoopPump.h"
@@ -80,12 +82,24 @@ void auction(benchmark::State& state, bool keepAlive) {
         state.counters["median_overhead_ms"] = overheads[overheads.size() / 2] * 1e3;
         state.counters["p90_overhead_ms"] = overheads[overheads.size() * 9 / 10] * 1e3;
     }
+    std::set<int> ports;
+    for (const auto& request : fixtures[keepAlive]->network->core().server().requests()) ports.insert(request.remotePort);
+    state.counters["core_connections"] = static_cast<double>(ports.size());
     state.counters["cpu_ms_per_auction"] =
         (processCPUSeconds() - cpuStart) * 1e3 / static_cast<double>(std::max<std::size_t>(overheads.size(), 1));
 }
 
+// The synchronous share of one request on the caller's thread: the bid request and its body.
+void bidRequestAssembly(benchmark::State& state) {
+    for (auto _ : state) {
+        auto request = qor::AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
+        benchmark::DoNotOptimize(qor::PostBidRequest("https://127.0.0.1/bid", request).parameters());
+    }
+}
+
 }  // namespace
 
+BENCHMARK(bidRequestAssembly)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(auction, keep_alive_bidders, true)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK_CAPTURE(auction, new_connection_each, false)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 

@@ -182,6 +182,21 @@ TEST_F(RequestFlowTest, ANativeRequestEmbedsTheNativeRequestTextAndTheContext) {
     EXPECT_FALSE(body["imp"][0].contains("banner"));
 }
 
+TEST_F(RequestFlowTest, ANativeRequestThatCannotBeEncodedFailsAtOnceWithoutContactingAnEndpoint) {
+    startWithDefaultContainer();
+    Asset::Request asset;
+    asset.id = 3;
+    asset.title = AssetTitle::Request{90, std::string("\xff\xfe")};
+    const auto outcome = run([&](auto completion) {
+        AdNetworkApiClient::shared().requestNativeAd(SimulatedAdNetwork::nativeUnit, {asset}, AdRequest(),
+                                                     std::move(completion));
+    });
+    EXPECT_TRUE(outcome.beforeReturn);
+    EXPECT_EQ(outcome.errorText(),
+              "Cannot convert target \"NativeAdRequest\" to valid data under Unicode (UTF-8) encoding.");
+    EXPECT_EQ(bidRequestsReceived(), 0U);
+}
+
 TEST_F(RequestFlowTest, TheEndpointListFollowsTheInventory) {
     auto spec = network().defaultContainer();
     spec.inventories[0].platforms.clear();  // no platforms: the core alone
