@@ -222,11 +222,15 @@ TEST_F(RequestFlowTest, RequestsForTheSameUnitRunIndependently) {
     for (int i = 0; i < 5; ++i) {
         auto outcome = std::make_shared<Outcome>();
         outcomes.push_back(outcome);
-        AdNetworkApiClient::shared().requestBannerAd(101, std::nullopt, AdType::banner, AdRequest(),
-                                                     [outcome](const Result<Bid>& result) {
-                                                         outcome->result = result;
-                                                         outcome->calls += 1;
-                                                     });
+        auto completion = [outcome](const Result<Bid>& result) {
+            outcome->result = result;
+            outcome->calls += 1;
+        };
+        // The three web-rendered entries share one request operation.
+        auto& client = AdNetworkApiClient::shared();
+        if (i % 3 == 0) client.requestBannerAd(101, std::nullopt, AdType::banner, AdRequest(), completion);
+        if (i % 3 == 1) client.requestInterstitialAd(102, std::nullopt, AdType::banner, AdRequest(), completion);
+        if (i % 3 == 2) client.requestMobileFirstViewAd(102, std::nullopt, AdType::banner, AdRequest(), completion);
     }
     ASSERT_TRUE(testing::pumpMainUntil(
         [&] { return std::all_of(outcomes.begin(), outcomes.end(), [](const auto& o) { return o->done(); }); }));
