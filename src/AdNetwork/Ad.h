@@ -5,11 +5,12 @@
 
 #include "AdNetwork/AdNetworkCoding.h"
 #include "Models/OpenRTB/BidResponse.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // An ad as the ad network may describe it: an id and, optionally, its bid response.
-struct Ad {
+struct QOR_EXPORT Ad {
     std::string id;
     std::optional<BidResponse> bid;
 

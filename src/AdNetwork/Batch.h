@@ -122,7 +122,7 @@ struct BatchRequest {
 // The context every auction event of the process starts from, read from the platform once:
 // bundle texts, vendor identifier, device model, name and system, preferred language, screen
 // bounds and time zone. Values the platform lacks are "unknown" ("en-US" for the language).
-// Reads UIKit objects, so it is made on the main thread.
+// The platform's stand-ins answer from any thread, so the recorder may be made on any.
 Batch::Context makeBatchContext();
 
 // "yyyy-MM-dd HH:mm:ss" in local time: the form of "timestamp" and "sentAt".

@@ -12,6 +12,7 @@
 #include "AdNetwork/AdData.h"
 #include "AdNetwork/Batch.h"
 #include "AdNetwork/BatchType.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -27,7 +28,7 @@ class Timer;
 // Recordings may come from any thread: the recorder serialises them itself. Its timer is armed
 // on the main run loop, so uploads wait for the main run loop to turn. The recorder calls no host
 // code.
-class BatchController : public std::enable_shared_from_this<BatchController> {
+class QOR_EXPORT BatchController : public std::enable_shared_from_this<BatchController> {
 public:
     struct Settings {
         std::chrono::nanoseconds delay = std::chrono::seconds(5);

@@ -8,11 +8,12 @@
 #include "AdNetwork/AdNetworkCoding.h"
 #include "AdNetwork/DemandSidePlatform.h"
 #include "AdNetwork/Inventory.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // The core ad server, always the last endpoint of an auction.
-struct Core {
+struct QOR_EXPORT Core {
     std::string url;
     std::string name;
     std::string domain;
@@ -31,7 +32,7 @@ struct Core {
 };
 
 // The capping block. Only a "blacklist" of exactly 1 bars the client.
-struct Capping {
+struct QOR_EXPORT Capping {
     std::int64_t isBlacklist = 0;
     std::int64_t second = 0;
     std::int64_t minute = 0;
@@ -56,7 +57,7 @@ struct Capping {
 // The ad network's configuration for one app, downloaded at start-up. Decoding is all or
 // nothing: one malformed inventory, platform or capping block fails the whole container.
 // `configurationID` is never read from the document; start-up sets it to the write key.
-struct Container {
+struct QOR_EXPORT Container {
     std::int64_t id = 0;
     Core core;
     std::vector<Inventory> inventories;

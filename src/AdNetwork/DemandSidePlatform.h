@@ -5,13 +5,14 @@
 #include <string>
 
 #include "AdNetwork/AdNetworkCoding.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // One demand partner. The container lists every partner with its bidding URL; an inventory lists
 // the partners asked for its unit with their flags. Both flags are integers on the wire: a value
 // above 0 means yes.
-struct DemandSidePlatform {
+struct QOR_EXPORT DemandSidePlatform {
     struct Credential {
         std::optional<std::string> apiKey;
 

@@ -9,11 +9,12 @@
 #include "AdNetwork/DemandSidePlatform.h"
 #include "AdNetwork/Metadata.h"
 #include "Models/OpenRTB/BidResponse.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // A tracker template of an inventory; every member is required once the object is there.
-struct TrackerTemplate {
+struct QOR_EXPORT TrackerTemplate {
     std::string id;
     std::string clickImage;
     std::string clickUrl;
@@ -28,7 +29,7 @@ struct TrackerTemplate {
 };
 
 // The configuration of one ad unit: its id is the ad unit id the app uses.
-struct Inventory {
+struct QOR_EXPORT Inventory {
     std::int64_t id = 0;
     std::optional<std::int64_t> cpm;
     std::optional<BidResponse> defaultAds;

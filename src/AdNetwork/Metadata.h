@@ -8,13 +8,14 @@
 #include "AdNetwork/AdNetworkCoding.h"
 #include "Core/JSON.h"
 #include "Models/OpenRTB/Enumerations.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // An ad unit's display, video and native settings. The ad network's spellings stay: the MIME
 // list is "mines", the free-form text "extension". Each element of "assets" is kept as it came,
 // whatever its kind; the native asset requests are made from the usable ones.
-struct Metadata {
+struct QOR_EXPORT Metadata {
     std::string backgroundColor;
     std::optional<std::string> ext;
     std::optional<std::int64_t> loop;

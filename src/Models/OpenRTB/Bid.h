@@ -11,6 +11,7 @@
 #include "Models/OpenRTB/Enumerations.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
 #include "Models/OpenRTB/PreBid.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -24,7 +25,7 @@ enum class MediaRating : std::int64_t {
 // One offer of an endpoint's answer. `id`, `impressionID` and `price` are required on the wire;
 // everything else is written only when present. `requestId` belongs to the running system (the
 // auction sets it on the bid it hands over) and is never coded.
-struct Bid {
+struct QOR_EXPORT Bid {
     // The bid's "ext": the header-bidding block, free key/value pairs and the viewability
     // tracker URLs.
     struct Extension {

@@ -9,6 +9,7 @@
 
 #include "Models/OpenRTB/Bid.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -28,7 +29,7 @@ enum class NoBidReasonCode : std::int64_t {
 };
 
 // The bids of one seat. Its "ext" is a plain string, not an object.
-struct SeatBid {
+struct QOR_EXPORT SeatBid {
     std::vector<Bid> bids;
     std::optional<std::string> seat;
     std::optional<std::int64_t> group;
@@ -55,7 +56,7 @@ struct SeatBid {
 
 // One endpoint's answer to a bid request. One malformed bid anywhere fails the whole answer; an
 // "ext" of the answer is not kept.
-struct BidResponse {
+struct QOR_EXPORT BidResponse {
     std::string id;
     std::optional<std::vector<SeatBid>> seatBids;
     std::optional<std::string> bidID;
