@@ -1,8 +1,9 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# What an app uses, and the headers these include: the only headers installed. Everything
-# else stays internal to the build.
+# What an app uses (the analytics event API and its configuration, the error type, the shared
+# HTTP session that start-up sets up) and the headers these include: the only headers installed.
+# Everything else stays internal to the build.
 set(QOR_PUBLIC_HEADERS
   Analytics/Analytics.h
   Analytics/Configuration.h
@@ -18,6 +19,7 @@ set(QOR_PUBLIC_HEADERS
   Analytics/System.h
   Analytics/Timeline.h
   Analytics/UserInfo.h
+  Core/Delegate.h
   Core/Flattenable.h
   Core/JSON.h
   Core/KeyPath.h
@@ -26,7 +28,20 @@ set(QOR_PUBLIC_HEADERS
   Networking/Client/APIError.h
   Networking/Client/AnyError.h
   Networking/Client/QORSDKError.h
+  Networking/Client/Request/AuthenticationMethod.h
+  Networking/Client/Request/HTTPMethod.h
+  Networking/Client/Request/ParameterEncoders.h
+  Networking/Client/Request/ParsePipelines.h
+  Networking/Client/Request/Request.h
+  Networking/Client/Request/RequestAdapter.h
+  Networking/Client/Request/ResponsePipeline.h
+  Networking/Client/Result.h
+  Networking/Client/Session/CallbackQueue.h
+  Networking/Client/Session/Session.h
+  Networking/Client/Session/SessionDelegate.h
+  Networking/Client/Session/SessionTask.h
   Platform/Dispatch/DispatchQueue.h
+  Platform/Export.h
   Platform/Foundation/Any.h
   Platform/Foundation/Coding/Codable.h
   Platform/Foundation/Coding/CodingErrors.h
@@ -35,6 +50,7 @@ set(QOR_PUBLIC_HEADERS
   Platform/Foundation/Coding/KeyStrategy.h
   Platform/Foundation/Coding/KeyedDecodingContainer.h
   Platform/Foundation/Coding/KeyedEncodingContainer.h
+  Platform/Foundation/ConstructionKey.h
   Platform/Foundation/Data.h
   Platform/Foundation/Date.h
   Platform/Foundation/Decimal.h
@@ -44,13 +60,23 @@ set(QOR_PUBLIC_HEADERS
   Platform/Foundation/JSONDecoder.h
   Platform/Foundation/JSONEncoder.h
   Platform/Foundation/JSONSerialization.h
+  Platform/Foundation/NSLock.h
   Platform/Foundation/Net/HTTPHeaders.h
   Platform/Foundation/Net/URLParser.h
+  Platform/Foundation/OperationQueue.h
+  Platform/Foundation/OptionalTraits.h
   Platform/Foundation/PropertyList.h
   Platform/Foundation/PropertyListDecoder.h
   Platform/Foundation/PropertyListEncoder.h
   Platform/Foundation/URL.h
+  Platform/Foundation/URLError.h
+  Platform/Foundation/URLQueryItem.h
+  Platform/Foundation/URLRequest.h
   Platform/Foundation/URLResponse.h
+  Platform/Foundation/URLSession.h
+  Platform/Foundation/URLSessionConfiguration.h
+  Platform/Foundation/URLSessionDelegate.h
+  Platform/Foundation/URLSessionTask.h
   Platform/Foundation/UserDefaults.h
 )
 foreach(header ${QOR_PUBLIC_HEADERS})

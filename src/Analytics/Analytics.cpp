@@ -22,13 +22,13 @@ SharedSlot<Analytics>& sharedSlot() {
 
 // MARK: Instance
 
-Analytics::Analytics(PrivateTag, std::shared_ptr<Configuration> configuration)
+Analytics::Analytics(platform::ConstructionKey<Analytics>, std::shared_ptr<Configuration> configuration)
     : initialConfiguration_(std::move(configuration)) {}
 
 Analytics::~Analytics() = default;
 
 std::shared_ptr<Analytics> Analytics::make(std::shared_ptr<Configuration> configuration) {
-    auto analytics = std::make_shared<Analytics>(PrivateTag{}, std::move(configuration));
+    auto analytics = std::make_shared<Analytics>(platform::ConstructionKey<Analytics>{}, std::move(configuration));
     analytics->initialise();
     return analytics;
 }

@@ -23,15 +23,13 @@
 #include "Analytics/UserInfo.h"
 #include "Core/JSON.h"
 #include "Core/SharedAnalyticsLog.h"
+#include "Platform/Export.h"
+#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Foundation/OptionalTraits.h"
 
 namespace qor {
 
 namespace detail {
-
-template <class T>
-struct IsOptionalPayload : std::false_type {};
-template <class T>
-struct IsOptionalPayload<std::optional<T>> : std::true_type {};
 
 // A payload given as any encodable value (not a dictionary of plain values, not a text).
 template <class P>
@@ -48,15 +46,13 @@ concept CodablePayload =
 // An event runs through all its stages on the thread that records it, before the call
 // returns. State reads (configuration, enabled, settings) wait for the store's update
 // queue and must not be made from a block running on it.
-class Analytics : public Subscriber, public LogDispatcher, public std::enable_shared_from_this<Analytics> {
-    struct PrivateTag {};
-
+class QOR_EXPORT Analytics : public Subscriber, public LogDispatcher, public std::enable_shared_from_this<Analytics> {
 public:
     // Builds the store, the storage and the timeline, provides the initial System and
     // UserInfo states from stored values and the configuration, and installs the start-up
     // plugins.
     static std::shared_ptr<Analytics> make(std::shared_ptr<Configuration> configuration);
-    Analytics(PrivateTag, std::shared_ptr<Configuration> configuration);
+    Analytics(platform::ConstructionKey<Analytics>, std::shared_ptr<Configuration> configuration);
     ~Analytics() override;
     Analytics(const Analytics&) = delete;
     Analytics& operator=(const Analytics&) = delete;
@@ -199,7 +195,7 @@ private:
     template <class P>
     bool convertPayload(const P& payload, std::optional<JSON>& json) {
         try {
-            if constexpr (detail::IsOptionalPayload<P>::value) {
+            if constexpr (platform::IsOptional<P>::value) {
                 if (payload) json = JSON::with(*payload);
             } else {
                 json = JSON::with(payload);

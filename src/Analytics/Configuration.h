@@ -8,12 +8,13 @@
 #include <string>
 
 #include "Analytics/Settings/Settings.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // The values the analytics engine starts with. Shared by reference: every reader sees
 // the same object.
-class Configuration {
+class QOR_EXPORT Configuration {
 public:
     struct Values {
         std::string writeKey;

@@ -1,5 +1,7 @@
 #include "Analytics/Context.h"
 
+#include "Platform/Foundation/ASCIIText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -90,7 +92,7 @@ std::string Context::numberText(double value) {
     return text;
 }
 
-Context::Context(PrivateTag) {
+Context::Context(platform::ConstructionKey<Context>) {
     AnyDictionary facts;
     facts.set("library",
               AnyDictionary{{"name", "lumatix-universal-sdk"}, {"version", QORDestination::staticVersion()}});
@@ -132,7 +134,7 @@ void Context::setStaticContext(platform::AnyDictionary facts) {
 }
 
 std::shared_ptr<Context> Context::make() {
-    auto context = std::make_shared<Context>(PrivateTag{});
+    auto context = std::make_shared<Context>(platform::ConstructionKey<Context>{});
     context->startIPLookup();
     return context;
 }
@@ -158,10 +160,7 @@ std::optional<std::string> Context::addressFromTrace(std::string_view trace) {
                 from = to + 1;
             }
             if (pieces.size() < 2) return std::nullopt;
-            std::string address(pieces[1]);
-            std::transform(address.begin(), address.end(), address.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            return address;
+            return platform::lowercasedASCII(pieces[1]);
         }
         if (end == trace.size()) break;
         start = end + 1;

@@ -10,6 +10,7 @@
 #include "Core/JSON.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Foundation/Any.h"
+#include "Platform/Foundation/ConstructionKey.h"
 
 namespace qor {
 
@@ -19,13 +20,11 @@ namespace qor {
 // network state and the user's traits. An event's own context keys win over the plugin's,
 // and the user's traits win over both.
 class Context : public PlatformPlugin, public std::enable_shared_from_this<Context> {
-    struct PrivateTag {};
-
 public:
     // Gathers the static facts and starts the public-IP lookup through the shared Session
     // (which start-up must have made).
     static std::shared_ptr<Context> make();
-    explicit Context(PrivateTag);
+    explicit Context(platform::ConstructionKey<Context>);
 
     PluginType type() const override { return PluginType::before; }
     std::optional<AnyRawEvent> execute(AnyRawEvent event) override;

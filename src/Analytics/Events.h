@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "Core/JSON.h"
+#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 
 namespace qor {
 
 // Destination metadata an event may carry; all three lists are always written.
-struct DestinationMetadata {
+struct QOR_EXPORT DestinationMetadata {
     std::vector<std::string> bundled;
     std::vector<std::string> unbundled;
     std::vector<std::string> bundledIds;
@@ -25,7 +26,7 @@ struct DestinationMetadata {
 // context enrichment) reach any event through them. It cannot be copied on its own, so
 // an event is never cut down to its common part by accident; to hold an event without
 // its kind, use AnyRawEvent.
-struct RawEvent {
+struct QOR_EXPORT RawEvent {
     std::optional<std::string> type;
     std::optional<std::string> anonymousId;
     std::optional<std::string> messageId;
@@ -57,7 +58,7 @@ protected:
     void decodeCommon(const platform::KeyedDecodingContainer& container);
 };
 
-struct TrackEvent : RawEvent {
+struct QOR_EXPORT TrackEvent : RawEvent {
     std::string event;
     std::optional<JSON> properties;
 
@@ -70,7 +71,7 @@ struct TrackEvent : RawEvent {
     bool operator==(const TrackEvent&) const = default;
 };
 
-struct IdentifyEvent : RawEvent {
+struct QOR_EXPORT IdentifyEvent : RawEvent {
     std::optional<JSON> traits;
 
     IdentifyEvent() = default;
@@ -82,7 +83,7 @@ struct IdentifyEvent : RawEvent {
     bool operator==(const IdentifyEvent&) const = default;
 };
 
-struct ScreenEvent : RawEvent {
+struct QOR_EXPORT ScreenEvent : RawEvent {
     std::optional<std::string> name;
     std::optional<std::string> category;
     std::optional<JSON> properties;
@@ -97,7 +98,7 @@ struct ScreenEvent : RawEvent {
     bool operator==(const ScreenEvent&) const = default;
 };
 
-struct GroupEvent : RawEvent {
+struct QOR_EXPORT GroupEvent : RawEvent {
     std::optional<std::string> groupId;
     std::optional<JSON> traits;
 
@@ -111,7 +112,7 @@ struct GroupEvent : RawEvent {
 };
 
 // Its new id is the common `userId`, written after `_metadata`.
-struct AliasEvent : RawEvent {
+struct QOR_EXPORT AliasEvent : RawEvent {
     std::optional<std::string> previousId;
 
     AliasEvent() = default;

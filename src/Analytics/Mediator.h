@@ -8,13 +8,14 @@
 
 #include "Analytics/Events.h"
 #include "Analytics/Plugin.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // The plugins of one stage, in the order they were added, and the loop that runs an event
 // through them. The list may change while other threads run events: a run works on the
 // list as it was when the run began, and no plugin is called with the list's lock held.
-class Mediator {
+class QOR_EXPORT Mediator {
 public:
     Mediator();
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/FileHandle.h"
 #include "Platform/Foundation/URL.h"
@@ -14,7 +15,7 @@ namespace qor {
 // The appending writer of the batch files. Every platform failure becomes one of five
 // errors that carry the file's path; writes with nothing to write, or with no open file,
 // are skipped. Not for use from several threads at once: its owner serialises all use.
-class OutputFileStream {
+class QOR_EXPORT OutputFileStream {
 public:
     struct OutputStreamError : std::exception {
         enum class Code { invalidPath, unableToOpen, unableToWrite, unableToCreate, unableToClose };

@@ -9,6 +9,7 @@
 
 #include "Analytics/Events.h"
 #include "Analytics/Settings/Settings.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -22,7 +23,7 @@ inline constexpr std::array<PluginType, 5> allPluginTypes{
     PluginType::before, PluginType::enrichment, PluginType::destination, PluginType::after, PluginType::utility};
 
 // The stage with that raw value; nothing outside 0...4.
-std::optional<PluginType> pluginTypeFromRawValue(int rawValue);
+QOR_EXPORT std::optional<PluginType> pluginTypeFromRawValue(int rawValue);
 
 // Why a plugin receives settings. Only `initial` is ever sent, when a plugin is added.
 enum class UpdateType { initial, refresh };
@@ -33,7 +34,7 @@ enum class UpdateType { initial, refresh };
 // `execute` receives one event and returns the event to pass on (changed or not) or
 // nothing to end the event's road. A result of another kind than the event it was given
 // counts as nothing.
-class Plugin {
+class QOR_EXPORT Plugin {
 public:
     virtual ~Plugin() = default;
 
@@ -55,7 +56,7 @@ private:
 
 // A plugin with one handler per event kind. Its default `execute` hands each event to the
 // handler of its kind.
-class EventPlugin : public virtual Plugin {
+class QOR_EXPORT EventPlugin : public virtual Plugin {
 public:
     virtual std::optional<IdentifyEvent> identify(IdentifyEvent event) { return event; }
     virtual std::optional<TrackEvent> track(TrackEvent event) { return event; }
@@ -79,7 +80,7 @@ class UtilityPlugin : public EventPlugin {};
 class PlatformPlugin : public virtual Plugin {};
 
 // A plugin that can name its version.
-class VersionedPlugin {
+class QOR_EXPORT VersionedPlugin {
 public:
     virtual ~VersionedPlugin() = default;
     virtual std::string version() const = 0;
@@ -88,7 +89,7 @@ public:
 // A plugin that delivers events somewhere. It runs the events it accepts through a
 // timeline of its own (before, enrichment, its handler, after). Its result never changes
 // the event the next plugin of the stage sees.
-class DestinationPlugin : public EventPlugin {
+class QOR_EXPORT DestinationPlugin : public EventPlugin {
 public:
     DestinationPlugin();
 
@@ -119,12 +120,13 @@ private:
 };
 
 // The settings' entry of a destination, by its key.
-std::optional<platform::AnyDictionary> integrationSettings(const Settings& settings, const DestinationPlugin& plugin);
+QOR_EXPORT std::optional<platform::AnyDictionary> integrationSettings(const Settings& settings,
+                                                                      const DestinationPlugin& plugin);
 template <class T>
 std::optional<T> integrationSettings(const Settings& settings, const DestinationPlugin& plugin) {
     return settings.integrationSettings<T>(plugin.key());
 }
-bool hasIntegrationSettings(const Settings& settings, const DestinationPlugin& plugin);
+QOR_EXPORT bool hasIntegrationSettings(const Settings& settings, const DestinationPlugin& plugin);
 
 // The event's kind as its index in AnyRawEvent.
 inline bool sameKind(const AnyRawEvent& a, const AnyRawEvent& b) { return a.index() == b.index(); }

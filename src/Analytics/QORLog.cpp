@@ -119,9 +119,11 @@ void QORLog::configure(const std::shared_ptr<Analytics>& analytics) {
 void QORLog::add(std::shared_ptr<LogTarget> target, const LoggingType& type) {
     if (!target) return;
     std::lock_guard<std::mutex> guard(mutex_);
-    const auto& newType = typeid(*target);
+    const LogTarget& added = *target;
+    const auto& newType = typeid(added);
     for (const auto& [registeredType, registered] : loggingMediator_) {
-        if (typeid(*registered) == newType) throw LogTargetError();
+        const LogTarget& existing = *registered;
+        if (typeid(existing) == newType) throw LogTargetError();
     }
     for (auto& entry : loggingMediator_) {
         if (entry.first == type) {

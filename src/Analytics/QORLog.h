@@ -11,18 +11,19 @@
 #include "Analytics/Events.h"
 #include "Analytics/Plugin.h"
 #include "Core/SharedAnalyticsLog.h"
+#include "Platform/Export.h"
 #include "Platform/Foundation/Date.h"
 
 namespace qor {
 
 // LogFilterKind (error, warning, debug) comes from SharedAnalyticsLog.h.
-std::optional<LogFilterKind> logFilterKindFromRawValue(int rawValue);
+QOR_EXPORT std::optional<LogFilterKind> logFilterKindFromRawValue(int rawValue);
 
 enum class MetricType { counter = 0, gauge = 1 };
-std::optional<MetricType> metricTypeFromRawValue(int rawValue);
+QOR_EXPORT std::optional<MetricType> metricTypeFromRawValue(int rawValue);
 
 // Which message destinations a target is registered for.
-struct LoggingType {
+struct QOR_EXPORT LoggingType {
     enum class LogDestination { log, metric, history };
 
     explicit LoggingType(std::vector<LogDestination> types) : allTypes(std::move(types)) {}
@@ -33,7 +34,7 @@ struct LoggingType {
 };
 
 // One message. The three kinds of message are small records made on the spot.
-class LogMessage {
+class QOR_EXPORT LogMessage {
 public:
     virtual ~LogMessage() = default;
     virtual LogFilterKind kind() const = 0;
@@ -48,7 +49,7 @@ public:
 
 namespace LogFactory {
 
-struct GenericLog final : LogMessage {
+struct QOR_EXPORT GenericLog final : LogMessage {
     LogFilterKind kindValue = LogFilterKind::debug;
     std::optional<std::string> titleValue;
     std::string messageValue;
@@ -67,7 +68,7 @@ struct GenericLog final : LogMessage {
     platform::Date dateTime() const override { return dateTimeValue; }
 };
 
-struct MetricLog final : LogMessage {
+struct QOR_EXPORT MetricLog final : LogMessage {
     std::optional<std::string> titleValue;  // "Counter" or "Gauge"
     LogFilterKind kindValue = LogFilterKind::debug;
     std::string messageValue;  // the metric's name
@@ -84,7 +85,7 @@ struct MetricLog final : LogMessage {
     platform::Date dateTime() const override { return dateTimeValue; }
 };
 
-struct HistoryLog final : LogMessage {
+struct QOR_EXPORT HistoryLog final : LogMessage {
     LogFilterKind kindValue = LogFilterKind::debug;
     std::optional<std::string> titleValue;
     std::string messageValue;
@@ -107,7 +108,7 @@ struct HistoryLog final : LogMessage {
 }  // namespace LogFactory
 
 // Where messages are written.
-class LogTarget {
+class QOR_EXPORT LogTarget {
 public:
     virtual ~LogTarget() = default;
     virtual void parseLog(const LogMessage& log) = 0;
@@ -115,25 +116,25 @@ public:
 };
 
 // "[ERROR  - f:3]"-style pieces shared by the targets.
-std::string logLevelWord(LogFilterKind kind);
+QOR_EXPORT std::string logLevelWord(LogFilterKind kind);
 // " - function:line" when both are known, else the empty text.
-std::string logLocationText(const LogMessage& log);
+QOR_EXPORT std::string logLocationText(const LogMessage& log);
 
 // The system log: subsystem "Lumatix", one category per message destination.
-class SystemTarget : public LogTarget {
+class QOR_EXPORT SystemTarget : public LogTarget {
 public:
     void parseLog(const LogMessage& log) override;
 };
 
 // The console, through sdkLog.
-class ConsoleTarget : public LogTarget {
+class QOR_EXPORT ConsoleTarget : public LogTarget {
 public:
     void parseLog(const LogMessage& log) override;
 };
 
 // The refusal of a second target of a type already registered: domain "Target already
 // exists", code 2002.
-struct LogTargetError : std::exception {
+struct QOR_EXPORT LogTargetError : std::exception {
     LogTargetError();
     std::string domain = "Target already exists";
     int code = 2002;
@@ -147,7 +148,7 @@ private:
 // The logging plugin: a table of targets, each registered for some message destinations.
 // Registration and delivery may happen on different threads; targets are called on a
 // copy of the table, outside its lock.
-class QORLog : public UtilityPlugin {
+class QOR_EXPORT QORLog : public UtilityPlugin {
 public:
     explicit QORLog(LogFilterKind filterKind = LogFilterKind::debug) : filterKind_(filterKind) {}
 
@@ -177,7 +178,7 @@ private:
 
 // The switch of the public log, metric and history calls; off when the process starts.
 // Internal diagnostics (dispatchLog) are delivered whatever it holds.
-bool logDeliveryEnabled();
-void setLogDeliveryEnabled(bool enabled);
+QOR_EXPORT bool logDeliveryEnabled();
+QOR_EXPORT void setLogDeliveryEnabled(bool enabled);
 
 }  // namespace qor

@@ -20,6 +20,7 @@
 #include "Analytics/UserInfo.h"
 #include "Core/JSON.h"
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Export.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/PropertyListDecoder.h"
@@ -44,7 +45,7 @@ concept AnalyticsEventValue =
 //
 // All file and defaults work runs on the serial queue "sync.qor.io". Every public call
 // enters that queue itself, once; none may be made from a block already running on it.
-class Storage : public Subscriber, public StoredValueReader, public std::enable_shared_from_this<Storage> {
+class QOR_EXPORT Storage : public Subscriber, public StoredValueReader, public std::enable_shared_from_this<Storage> {
 public:
     enum class Constants { userId, traits, anonymousId, settings, events };
     static const char* key(Constants constant);

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // Marker base of the values a Store keeps (System, UserInfo).
-struct State {
+struct QOR_EXPORT State {
     bool operator==(const State&) const = default;
 };
 
@@ -24,7 +25,7 @@ concept StoreState = std::derived_from<T, State> && std::copy_constructible<T>;
 
 // Objects that own store subscriptions. The store holds them weakly and never keeps
 // one alive; a released subscriber is never called again.
-class Subscriber {
+class QOR_EXPORT Subscriber {
 public:
     virtual ~Subscriber() = default;
 };
@@ -47,7 +48,7 @@ concept AsyncAction = StoreState<typename A::StateType> &&
 };
 
 // The box of one provided state.
-class ContainerStore {
+class QOR_EXPORT ContainerStore {
 public:
     virtual ~ContainerStore() = default;
     virtual std::type_index stateType() const = 0;
@@ -63,7 +64,7 @@ public:
 
 // One registration: a weakly held owner, the queue its handler runs on, and the
 // handler for one state type.
-struct Subscription {
+struct QOR_EXPORT Subscription {
     std::weak_ptr<Subscriber> owner;
     std::shared_ptr<platform::DispatchQueue> queue;
     std::type_index stateType = typeid(void);
@@ -79,7 +80,7 @@ struct Subscription {
 // store is held from the update of a state until its notifications are submitted, so
 // a subscriber on a serial queue sees the states in the order in which they were
 // stored, even when several threads dispatch at once.
-class Store : public std::enable_shared_from_this<Store> {
+class QOR_EXPORT Store : public std::enable_shared_from_this<Store> {
 public:
     Store();
     static std::shared_ptr<Store> make() { return std::make_shared<Store>(); }

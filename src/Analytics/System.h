@@ -8,11 +8,12 @@
 #include "Analytics/Settings/Settings.h"
 #include "Analytics/Store.h"
 #include "Analytics/StoredValueReader.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // How the analytics instance is configured and whether it works.
-struct System : State {
+struct QOR_EXPORT System : State {
     std::shared_ptr<Configuration> configuration;
     std::optional<Settings> settings;
     bool running = false;

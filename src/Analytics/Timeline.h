@@ -10,12 +10,13 @@
 #include "Analytics/Events.h"
 #include "Analytics/Mediator.h"
 #include "Analytics/Plugin.h"
+#include "Platform/Export.h"
 
 namespace qor {
 
 // The plugins of one owner (the Analytics instance or a destination), one Mediator per
 // stage. The mediators are made with the timeline and never replaced.
-class Timeline {
+class QOR_EXPORT Timeline {
 public:
     Timeline();
 

@@ -28,10 +28,11 @@ const std::vector<std::string>& iOSLifecycleMonitor::appNotifications() {
     return names;
 }
 
-iOSLifecycleMonitor::iOSLifecycleMonitor(PrivateTag) : application_(sharedApplication()) {}
+iOSLifecycleMonitor::iOSLifecycleMonitor(platform::ConstructionKey<iOSLifecycleMonitor>)
+    : application_(sharedApplication()) {}
 
 std::shared_ptr<iOSLifecycleMonitor> iOSLifecycleMonitor::make() {
-    auto monitor = std::make_shared<iOSLifecycleMonitor>(PrivateTag{});
+    auto monitor = std::make_shared<iOSLifecycleMonitor>(platform::ConstructionKey<iOSLifecycleMonitor>{});
     const auto center = platform::NotificationCenter::defaultCenter();
     std::weak_ptr<iOSLifecycleMonitor> weak = monitor;
     for (const auto& name : appNotifications()) {

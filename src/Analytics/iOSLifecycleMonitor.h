@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Analytics/Plugin.h"
+#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/UIKit/UIApplication.h"
 
@@ -13,13 +14,11 @@ namespace qor {
 // Observes the application's lifecycle notifications and hands each one to every plugin of
 // its Analytics that adopts iOSLifecycle, in timeline order. It never sees events.
 class iOSLifecycleMonitor : public PlatformPlugin, public std::enable_shared_from_this<iOSLifecycleMonitor> {
-    struct PrivateTag {};
-
 public:
     // Registers with the default notification center for every name of appNotifications(),
     // for notifications of the shared application (of any sender inside an app extension).
     static std::shared_ptr<iOSLifecycleMonitor> make();
-    explicit iOSLifecycleMonitor(PrivateTag);
+    explicit iOSLifecycleMonitor(platform::ConstructionKey<iOSLifecycleMonitor>);
     ~iOSLifecycleMonitor() override;
     iOSLifecycleMonitor(const iOSLifecycleMonitor&) = delete;
     iOSLifecycleMonitor& operator=(const iOSLifecycleMonitor&) = delete;

@@ -3,18 +3,15 @@
 #include <optional>
 #include <type_traits>
 
+#include "Platform/Foundation/OptionalTraits.h"
+
 namespace qor {
 
 // Nested optionals (std::optional<std::optional<T>> and deeper) collapse to one level: the
 // innermost value when every level holds one, nothing as soon as any level is empty.
 
 template <class T>
-struct IsOptional : std::false_type {};
-template <class T>
-struct IsOptional<std::optional<T>> : std::true_type {};
-
-template <class T>
-concept Flattenable = IsOptional<std::remove_cvref_t<T>>::value;
+concept Flattenable = platform::IsOptional<std::remove_cvref_t<T>>::value;
 
 template <class T>
 struct FlattenedValue {

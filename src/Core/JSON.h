@@ -16,6 +16,7 @@
 
 #include "Core/KeyPath.h"
 #include "Core/SharedAnalyticsLog.h"
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Decimal.h"
@@ -29,7 +30,7 @@ class JSON;
 
 // The members of a JSON object: keys unique, kept in insertion order (which is the
 // order they are written in). Setting an existing key replaces its value in place.
-class JSONObject {
+class QOR_EXPORT JSONObject {
 public:
     using value_type = std::pair<std::string, JSON>;
     using const_iterator = std::vector<value_type>::const_iterator;
@@ -39,10 +40,11 @@ public:
     // (nonJSONType) for a key that is not UTF-8.
     JSONObject(std::initializer_list<value_type> entries);
 
-    std::size_t size() const { return members_.size(); }
-    bool empty() const { return members_.empty(); }
-    const_iterator begin() const { return members_.begin(); }
-    const_iterator end() const { return members_.end(); }
+    // Defined below JSON: a member's pair needs the complete value type.
+    std::size_t size() const;
+    bool empty() const;
+    const_iterator begin() const;
+    const_iterator end() const;
 
     const JSON* find(std::string_view key) const;
     bool contains(std::string_view key) const { return find(key) != nullptr; }
@@ -66,7 +68,7 @@ private:
 //
 // A JSON value always holds something that can be written as JSON text: numbers are
 // finite decimals and texts are UTF-8, so encoding one never fails.
-class JSON {
+class QOR_EXPORT JSON {
 public:
     using Array = std::vector<JSON>;
     using Object = JSONObject;
@@ -197,6 +199,11 @@ private:
     std::variant<bool, platform::Decimal, std::string, Array, Object, std::monostate> storage_{std::monostate{}};
 };
 
+inline std::size_t JSONObject::size() const { return members_.size(); }
+inline bool JSONObject::empty() const { return members_.empty(); }
+inline JSONObject::const_iterator JSONObject::begin() const { return members_.begin(); }
+inline JSONObject::const_iterator JSONObject::end() const { return members_.end(); }
+
 }  // namespace qor
 
 namespace qor::platform {
@@ -240,7 +247,7 @@ constexpr bool isDecodable() {
                   std::is_same_v<T, std::string> || std::is_same_v<T, platform::Decimal> ||
                   coding::HasEnumRawValues<T> || platform::DecodableRecord<T>) {
         return true;
-    } else if constexpr (coding::IsOptional<T>::value || coding::IsVector<T>::value) {
+    } else if constexpr (platform::IsOptional<T>::value || coding::IsVector<T>::value) {
         return isDecodable<typename T::value_type>();
     } else if constexpr (coding::IsStringMap<T>::value) {
         return isDecodable<typename T::mapped_type>();

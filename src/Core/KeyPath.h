@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "Core/Flattenable.h"
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 
 namespace qor {
 
 // A dotted path into nested dictionaries: "device.token" names the member "token" of
 // the dictionary under "device". Splitting happens at every "."; empty pieces stay.
-struct KeyPath {
+struct QOR_EXPORT KeyPath {
     std::string current;
     std::vector<std::string> remaining;
 
@@ -31,7 +32,7 @@ struct KeyPath {
 
 // One way of resolving a read. `input` is the dictionary being read; `valueUnderCurrent`
 // is its member under the path's first piece (null when there is none).
-class KeyPathHandler {
+class QOR_EXPORT KeyPathHandler {
 public:
     virtual ~KeyPathHandler() = default;
     virtual bool handles(const KeyPath& keyPath, const platform::Any* valueUnderCurrent) const = 0;
@@ -40,7 +41,7 @@ public:
 };
 
 // A member {"@path": "$.a.b"} answers with the value at a.b of the reference data.
-class PathHandler final : public KeyPathHandler {
+class QOR_EXPORT PathHandler final : public KeyPathHandler {
 public:
     bool handles(const KeyPath& keyPath, const platform::Any* valueUnderCurrent) const override;
     std::optional<platform::Any> resolve(const KeyPath& keyPath, const platform::AnyDictionary* input,
@@ -49,7 +50,7 @@ public:
 
 // A member {"@if": {"blank"|"exists": ..., "then": ..., "else": ...}} picks one branch by
 // a condition on the reference data.
-class IfHandler final : public KeyPathHandler {
+class QOR_EXPORT IfHandler final : public KeyPathHandler {
 public:
     bool handles(const KeyPath& keyPath, const platform::Any* valueUnderCurrent) const override;
     std::optional<platform::Any> resolve(const KeyPath& keyPath, const platform::AnyDictionary* input,
@@ -57,7 +58,7 @@ public:
 };
 
 // A plain read down the nested dictionaries.
-class BasicHandler final : public KeyPathHandler {
+class QOR_EXPORT BasicHandler final : public KeyPathHandler {
 public:
     bool handles(const KeyPath& keyPath, const platform::Any* valueUnderCurrent) const override;
     std::optional<platform::Any> resolve(const KeyPath& keyPath, const platform::AnyDictionary* input,
@@ -65,23 +66,23 @@ public:
 };
 
 // The process-wide handler list, in the order PathHandler, IfHandler, BasicHandler.
-const std::vector<const KeyPathHandler*>& keyPathHandlers();
+QOR_EXPORT const std::vector<const KeyPathHandler*>& keyPathHandlers();
 
 // The first handler that takes a read of `keyPath` from `input`; none without input.
-const KeyPathHandler* handlerFor(const KeyPath& keyPath, const platform::AnyDictionary* input);
+QOR_EXPORT const KeyPathHandler* handlerFor(const KeyPath& keyPath, const platform::AnyDictionary* input);
 
 // Reads the value at `keyPath`, resolving "@path" and "@if" entries against `reference`.
-std::optional<platform::Any> value(const platform::AnyDictionary& dictionary, const KeyPath& keyPath,
-                                   const platform::Any* reference = nullptr);
+QOR_EXPORT std::optional<platform::Any> value(const platform::AnyDictionary& dictionary, const KeyPath& keyPath,
+                                              const platform::Any* reference = nullptr);
 
 // True when a read gives a value (a stored null counts).
-bool exists(const platform::AnyDictionary& dictionary, const KeyPath& keyPath,
-            const platform::Any* reference = nullptr);
+QOR_EXPORT bool exists(const platform::AnyDictionary& dictionary, const KeyPath& keyPath,
+                       const platform::Any* reference = nullptr);
 
 // Writes at `keyPath`, creating or replacing the dictionaries on the way; an absent
 // value removes the last member. Template entries are ordinary data here.
-void setValue(platform::AnyDictionary& dictionary, const std::optional<platform::Any>& newValue,
-              const KeyPath& keyPath);
+QOR_EXPORT void setValue(platform::AnyDictionary& dictionary, const std::optional<platform::Any>& newValue,
+                         const KeyPath& keyPath);
 
 // Nested optionals count as absent when any level is empty.
 template <Flattenable Optional>

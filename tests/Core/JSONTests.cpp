@@ -79,8 +79,8 @@ TEST(JSONConversion, ValuesThatCannotBeWrittenAreRefusedWithTheInnermostDescript
     expectNonJSON(Any(Any::Array{Any(1), Any("ok"), Any(-std::numeric_limits<double>::infinity())}), "-inf");
     expectNonJSON(Any(AnyDictionary{{"a", Any(AnyDictionary{{"b", Any(std::nan(""))}})}}), "nan");
     expectNonJSON(Any(std::string("\xff\xfe")), "\xff\xfe");
-    EXPECT_THROW(JSON(std::numeric_limits<double>::quiet_NaN()), JSON::JSONError);
-    EXPECT_THROW(JSON(Decimal::nan()), JSON::JSONError);
+    EXPECT_THROW(JSON{std::numeric_limits<double>::quiet_NaN()}, JSON::JSONError);
+    EXPECT_THROW(JSON{Decimal::nan()}, JSON::JSONError);
 }
 
 TEST(JSONConversion, EncodableValuesGoThroughTextAndBareScalarsFail) {

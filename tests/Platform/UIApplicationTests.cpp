@@ -126,6 +126,28 @@ TEST(UIApplication, OpensWebLinksAndDeclaredSchemesOnly) {
     EXPECT_EQ(opened.size(), 2u);
 }
 
+TEST(UIApplication, AHostPolicyDecidesWhatOpensAndOpenedURLsAreRecorded) {
+    const auto application = UIApplication::shared();
+    application->setURLOpener({});
+    application->clearOpenedURLs();
+    application->setCanOpenURLPolicy([](const URL& url) { return url.host() == "ads.example.test"; });
+    EXPECT_FALSE(application->canOpenURL(*URL::make("https://other.example.test/")));
+    std::vector<bool> answers;
+    application->open(*URL::make("myapp://ads.example.test/x"), [&](bool opened) {
+        answers.push_back(opened);
+        EXPECT_TRUE(Thread::isMainThread());
+    });
+    application->open(*URL::make("https://other.example.test/"), [&](bool opened) { answers.push_back(opened); });
+    EXPECT_TRUE(answers.empty());  // answered on a later turn of the main run loop
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return answers.size() == 2; }));
+    EXPECT_EQ(answers, (std::vector<bool>{true, false}));
+    EXPECT_EQ(application->openedURLs(), (std::vector<URL>{*URL::make("myapp://ads.example.test/x")}));
+
+    application->setCanOpenURLPolicy({});  // back to the scheme rule
+    EXPECT_TRUE(application->canOpenURL(*URL::make("https://other.example.test/")));
+    application->clearOpenedURLs();
+}
+
 TEST(UIApplication, AnAppExtensionHasNoSharedApplication) {
     const auto bundle = Bundle::main();
     const auto path = bundle->bundlePath();

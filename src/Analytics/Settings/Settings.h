@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Core/JSON.h"
+#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 
 namespace qor {
@@ -11,7 +12,7 @@ namespace qor {
 // The analytics settings: per destination, the settings that switch it on and give it
 // its parameters (`integrations`), and three values kept, stored and compared as they
 // are.
-struct Settings {
+struct QOR_EXPORT Settings {
     std::optional<JSON> integrations;
     std::optional<JSON> plan;
     std::optional<JSON> edgeFunction;

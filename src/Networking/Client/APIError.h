@@ -2,11 +2,12 @@
 
 #include <optional>
 #include <string>
+#include "Platform/Export.h"
 
 namespace qor {
 
 // The decoded error body of a failed HTTP call. Made only by the bad-status check.
-class APIError {
+class QOR_EXPORT APIError {
 public:
     APIError(std::string error, std::optional<std::string> detail)
         : error_(std::move(error)), detail_(std::move(detail)) {}

@@ -4,13 +4,14 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include "Platform/Export.h"
 
 namespace qor {
 
 // A foreign error carried unchanged: any thrown object, shared and immutable. Its text is the
 // what() of a std::exception. The exception is held through a shared_ptr so that copies handed
 // between threads share one visible reference count.
-class AnyError {
+class QOR_EXPORT AnyError {
 public:
     explicit AnyError(std::exception_ptr pointer)
         : pointer_(std::make_shared<const std::exception_ptr>(std::move(pointer))) {}

@@ -1,12 +1,9 @@
 #include "Networking/Client/QORSDKError.h"
 
+#include "Core/Overloaded.h"
+
 namespace qor {
 namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-    using Fs::operator()...;
-};
 
 const std::string kNotYetImplemented = "Not yet implemented: ";
 const std::string kProcessDiscarded = "Process discarded due to internal error";

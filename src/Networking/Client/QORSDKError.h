@@ -13,6 +13,7 @@
 #include <string>
 #include <typeindex>
 #include <variant>
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -20,7 +21,7 @@ namespace qor {
 // the exact names of the cases (QORSDKError::requestFailed{RequestErrorReason::missingURL{}});
 // errorDescription() is the fixed text other subsystems and the app act on. It is also thrown
 // as a C++ exception where an operation fails, and what() gives the same text.
-class QORSDKError : public std::exception {
+class QOR_EXPORT QORSDKError : public std::exception {
 public:
     struct GeneralErrorReason {
         struct coreError {
@@ -143,8 +144,8 @@ private:
 };
 
 // A QORSDKError stays as it is; any other error becomes untypedError holding it.
-QORSDKError asQORSDKError(const std::exception_ptr& error);
-QORSDKError asQORSDKError(const AnyError& error);
+QOR_EXPORT QORSDKError asQORSDKError(const std::exception_ptr& error);
+QOR_EXPORT QORSDKError asQORSDKError(const AnyError& error);
 inline QORSDKError asQORSDKError(const QORSDKError& error) { return error; }
 template <class E>
 requires(!std::same_as<std::remove_cvref_t<E>, QORSDKError> && !std::same_as<std::remove_cvref_t<E>, AnyError> &&

@@ -7,6 +7,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
@@ -17,7 +18,7 @@ class WorkerPool;
 //   queue's own. Dropping the last reference with blocks pending is safe: they still run.
 // - main(): blocks run on the main thread, in order, only while it runs RunLoop::main().
 // - global(): a concurrent queue over a shared pool of threads.
-class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
+class QOR_EXPORT DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
 public:
     static std::shared_ptr<DispatchQueue> serial(std::string label);
     static std::shared_ptr<DispatchQueue> main();

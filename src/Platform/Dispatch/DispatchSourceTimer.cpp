@@ -9,10 +9,11 @@
 namespace qor::platform {
 
 std::shared_ptr<DispatchSourceTimer> DispatchSourceTimer::make(std::shared_ptr<DispatchQueue> queue) {
-    return std::shared_ptr<DispatchSourceTimer>(new DispatchSourceTimer(std::move(queue)));
+    return std::make_shared<DispatchSourceTimer>(ConstructionKey<DispatchSourceTimer>{}, std::move(queue));
 }
 
-DispatchSourceTimer::DispatchSourceTimer(std::shared_ptr<DispatchQueue> queue) : queue_(std::move(queue)) {}
+DispatchSourceTimer::DispatchSourceTimer(ConstructionKey<DispatchSourceTimer>, std::shared_ptr<DispatchQueue> queue)
+    : queue_(std::move(queue)) {}
 
 DispatchSourceTimer::~DispatchSourceTimer() {
     if (armedEntry_ != 0) DeadlineScheduler::shared().cancel(armedEntry_);

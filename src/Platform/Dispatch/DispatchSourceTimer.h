@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "Platform/Foundation/ConstructionKey.h"
+
 namespace qor::platform {
 
 class DispatchQueue;
@@ -51,9 +53,10 @@ public:
     void cancel();
     bool isCancelled() const;
 
+    DispatchSourceTimer(ConstructionKey<DispatchSourceTimer>, std::shared_ptr<DispatchQueue> queue);
+
 private:
     using Handler = std::function<void()>;
-    explicit DispatchSourceTimer(std::shared_ptr<DispatchQueue> queue);
     void armLocked(Clock::time_point deadline);
     void deadlineReached(std::uint64_t generation);
     void submitLocked();

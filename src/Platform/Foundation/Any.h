@@ -16,6 +16,7 @@
 #include <variant>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Decimal.h"
 
 namespace qor::platform {
@@ -23,7 +24,7 @@ namespace qor::platform {
 class AnyDictionary;
 
 // Raised by the throwing accessors of Any when the value is of another kind.
-struct AnyTypeError : std::logic_error {
+struct QOR_EXPORT AnyTypeError : std::logic_error {
     using std::logic_error::logic_error;
 };
 
@@ -32,7 +33,7 @@ struct AnyTypeError : std::logic_error {
 // integer beyond the signed range, a binary floating value, or an exact Decimal. A floating
 // value read from JSON text also carries the exact decimal of that text (when it fits in 38
 // digits), so a Decimal decoded from it loses nothing. Copies are deep; moves are cheap.
-class Any {
+class QOR_EXPORT Any {
 public:
     using Array = std::vector<Any>;
     using Dictionary = AnyDictionary;
@@ -145,7 +146,7 @@ private:
 
 // String-keyed dictionary of Any that keeps insertion order. Setting an existing key replaces
 // its value in place. Lookup is linear for small dictionaries and hashed for large ones.
-class AnyDictionary {
+class QOR_EXPORT AnyDictionary {
 public:
     using value_type = std::pair<std::string, Any>;
     using const_iterator = std::vector<value_type>::const_iterator;

@@ -2,11 +2,12 @@
 
 #include <chrono>
 #include <string>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
 // A point in time.
-struct Date {
+struct QOR_EXPORT Date {
     std::chrono::system_clock::time_point time;
 
     static Date now();
@@ -17,9 +18,9 @@ struct Date {
 };
 
 // "2024-03-05T14:07:09.123Z": UTC, rounded to the millisecond.
-std::string iso8601String(Date date);
+QOR_EXPORT std::string iso8601String(Date date);
 
 // "2024-03-05 15:07:09": local time of the process's time zone (TZ is honoured).
-std::string localDateTimeString(Date date);
+QOR_EXPORT std::string localDateTimeString(Date date);
 
 }  // namespace qor::platform

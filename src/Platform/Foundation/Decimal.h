@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
@@ -15,7 +16,7 @@ namespace qor::platform {
 // mantissa, zero is +0 with exponent 0), so equal numbers have equal fields and 1.0 == 1.
 // A NaN state exists for conversions that cannot give a number (a non-finite double, a value
 // outside the range); it equals nothing, not even itself, and cannot be written as JSON.
-class Decimal {
+class QOR_EXPORT Decimal {
 public:
     static constexpr int maxDigits = 38;
     static constexpr int minExponent = -128;

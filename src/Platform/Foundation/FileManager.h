@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 
 namespace qor::platform {
@@ -11,7 +12,7 @@ namespace qor::platform {
 enum class SearchPathDirectory { documentDirectory };
 enum class SearchPathDomainMask { userDomainMask };
 
-struct FileAttributes {
+struct QOR_EXPORT FileAttributes {
     std::uint64_t size = 0;  // bytes, as the file system reports them now
     bool isDirectory = false;
 };
@@ -19,7 +20,7 @@ struct FileAttributes {
 // File-system operations over std::filesystem and POSIX calls. Failures throw PlatformError
 // (see PlatformError.h) whose text names the operation, the path and the cause.
 // Stateless: the one default() object may be used from any thread.
-class FileManager {
+class QOR_EXPORT FileManager {
 public:
     static FileManager& defaultManager();
 

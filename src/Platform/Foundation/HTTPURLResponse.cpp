@@ -15,8 +15,9 @@ std::string_view trimmedSpace(std::string_view text) { return trimmed(text, " \t
 HTTPHeaderFields merged(HTTPHeaderFields fields) {
     HTTPHeaderFields result;
     for (auto& [name, value] : fields) {
-        auto existing = std::find_if(result.begin(), result.end(),
-                                     [&](const auto& field) { return net::headerNamesEqual(field.first, name); });
+        auto existing = std::find_if(result.begin(), result.end(), [&name = name](const auto& field) {
+            return net::headerNamesEqual(field.first, name);
+        });
         if (existing == result.end()) {
             result.emplace_back(std::move(name), std::move(value));
         } else {

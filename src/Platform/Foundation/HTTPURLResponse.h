@@ -4,12 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Net/HTTPHeaders.h"
 #include "Platform/Foundation/URLResponse.h"
 
 namespace qor::platform {
 
-class HTTPURLResponse : public URLResponse {
+class QOR_EXPORT HTTPURLResponse : public URLResponse {
 public:
     // Fields repeated in the answer are joined with ", " under the first spelling
     // of their name; mimeType and textEncodingName come from "Content-Type".

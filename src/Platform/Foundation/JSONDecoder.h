@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
 
@@ -9,7 +10,7 @@ namespace qor::platform {
 
 // Decodes records, lists, maps and scalars from JSON text (a bare scalar at the top level is
 // accepted). Safe to use from many threads at once; one decoder may be shared.
-class JSONDecoder {
+class QOR_EXPORT JSONDecoder {
 public:
     KeyDecodingStrategy keyDecodingStrategy = KeyDecodingStrategy::useDefaultKeys;
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
 
@@ -9,7 +10,7 @@ namespace qor::platform {
 
 // Encodes records, lists, maps and scalars to JSON text. The default output is compact, keys in
 // the order records write them, "/" escaped as "\/". Safe to use from many threads at once.
-class JSONEncoder {
+class QOR_EXPORT JSONEncoder {
 public:
     KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
     bool sortedKeys = false;

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Data.h"
 
@@ -11,7 +12,7 @@ namespace qor::platform {
 // Raised when text is not JSON, or when a value cannot be written as JSON (a non-finite
 // number, a NaN Decimal, a string that is not UTF-8, a top-level scalar without
 // fragmentsAllowed). what() is a developer-facing detail.
-struct JSONSerializationError : std::runtime_error {
+struct QOR_EXPORT JSONSerializationError : std::runtime_error {
     enum class Kind { invalidText, invalidValue };
     JSONSerializationError(Kind kind, const std::string& detail) : std::runtime_error(detail), kind(kind) {}
     Kind kind;
@@ -19,11 +20,11 @@ struct JSONSerializationError : std::runtime_error {
     std::string localizedDescription() const;
 };
 
-struct JSONReadingOptions {
+struct QOR_EXPORT JSONReadingOptions {
     bool fragmentsAllowed = false;  // accept a bare scalar at the top level
 };
 
-struct JSONWritingOptions {
+struct QOR_EXPORT JSONWritingOptions {
     bool fragmentsAllowed = false;  // accept a bare scalar at the top level
     bool sortedKeys = false;
     bool prettyPrinted = false;  // two-space indent, "key" : value
@@ -38,7 +39,7 @@ struct JSONWritingOptions {
 // Writing: compact text, keys in the dictionary's order (or sorted), "/" written as "\/",
 // control characters escaped, other characters raw UTF-8; integral doubles below 2^53 as
 // integers ("1", "-0"), other doubles and floats as their shortest round-trip text.
-class JSONSerialization {
+class QOR_EXPORT JSONSerialization {
 public:
     static constexpr int maxDepth = 512;
 

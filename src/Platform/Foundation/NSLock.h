@@ -1,11 +1,12 @@
 #pragma once
 
 #include <mutex>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
 // A plain non-recursive lock; usable with std::lock_guard and std::unique_lock.
-class NSLock {
+class QOR_EXPORT NSLock {
 public:
     NSLock() = default;
     NSLock(const NSLock&) = delete;

@@ -15,10 +15,11 @@ thread_local const WorkerPool* currentOperationPool = nullptr;
 }  // namespace
 
 std::shared_ptr<OperationQueue> OperationQueue::make(std::string name) {
-    return std::shared_ptr<OperationQueue>(new OperationQueue(std::move(name)));
+    return std::make_shared<OperationQueue>(ConstructionKey<OperationQueue>{}, std::move(name));
 }
 
-OperationQueue::OperationQueue(std::string name) : name_(std::move(name)), pool_(WorkerPool::make(name_, 1)) {}
+OperationQueue::OperationQueue(ConstructionKey<OperationQueue>, std::string name)
+    : name_(std::move(name)), pool_(WorkerPool::make(name_, 1)) {}
 
 OperationQueue::~OperationQueue() { pool_->close(); }
 

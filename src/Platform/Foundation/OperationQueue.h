@@ -4,6 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "Platform/Export.h"
+#include "Platform/Foundation/ConstructionKey.h"
+
 namespace qor::platform {
 
 class WorkerPool;
@@ -11,7 +14,7 @@ class WorkerPool;
 // Runs operations on threads of its own, in the order they were added, at most
 // maxConcurrentOperationCount at a time (1 by default: a serial queue). Dropping the last
 // reference with operations pending is safe: they still run.
-class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
+class QOR_EXPORT OperationQueue : public std::enable_shared_from_this<OperationQueue> {
 public:
     static std::shared_ptr<OperationQueue> make(std::string name = {});
 
@@ -34,9 +37,9 @@ public:
     // Values below 1 mean "as many as the machine has cores".
     void setMaxConcurrentOperationCount(int count);
 
-private:
-    explicit OperationQueue(std::string name);
+    OperationQueue(ConstructionKey<OperationQueue>, std::string name);
 
+private:
     const std::string name_;
     const std::shared_ptr<WorkerPool> pool_;
 };

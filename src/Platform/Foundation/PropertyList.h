@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 
 namespace qor::platform {
@@ -19,7 +20,7 @@ using PlistDictionary = std::map<std::string, PlistValue>;
 
 // One property-list value: what an Info.plist holds and what UserDefaults stores.
 // Booleans, integers and reals are kept apart; a date is carried as its text.
-class PlistValue {
+class QOR_EXPORT PlistValue {
 public:
     using Storage = std::variant<std::string, std::int64_t, double, bool, Data, PlistArray, PlistDictionary>;
 
@@ -63,17 +64,17 @@ private:
 
 // Parses an XML property list (dict, array, string, integer, real, true, false, data as
 // base64, date kept as its text). Throws PlatformError(propertyListCorrupt) with the reason.
-PlistValue parsePropertyList(std::string_view xml);
+QOR_EXPORT PlistValue parsePropertyList(std::string_view xml);
 
 // Reads and parses the property list in `file`. Throws PlatformError: fileNoSuchFile when the
 // file is missing, fileReadFailed when it cannot be read, propertyListCorrupt when it cannot be parsed.
-PlistValue readPropertyListFile(const std::filesystem::path& file);
+QOR_EXPORT PlistValue readPropertyListFile(const std::filesystem::path& file);
 
 namespace plist {
 // Standard base64 with padding, as in a property list's <data> element.
-std::string base64Encode(const Data& data);
+QOR_EXPORT std::string base64Encode(const Data& data);
 // Accepts padding and ignores whitespace; nullopt for any other character or a bad length.
-std::optional<Data> base64Decode(std::string_view text);
+QOR_EXPORT std::optional<Data> base64Decode(std::string_view text);
 }  // namespace plist
 
 }  // namespace qor::platform

@@ -6,13 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Net/URLParser.h"
 
 namespace qor::platform {
 
 // An immutable URL reference. A URL made from text gives that exact text back
 // from absoluteString(); the helpers that derive new URLs escape what they add.
-class URL {
+class QOR_EXPORT URL {
 public:
     // Nothing for empty text or text that is not a valid URL reference.
     static std::optional<URL> make(std::string_view string);

@@ -2,11 +2,12 @@
 
 #include <optional>
 #include <string>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
 // One name/value pair of a URL query; a name without "=" has no value.
-struct URLQueryItem {
+struct QOR_EXPORT URLQueryItem {
     std::string name;
     std::optional<std::string> value;
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/Net/HTTPHeaders.h"
 #include "Platform/Foundation/URL.h"
@@ -22,7 +23,7 @@ enum class URLRequestCachePolicy {
 };
 
 // What to send: a value, copied freely.
-class URLRequest {
+class QOR_EXPORT URLRequest {
 public:
     static constexpr double defaultTimeoutInterval = 60.0;
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/URL.h"
 
 namespace qor::platform {
@@ -11,7 +12,7 @@ namespace qor::platform {
 // The metadata of an answer. Answers of HTTP(S) loads are HTTPURLResponse; other
 // schemes (file URLs) give a plain URLResponse, which callers tell apart with
 // std::dynamic_pointer_cast.
-class URLResponse {
+class QOR_EXPORT URLResponse {
 public:
     URLResponse(std::optional<URL> url, std::optional<std::string> mimeType, std::int64_t expectedContentLength,
                 std::optional<std::string> textEncodingName);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/URLRequest.h"
 #include "Platform/Foundation/URLSessionConfiguration.h"
 #include "Platform/Foundation/URLSessionDelegate.h"
@@ -19,7 +20,7 @@ class TransferEngine;
 
 // Runs HTTP(S) and file loads on one I/O thread of its own (libcurl's multi
 // interface, connections kept and reused) and reports on its delegate queue.
-class URLSession : public std::enable_shared_from_this<URLSession> {
+class QOR_EXPORT URLSession : public std::enable_shared_from_this<URLSession> {
 public:
     // Without a queue the session makes its own serial one. The delegate is held
     // strongly until the session is invalidated and its last event delivered.

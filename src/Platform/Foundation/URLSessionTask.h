@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/URLError.h"
@@ -24,7 +25,7 @@ using URLSessionCompletionHandler =
 
 // One load of a session. A task starts suspended; resume() starts it once. It
 // keeps its session alive until it is released.
-class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
+class QOR_EXPORT URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
 public:
     enum class State { running = 0, suspended = 1, canceling = 2, completed = 3 };
 
@@ -69,14 +70,14 @@ private:
     std::optional<URLError> error_;
 };
 
-class URLSessionDataTask : public URLSessionTask {
+class QOR_EXPORT URLSessionDataTask : public URLSessionTask {
 protected:
     using URLSessionTask::URLSessionTask;
     friend class URLSession;
 };
 
 // A data task whose body is streamed from a file.
-class URLSessionUploadTask : public URLSessionDataTask {
+class QOR_EXPORT URLSessionUploadTask : public URLSessionDataTask {
 protected:
     using URLSessionDataTask::URLSessionDataTask;
     friend class URLSession;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/PropertyList.h"
 
 namespace qor::platform {
@@ -24,7 +25,7 @@ class UserDefaultsStore;
 //
 // All UserDefaults objects of one suite file in a process share the same values. Every
 // member may be called from any thread.
-class UserDefaults {
+class QOR_EXPORT UserDefaults {
 public:
     // The app's own suite, named after the main bundle's identifier (the executable's name
     // when there is none). Resolved at each call, so it follows QOR_APP_HOME.

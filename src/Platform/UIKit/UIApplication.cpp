@@ -1,5 +1,7 @@
 #include "Platform/UIKit/UIApplication.h"
 
+#include "Platform/Foundation/ASCIIText.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -61,10 +63,15 @@ void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier) {
 }
 
 bool UIApplication::canOpenURL(const URL& url) const {
+    std::function<bool(const URL&)> policy;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        policy = canOpenPolicy_;
+    }
+    if (policy) return policy(url);
     const auto scheme = url.scheme();
     if (!scheme) return false;
-    std::string lower = *scheme;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string lower = lowercasedASCII(*scheme);
     if (lower == "http" || lower == "https") return true;
     std::lock_guard<std::mutex> guard(mutex_);
     return std::find(openerSchemes_.begin(), openerSchemes_.end(), lower) != openerSchemes_.end();
@@ -76,14 +83,38 @@ bool UIApplication::openURL(const URL& url) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         opener = opener_;
+        openedURLs_.push_back(url);
     }
     if (opener) opener(url);
     return true;
 }
 
+void UIApplication::open(const URL& url, std::function<void(bool)> completionHandler) {
+    const bool opened = openURL(url);
+    if (completionHandler) {
+        DispatchQueue::main()->async(
+            [completionHandler = std::move(completionHandler), opened] { completionHandler(opened); });
+    }
+}
+
+void UIApplication::setCanOpenURLPolicy(std::function<bool(const URL&)> policy) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    canOpenPolicy_ = std::move(policy);
+}
+
+std::vector<URL> UIApplication::openedURLs() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return openedURLs_;
+}
+
+void UIApplication::clearOpenedURLs() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    openedURLs_.clear();
+}
+
 void UIApplication::setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes) {
     for (auto& scheme : schemes) {
-        std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+        scheme = lowercasedASCII(scheme);
     }
     std::lock_guard<std::mutex> guard(mutex_);
     opener_ = std::move(opener);

@@ -69,10 +69,14 @@ public:
     // Ending an unknown or already ended task does nothing.
     void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
 
-    // http and https URLs, and any scheme the host has declared with setURLOpener.
+    // http and https URLs, and any scheme the host has declared with setURLOpener; or, once the
+    // host has set one, what its policy says (the policy runs on the calling thread).
     bool canOpenURL(const URL& url) const;
-    // Hands the URL to the host's opener; false when the URL cannot be opened.
+    // Hands the URL to the host's opener and records it; false when the URL cannot be opened.
     bool openURL(const URL& url);
+    // openURL, then the completion with its answer on the main thread, on a later turn of the
+    // main run loop.
+    void open(const URL& url, std::function<void(bool)> completionHandler = {});
 
     // MARK: Host and test controls
 
@@ -97,6 +101,11 @@ public:
 
     // Receives opened URLs; `schemes` are the extra schemes canOpenURL accepts.
     void setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes = {});
+    // Decides canOpenURL in place of the scheme rule; an empty function restores the rule.
+    void setCanOpenURLPolicy(std::function<bool(const URL&)> policy);
+    // Every URL opened since the last clear, in order.
+    std::vector<URL> openedURLs() const;
+    void clearOpenedURLs();
 
     UIApplication() = default;
     UIApplication(const UIApplication&) = delete;
@@ -119,6 +128,8 @@ private:
     std::map<UIBackgroundTaskIdentifier, BackgroundTask> tasks_;
     std::function<void(const URL&)> opener_;
     std::vector<std::string> openerSchemes_;
+    std::function<bool(const URL&)> canOpenPolicy_;
+    std::vector<URL> openedURLs_;
 };
 
 }  // namespace qor::platform

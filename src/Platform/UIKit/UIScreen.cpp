@@ -18,4 +18,11 @@ double UIScreen::scale() const { return currentDeviceProfile().mainScreen.scale;
 
 double UIScreen::nativeScale() const { return currentDeviceProfile().mainScreen.nativeScale; }
 
+void UIScreen::setBoundsSize(CGSize size) {
+    updateDeviceProfile([size](DeviceProfile& profile) {
+        profile.mainScreen.width = size.width;
+        profile.mainScreen.height = size.height;
+    });
+}
+
 }  // namespace qor::platform

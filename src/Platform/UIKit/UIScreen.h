@@ -14,6 +14,9 @@ public:
     CGRect bounds() const;  // origin 0,0; size in points
     double scale() const;
     double nativeScale() const;
+
+    // Sets the size of the screen in the device profile (see DeviceProfile.h). Any thread.
+    void setBoundsSize(CGSize size);
 };
 
 }  // namespace qor::platform

@@ -3,11 +3,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include "Platform/Export.h"
 
 namespace qor {
 
 // A bearer token, or none.
-class AuthenticationMethod {
+class QOR_EXPORT AuthenticationMethod {
 public:
     static AuthenticationMethod none() { return AuthenticationMethod(std::nullopt); }
     static AuthenticationMethod token(std::string token) { return AuthenticationMethod(std::move(token)); }

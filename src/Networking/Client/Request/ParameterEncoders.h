@@ -4,6 +4,7 @@
 #include "Platform/Foundation/Any.h"
 
 #include <string>
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -12,14 +13,14 @@ using Parameters = platform::AnyDictionary;
 
 // The text form shared by the query and form encoders: escaped key=value pairs joined by "&",
 // nested dictionaries as key[sub], array elements as key[]. Pairs follow the dictionaries' order.
-std::string queryString(const Parameters& parameters);
+QOR_EXPORT std::string queryString(const Parameters& parameters);
 
 // Escapes one key or value of the text form: everything but ASCII letters, digits and
 // "-._~/?" is percent-encoded byte by byte.
-std::string escapeQueryComponent(const std::string& text);
+QOR_EXPORT std::string escapeQueryComponent(const std::string& text);
 
 // Adds the parameters' text form to the URL's query.
-class URLQueryEncoder final : public RequestAdapter {
+class QOR_EXPORT URLQueryEncoder final : public RequestAdapter {
 public:
     explicit URLQueryEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;
@@ -27,7 +28,7 @@ public:
 };
 
 // Makes the parameters' text form the body.
-class FormUrlEncodedParameterEncoder final : public RequestAdapter {
+class QOR_EXPORT FormUrlEncodedParameterEncoder final : public RequestAdapter {
 public:
     explicit FormUrlEncodedParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;
@@ -35,7 +36,7 @@ public:
 };
 
 // Makes the parameters, as one compact JSON object, the body.
-class JSONParameterEncoder final : public RequestAdapter {
+class QOR_EXPORT JSONParameterEncoder final : public RequestAdapter {
 public:
     explicit JSONParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;

@@ -18,6 +18,7 @@
 #include <string>
 #include <typeindex>
 #include <vector>
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -25,7 +26,7 @@ namespace qor {
 // afresh each time: the defaults (adapters, pipelines, parser) are new objects built from the
 // request's current values, so a type that overrides only its own fields still yields
 // complete lists. method, path and authentication have no default.
-class AnyRequest {
+class QOR_EXPORT AnyRequest {
 public:
     virtual ~AnyRequest() = default;
 
@@ -60,14 +61,14 @@ protected:
 // The default adapter chain: fixed headers, method, the parameter encoder the method and
 // content type call for, the Content-Type header, the bearer token. A type that overrides
 // adapters() can start from it.
-RequestAdapterList defaultAdapters(const AnyRequest& request);
+QOR_EXPORT RequestAdapterList defaultAdapters(const AnyRequest& request);
 
 // The default pipelines: the token-refresh check (token requests only), the status check, the
 // request's dataParser.
-ResponsePipelineList defaultPipelines(const AnyRequest& request);
+QOR_EXPORT ResponsePipelineList defaultPipelines(const AnyRequest& request);
 
 // Thrown by a default JSON parser whose Response type has no JSON form.
-struct ResponseNotDecodableError : std::runtime_error {
+struct QOR_EXPORT ResponseNotDecodableError : std::runtime_error {
     ResponseNotDecodableError() : std::runtime_error("The response type cannot be decoded from JSON.") {}
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <variant>
 #include <vector>
+#include "Platform/Export.h"
 
 namespace qor {
 
@@ -19,7 +20,7 @@ using HTTPResponse = std::shared_ptr<const platform::HTTPURLResponse>;
 
 // A pipeline step that parses the body into the request's Response. The value comes back
 // type-erased; the Session checks it is the request's Response before delivering it.
-class ResponsePipelineTerminator {
+class QOR_EXPORT ResponsePipelineTerminator {
 public:
     virtual ~ResponsePipelineTerminator() = default;
     virtual std::any parse(const AnyRequest& request, const platform::Data& data) const = 0;
@@ -28,7 +29,7 @@ public:
 class ResponsePipeline;
 
 // What a redirector asks of the Session. `continue` is a C++ keyword, hence `continue_`.
-class ResponsePipelineRedirectorAction {
+class QOR_EXPORT ResponsePipelineRedirectorAction {
 public:
     enum class Kind { restartWithout, stop, continueWith, restart, continue_ };
 
@@ -62,7 +63,7 @@ private:
 using RedirectorDone = std::function<void(ResponsePipelineRedirectorAction)>;
 
 // A pipeline step that looks at the answer before the terminator.
-class ResponsePipelineRedirector {
+class QOR_EXPORT ResponsePipelineRedirector {
 public:
     virtual ~ResponsePipelineRedirector() = default;
     virtual bool shouldApply(const AnyRequest& request, const platform::Data& data, const HTTPResponse& response) = 0;
@@ -71,7 +72,7 @@ public:
 };
 
 // One step of the answer's road. Equal when the same case holds the very same object.
-class ResponsePipeline {
+class QOR_EXPORT ResponsePipeline {
 public:
     static ResponsePipeline terminator(std::shared_ptr<ResponsePipelineTerminator> value) {
         return ResponsePipeline(Case(std::in_place_index<0>, std::move(value)));

@@ -1,16 +1,9 @@
 #include "Networking/Client/Session/CallbackQueue.h"
 
+#include "Core/Overloaded.h"
 #include "Platform/Foundation/Thread.h"
 
 namespace qor {
-namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-    using Fs::operator()...;
-};
-
-}  // namespace
 
 void CallbackQueue::execute(std::function<void()> block) const {
     std::visit(Overloaded{

@@ -19,7 +19,7 @@ QORSDKError missingURLError() { return QORSDKError::requestFailed{QORSDKError::R
 
 std::shared_ptr<Session> Session::make(std::shared_ptr<platform::URLSession> session,
                                        std::shared_ptr<SessionDelegate> delegate) {
-    return std::shared_ptr<Session>(new Session(std::move(session), std::move(delegate)));
+    return std::make_shared<Session>(platform::ConstructionKey<Session>{}, std::move(session), std::move(delegate));
 }
 
 std::shared_ptr<Session> Session::sharedInstance() { return sharedSlot().get(); }

@@ -6,6 +6,7 @@
 #include "Networking/Client/Session/CallbackQueue.h"
 #include "Networking/Client/Session/SessionDelegate.h"
 #include "Networking/Client/Session/SessionTask.h"
+#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/Foundation/URLSession.h"
 
 #include <any>
@@ -13,12 +14,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include "Platform/Export.h"
 
 namespace qor {
 
 // Hands outcomes to one completion through a callback queue; made per call by the typed
 // front of the Session so the core works on any Response type.
-class ResultDelivery {
+class QOR_EXPORT ResultDelivery {
 public:
     virtual ~ResultDelivery() = default;
     // Checks the parsed value is of the Response type (throws std::bad_any_cast when not), then
@@ -60,7 +62,7 @@ private:
 // The one HTTP client: builds a URL request from a description, runs it on its URL session,
 // runs the answer through the response pipelines and delivers a typed Result on the caller's
 // callback queue.
-class Session : public std::enable_shared_from_this<Session> {
+class QOR_EXPORT Session : public std::enable_shared_from_this<Session> {
 public:
     // What running the pipelines comes to: a parsed value, or what to do instead.
     struct HandleResult {
@@ -101,6 +103,9 @@ public:
 
     static std::shared_ptr<Session> make(std::shared_ptr<platform::URLSession> session,
                                          std::shared_ptr<SessionDelegate> delegate);
+    Session(platform::ConstructionKey<Session>, std::shared_ptr<platform::URLSession> session,
+            std::shared_ptr<SessionDelegate> delegate)
+        : session_(std::move(session)), delegate_(std::move(delegate)) {}
 
     // The shared Session stored by start-up. Stops the process when start-up has not run.
     static std::shared_ptr<Session> sharedInstance();
@@ -155,9 +160,6 @@ public:
                       HTTPResponse response, HandleDone done);
 
 private:
-    Session(std::shared_ptr<platform::URLSession> session, std::shared_ptr<SessionDelegate> delegate)
-        : session_(std::move(session)), delegate_(std::move(delegate)) {}
-
     void handleOutcome(SessionTaskOutcome outcome, const std::shared_ptr<const AnyRequest>& request,
                        const CallbackQueue& callbackQueue, const std::optional<platform::URL>& fileURL,
                        const std::optional<ResponsePipelineList>& pipelines,

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include "Platform/Export.h"
 
 namespace qor {
 
 // The interface through which the URL session reports; SessionDelegate is its one conformer.
-class SessionDelegateType : public platform::URLSessionDataDelegate {
+class QOR_EXPORT SessionDelegateType : public platform::URLSessionDataDelegate {
 public:
     virtual void registerTask(std::shared_ptr<SessionTask> task) = 0;
     virtual std::shared_ptr<SessionTask> removeTask(const platform::URLSessionTask& task) = 0;
@@ -22,7 +23,7 @@ public:
 // Keeps the running tasks by task identifier, gathers their bytes and, when one ends, removes
 // it from the table and runs its result handling. The lock guards the table only and is never
 // held while calling out.
-class SessionDelegate final : public SessionDelegateType {
+class QOR_EXPORT SessionDelegate final : public SessionDelegateType {
 public:
     SessionDelegate() = default;
 

@@ -11,12 +11,13 @@
 
 #include <memory>
 #include <optional>
+#include "Platform/Export.h"
 
 namespace qor {
 
 // What the platform reported when a task ended: the bytes gathered, the answer's metadata and
 // the transport error.
-struct SessionTaskOutcome {
+struct QOR_EXPORT SessionTaskOutcome {
     std::optional<platform::Data> data;
     std::shared_ptr<platform::URLResponse> response;
     std::optional<AnyError> error;
@@ -24,7 +25,7 @@ struct SessionTaskOutcome {
 
 // One request in flight. The task table of the SessionDelegate holds it until the platform
 // reports completion; the caller of send or upload may keep a second reference.
-class SessionTask {
+class QOR_EXPORT SessionTask {
 public:
     // Makes, but does not resume, the platform task: an upload from the file when one is given.
     SessionTask(std::shared_ptr<platform::URLSession> session, platform::URLRequest request,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/CodingPath.h"
 
 namespace qor::platform {
@@ -13,7 +14,7 @@ namespace qor::platform {
 // integer is due, an unknown enum raw value, text that is not JSON).
 // codingPath ends with the key or "Index n" of the offending value; for keyNotFound it ends
 // with the missing key.
-struct DecodingError : std::exception {
+struct QOR_EXPORT DecodingError : std::exception {
     enum class Kind { keyNotFound, valueNotFound, typeMismatch, dataCorrupted };
 
     DecodingError(Kind kind, std::vector<std::string> codingPath, std::string debugDescription);
@@ -35,7 +36,7 @@ private:
 
 // Why a value could not be encoded: a non-finite number, a NaN Decimal, an enum value that has
 // no raw value, a string that is not UTF-8.
-struct EncodingError : std::exception {
+struct QOR_EXPORT EncodingError : std::exception {
     EncodingError(std::vector<std::string> codingPath, std::string debugDescription);
     EncodingError(const CodingPath& path, std::string debugDescription)
         : EncodingError(path.components(), std::move(debugDescription)) {}
@@ -50,6 +51,6 @@ private:
     std::string message_;
 };
 
-const char* decodingErrorKindName(DecodingError::Kind kind);
+QOR_EXPORT const char* decodingErrorKindName(DecodingError::Kind kind);
 
 }  // namespace qor::platform

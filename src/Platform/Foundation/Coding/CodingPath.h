@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
@@ -11,7 +12,7 @@ namespace qor::platform {
 // kept on the stack while coding runs (each link points at its parent, which outlives it).
 // The readable form is only built when an error needs it: keys as they are, list positions
 // as "Index 3".
-class CodingPath {
+class QOR_EXPORT CodingPath {
 public:
     CodingPath() = default;  // the top level
     CodingPath(const CodingPath& parent, std::string_view key) : parent_(&parent), key_(key), kind_(Kind::key) {}

@@ -9,9 +9,11 @@
 #include <type_traits>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingPath.h"
 #include "Platform/Foundation/Decimal.h"
+#include "Platform/Foundation/OptionalTraits.h"
 
 namespace qor::platform {
 
@@ -46,11 +48,6 @@ concept HasValueCoding = requires(const T& value, const Any& any, const CodingPa
     { ValueCoding<T>::encode(value) } -> std::convertible_to<Any>;
     { ValueCoding<T>::decode(any, path) } -> std::convertible_to<T>;
 };
-
-template <class T>
-struct IsOptional : std::false_type {};
-template <class T>
-struct IsOptional<std::optional<T>> : std::true_type {};
 
 template <class T>
 struct IsVector : std::false_type {};
@@ -114,10 +111,10 @@ constexpr std::string_view typeName() {
 }
 
 // "a string", "null", "a number", ... for "but found ... instead".
-std::string_view kindDescription(const Any& value);
+QOR_EXPORT std::string_view kindDescription(const Any& value);
 
 // The value of a number as text, for error messages.
-std::string numberDescription(const Any& value);
+QOR_EXPORT std::string numberDescription(const Any& value);
 
 }  // namespace coding
 }  // namespace qor::platform

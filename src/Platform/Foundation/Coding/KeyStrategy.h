@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include "Platform/Export.h"
 
 namespace qor::platform {
 
@@ -17,11 +18,11 @@ enum class KeyDecodingStrategy { useDefaultKeys, convertFromSnakeCase };
 // Words start at an upper-case letter; a run of capitals is one word whose last capital starts
 // the next word when a lower-case letter follows it. Words are lower-cased and joined with "_".
 // Only ASCII letters count as upper or lower case.
-std::string convertToSnakeCase(std::string_view key);
+QOR_EXPORT std::string convertToSnakeCase(std::string_view key);
 
 // Leading and trailing underscores are kept; the part between is split at underscores (empty
 // pieces dropped), the first piece lower-cased and each later piece capitalised (first letter
 // upper case, the rest lower case). A key with no underscore inside comes back unchanged.
-std::string convertFromSnakeCase(std::string_view key);
+QOR_EXPORT std::string convertFromSnakeCase(std::string_view key);
 
 }  // namespace qor::platform

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingErrors.h"
 #include "Platform/Foundation/Coding/CodingTraits.h"
@@ -15,7 +16,7 @@
 
 namespace qor::platform {
 
-struct DecodingContext {
+struct QOR_EXPORT DecodingContext {
     KeyDecodingStrategy keyDecodingStrategy = KeyDecodingStrategy::useDefaultKeys;
 };
 
@@ -34,7 +35,7 @@ T decodeValue(const Any& value, const CodingPath& path, const DecodingContext& c
 
 // What a record's decode reads from: one JSON object. Keys the record does not ask for are
 // ignored. The first failure throws a DecodingError and ends the whole decoding.
-class KeyedDecodingContainer {
+class QOR_EXPORT KeyedDecodingContainer {
 public:
     KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context);
 
@@ -96,11 +97,11 @@ I decodeInteger(const Any& value, const CodingPath& path) {
     throwNumberDoesNotFit(path, value, typeName<I>());
 }
 
-double decodeDouble(const Any& value, const CodingPath& path);
-float decodeFloat(const Any& value, const CodingPath& path);
-Decimal decodeDecimal(const Any& value, const CodingPath& path);
-bool decodeBool(const Any& value, const CodingPath& path);
-std::string decodeString(const Any& value, const CodingPath& path);
+QOR_EXPORT double decodeDouble(const Any& value, const CodingPath& path);
+QOR_EXPORT float decodeFloat(const Any& value, const CodingPath& path);
+QOR_EXPORT Decimal decodeDecimal(const Any& value, const CodingPath& path);
+QOR_EXPORT bool decodeBool(const Any& value, const CodingPath& path);
+QOR_EXPORT std::string decodeString(const Any& value, const CodingPath& path);
 [[noreturn]] void throwInvalidRawValue(const CodingPath& path, const std::string& raw);
 
 template <class E>

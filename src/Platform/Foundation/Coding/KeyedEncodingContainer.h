@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingErrors.h"
 #include "Platform/Foundation/Coding/CodingTraits.h"
@@ -12,7 +13,7 @@
 
 namespace qor::platform {
 
-struct EncodingContext {
+struct QOR_EXPORT EncodingContext {
     KeyEncodingStrategy keyEncodingStrategy = KeyEncodingStrategy::useDefaultKeys;
 };
 
@@ -31,7 +32,7 @@ Any encodeValue(const T& value, const CodingPath& path, const EncodingContext& c
 
 // What a record's encode writes into: one JSON object whose keys come out in the order the
 // record writes them.
-class KeyedEncodingContainer {
+class QOR_EXPORT KeyedEncodingContainer {
 public:
     KeyedEncodingContainer(Any::Dictionary& target, const CodingPath& path, const EncodingContext& context)
         : target_(target), path_(path), context_(context) {}
@@ -68,7 +69,7 @@ private:
 namespace coding {
 
 // Checks an untyped value handed over by a ValueCoding or an Any member.
-void requireWritable(const Any& value, const CodingPath& path);
+QOR_EXPORT void requireWritable(const Any& value, const CodingPath& path);
 
 // A ValueCoding whose encoded values are writable by construction declares
 // `static constexpr bool alwaysWritable = true`.

@@ -3,12 +3,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "Platform/Export.h"
 
 namespace qor::platform::net {
 
 // The raw, still percent-encoded pieces of a URL reference, kept exactly as written
 // so that a URL that is only read gives back the text it was made from.
-struct URLReferenceParts {
+struct QOR_EXPORT URLReferenceParts {
     std::optional<std::string> scheme;
     // Present when the reference has a "//" authority, even an empty one.
     std::optional<std::string> user;
@@ -25,9 +26,9 @@ struct URLReferenceParts {
 // in a URL (blanks, controls, non-ASCII, `"<>\^{|}` and the backtick), malformed
 // %-escapes, a second "#", and authorities that libcurl's parser rejects (bad
 // host names, ports out of range).
-std::optional<URLReferenceParts> parseURLReference(std::string_view text);
+QOR_EXPORT std::optional<URLReferenceParts> parseURLReference(std::string_view text);
 
 // The text of a reference made of these pieces (the inverse of the parser).
-std::string formatURLReference(const URLReferenceParts& parts);
+QOR_EXPORT std::string formatURLReference(const URLReferenceParts& parts);
 
 }  // namespace qor::platform::net
