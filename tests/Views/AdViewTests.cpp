@@ -4,6 +4,7 @@
 
 #include "AdNetwork/AdNetworkApiClient.h"
 #include "Platform/Foundation/URLRequest.h"
+#include "Views/AdViewMarkup.h"
 #include "ViewsTestSupport.h"
 
 namespace qor::viewstest {
@@ -36,6 +37,33 @@ public:
     std::shared_ptr<RecordingAdViewDelegate> delegate = std::make_shared<RecordingAdViewDelegate>();
     std::shared_ptr<platform::UIView> superview = std::make_shared<platform::UIView>();
 };
+
+TEST(AdPageTest, PricesAndIdsAreFilledInLiterallyAndOnlyBannersGetAPage) {
+    const std::pair<float, std::string> prices[] = {{2.0F, "2.0"},
+                                                    {1.25F, "1.25"},
+                                                    {0.1F, "0.1"},
+                                                    {0.0F, "0.0"},
+                                                    {-3.0F, "-3.0"},
+                                                    {1e10F, "1e+10"},
+                                                    {3.4028235e38F, "3.4028235e+38"}};
+    for (const auto& [price, text] : prices) EXPECT_EQ(auctionPriceText(price), text);
+    // The price goes in first, so an id that looks like the price macro stays as it is.
+    EXPECT_EQ(substituteAdMarkup("{{AUCTION_PRICE}}|{{auction_price}}|{{REQUEST_ID}}{{REQUEST_ID}}",
+                                 "{{AUCTION_PRICE}}", 1.5F),
+              "1.5|{{auction_price}}|{{AUCTION_PRICE}}{{AUCTION_PRICE}}");
+
+    auto view = AdView::make();
+    EXPECT_FALSE(view->htmlForAdMarkup("<b>x</b>", "r", 1).has_value());
+    for (const auto type : {AdType::video, AdType::nativeAds}) {
+        view->setAdType(type);
+        EXPECT_FALSE(view->htmlForAdMarkup("<b>x</b>", "r", 1).has_value());
+    }
+    view->setAdType(AdType::banner);
+    EXPECT_EQ(view->htmlForAdMarkup("<b>{{AUCTION_PRICE}}</b>", "r", 1.5F), ViewsTest::page("<b>1.5</b>"));
+    view->setAdType(AdType::video);
+    view->loadAdIntoWebView("<b>x</b>", 320, "r", 1);
+    EXPECT_EQ(view->webView()->loadedHTML().at(0).html, "");
+}
 
 TEST_F(AdViewTest, TheViewsOwnChecksComeFirstInTheirOrder) {
     startWithDefaultContainer();
