@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 namespace qor::platform {
 namespace {
@@ -40,10 +41,16 @@ std::string iso8601String(Date date) {
 std::string localDateTimeString(Date date) {
     const auto wholeSeconds = floor<seconds>(date.time.time_since_epoch());
     const std::time_t t = static_cast<std::time_t>(wholeSeconds.count());
-    // localtime_r need not re-read TZ; tzset makes a changed zone take effect.
-    tzset();
     std::tm parts{};
-    localtime_r(&t, &parts);
+    {
+        // localtime_r need not re-read TZ; tzset makes a changed zone take effect. tzset replaces
+        // the C library's zone state, which concurrent callers would otherwise read while it
+        // changes: one caller at a time.
+        static std::mutex zoneLock;
+        const std::lock_guard lock(zoneLock);
+        tzset();
+        localtime_r(&t, &parts);
+    }
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900, parts.tm_mon + 1,
                   parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);

@@ -1,0 +1,338 @@
+#include "AdNetwork/AdNetworkApiClient.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "AdNetwork/AdNetwork.h"
+#include "AdNetwork/BatchController.h"
+#include "AdNetwork/CappingManager.h"
+#include "AdNetwork/EndpointList.h"
+#include "AdNetwork/InventoryReaders.h"
+#include "AdNetwork/PostBidRequest.h"
+#include "AdNetwork/ViewAdRequest.h"
+#include "Analytics/Analytics.h"
+#include "Analytics/Storage.h"
+#include "Core/SDKLog.h"
+#include "Networking/Client/Request/PassBackRequest.h"
+#include "Networking/Client/Session/Session.h"
+#include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Foundation/CharacterSet.h"
+#include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/UUID.h"
+
+namespace qor {
+namespace {
+
+QORSDKError coreError(std::string message) {
+    return QORSDKError::generalError{QORSDKError::GeneralErrorReason::coreError{std::move(message)}};
+}
+
+void fail(const AdNetworkApiClient::BidCompletion& completion, std::string message) {
+    if (completion) completion(Result<Bid>::failure(coreError(std::move(message))));
+}
+
+std::string newID() { return platform::UUID::make().uuidString(); }
+
+// The anonymous id the analytics side stored, or a fresh one.
+std::string anonymousIDForRequest() {
+    std::string anonymousId = newID();
+    auto stored = Analytics::sharedInstance()->storage()->read<std::string>(Storage::Constants::anonymousId);
+    if (stored) {
+        anonymousId = std::move(*stored);
+        std::printf("AdNetwork AnonymousID from Analytics = %s\n", anonymousId.c_str());
+        std::fflush(stdout);
+    }
+    return anonymousId;
+}
+
+// The bids that compete: each endpoint's last bid, in endpoint-list order. When an endpoint is
+// a direct deal, the first such endpoint decides alone.
+std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>& endpoints,
+                                                     const ResponseTable& responses) {
+    std::vector<std::pair<std::int64_t, Bid>> result;
+    auto addLastBid = [&](std::int64_t endpointID) {
+        if (std::any_of(result.begin(), result.end(), [&](const auto& entry) { return entry.first == endpointID; }))
+            return;
+        const auto response = responses.find(endpointID);
+        if (!response || !response->seatBids) return;
+        const Bid* last = nullptr;
+        for (const auto& seat : *response->seatBids) {
+            if (!seat.bids.empty()) last = &seat.bids.back();
+        }
+        if (last) result.emplace_back(endpointID, *last);
+    };
+    const auto directDeal =
+        std::find_if(endpoints.begin(), endpoints.end(), [](const Endpoint& e) { return e.directDeal; });
+    if (directDeal != endpoints.end()) {
+        addLastBid(directDeal->id);
+        return result;
+    }
+    for (const auto& endpoint : endpoints) addLastBid(endpoint.id);
+    return result;
+}
+
+// The failure text of a tracker: the error's case and associated values.
+// replaced by QORSDKError's textual form
+std::string errorText(const QORSDKError& error) {
+    static constexpr const char* cases[] = {"generalError", "requestFailed", "responseFailed", "untypedError"};
+    return std::string(cases[error.value().index()]) + "(\"" + error.description() + "\")";
+}
+
+}  // namespace
+
+// MARK: ResponseTable
+
+void ResponseTable::store(std::int64_t endpointID, BidResponse response) {
+    std::lock_guard lock(mutex_);
+    responses_.insert_or_assign(endpointID, std::move(response));
+}
+
+std::optional<BidResponse> ResponseTable::find(std::int64_t endpointID) const {
+    std::lock_guard lock(mutex_);
+    const auto found = responses_.find(endpointID);
+    if (found == responses_.end()) return std::nullopt;
+    return found->second;
+}
+
+// MARK: Building
+
+AdNetworkApiClient& AdNetworkApiClient::shared() {
+    static auto* client = new AdNetworkApiClient();
+    return *client;
+}
+
+BidRequest AdNetworkApiClient::buildBidRequest(const std::optional<JSON>& context) const {
+    BidRequest request;
+    request.id = newID();
+    request.impression = {makeImpression()};
+    request.app = ApplicationInfo::fromMainBundle();
+    request.device = Device::fromPlatform();
+    request.user = User{};
+    request.user.gender = User::Gender::other;
+    request.source = Source{newID(), std::nullopt, std::nullopt};
+    request.ext = BidRequest::Extension{context};
+    return request;
+}
+
+// MARK: Entries
+
+void AdNetworkApiClient::requestBannerAd(std::int64_t adUnitID, const std::optional<FrameSize>& adSize, AdType adType,
+                                         const AdRequest& adRequest, BidCompletion completion) {
+    requestWebAd(adUnitID, adSize, adType, adRequest, std::move(completion));
+}
+
+void AdNetworkApiClient::requestInterstitialAd(std::int64_t adUnitID, const std::optional<FrameSize>& adSize,
+                                               AdType adType, const AdRequest& adRequest, BidCompletion completion) {
+    requestWebAd(adUnitID, adSize, adType, adRequest, std::move(completion));
+}
+
+void AdNetworkApiClient::requestMobileFirstViewAd(std::int64_t adUnitID, const std::optional<FrameSize>& adSize,
+                                                  AdType adType, const AdRequest& adRequest, BidCompletion completion) {
+    requestWebAd(adUnitID, adSize, adType, adRequest, std::move(completion));
+}
+
+void AdNetworkApiClient::requestWebAd(std::int64_t adUnitID, const std::optional<FrameSize>& adSize, AdType adType,
+                                      const AdRequest& adRequest, BidCompletion completion) {
+    if (adType == AdType::nativeAds) return fail(completion, nativeRefusedMessage);
+    BidRequest bidRequest = buildBidRequest(adRequest.context());
+    requestAd(adUnitID, bidRequest, adType, adSize, CallbackQueue::currentMainOrAsync{}, std::move(completion));
+}
+
+void AdNetworkApiClient::requestVideoAd(std::int64_t adUnitID, BidRequest& bidRequest, AdType adType,
+                                        const std::optional<FrameSize>& adSize, CallbackQueue callbackQueue,
+                                        BidCompletion completion) {
+    requestAd(adUnitID, bidRequest, adType, adSize, std::move(callbackQueue), std::move(completion));
+}
+
+void AdNetworkApiClient::requestNativeAd(std::int64_t adUnitID, const std::vector<Asset::Request>& assets,
+                                         const AdRequest& adRequest, BidCompletion completion) {
+    BidRequest bidRequest = buildBidRequest(adRequest.context());
+    const auto conversionFailure = [&completion] {
+        if (!completion) return;
+        completion(Result<Bid>::failure(QORSDKError::generalError{
+            QORSDKError::GeneralErrorReason::conversionError{"NativeAdRequest", StringEncoding::utf8}}));
+    };
+    auto native = nativeObjectForAssets(assets);
+    if (native.isFailure()) return conversionFailure();  // the same error, whichever encoding failed
+    bidRequest.impression.front().native = std::move(native.value());
+    try {
+        (void)platform::JSONEncoder().encode(bidRequest);
+    } catch (...) {
+        return conversionFailure();
+    }
+    requestAd(adUnitID, bidRequest, AdType::nativeAds, FrameSize{468, 60}, CallbackQueue::currentMainOrAsync{},
+              std::move(completion));
+}
+
+// MARK: The request operation
+
+void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest, AdType adType,
+                                   const std::optional<FrameSize>& adSize, CallbackQueue callbackQueue,
+                                   BidCompletion completion) {
+    if (CappingManager::sharedInstance()->isBlacklisted()) return fail(completion, blacklistMessage);
+    auto container = AdNetwork::sharedInstance()->container();
+    if (!container) return fail(completion, noContainerMessage);
+    const Inventory* found = findInventory(*container, adUnitID);
+    if (!found) return fail(completion, noInventoryMessage);
+    const Inventory inventory = *found;
+    if (!inventoryServes(inventory, adType)) {
+        return fail(completion, unsupportedFormatMessage + std::string(rawValue(adType)));
+    }
+    if (bidRequest.impression.empty()) bidRequest.impression.push_back(makeImpression());
+
+    if (adType != AdType::nativeAds) {
+        const auto size = impressionSize(adSize, inventory.metadata.width, inventory.metadata.height);
+        if (!size) return fail(completion, invalidAdSizeMessage);
+        if (adType == AdType::banner) bidRequest.impression.front().banner = bannerForSize(*size);
+        if (adType == AdType::video)
+            bidRequest.impression.front().video = videoForMetadata(videoMetadata(inventory.metadata), *size);
+    }
+
+    const auto platforms = resolvePlatforms(*container, inventory);
+    const auto endpoints = endpointsForPlatforms(*container, platforms);
+    const auto anonymousId = std::make_shared<const std::string>(anonymousIDForRequest());
+    bidRequest.user.id = *anonymousId;
+    const std::string requestId = bidRequest.id;
+    const auto responses = std::make_shared<ResponseTable>();
+    const auto group = std::make_shared<platform::DispatchGroup>();
+
+    for (const auto& endpoint : endpoints) {
+        sendBidRequest(endpoint, group, bidRequest, *container, adUnitID, requestId, anonymousId, callbackQueue,
+                       responses);
+    }
+    group->notify(platform::DispatchQueue::main(),
+                  [this, endpoints, responses, inventory, platforms, container = std::move(*container), adUnitID,
+                   requestId, anonymousId, completion = std::move(completion)] {
+                      runAuction(endpoints, *responses, inventory, platforms, container, adUnitID, requestId,
+                                 *anonymousId, completion);
+                  });
+}
+
+// MARK: Fan-out
+
+void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<platform::DispatchGroup>& group,
+                                        BidRequest& bidRequest, const Container& container, std::int64_t inventoryID,
+                                        const std::string& requestId, const AnonymousID& anonymousId,
+                                        const CallbackQueue& callbackQueue,
+                                        const std::shared_ptr<ResponseTable>& responses) {
+    group->enter();
+    if (!bidRequest.impression.empty()) {
+        bidRequest.impression.front().ext = extensionForEndpoint(endpoint.type, container.id, inventoryID);
+    }
+    const std::string writeKey = container.configurationID.value_or("");
+    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
+
+    PostBidRequest request(endpoint.url, bidRequest);
+    auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
+        handleBidResult(result, *responses, endpoint, container, requestId, *anonymousId, *group);
+    };
+    if (request.encodingFailed()) {
+        // Never post an empty body: the endpoint fails like any other request failure.
+        auto error = QORSDKError::requestFailed{QORSDKError::RequestErrorReason::jsonEncodingFailed{
+            AnyError(std::make_exception_ptr(std::runtime_error("The bid request cannot be encoded.")))}};
+        callbackQueue.execute([deliver, error] { deliver(Result<BidResponse>::failure(error)); });
+        return;
+    }
+    Session::sharedInstance()->send(request, callbackQueue, std::move(deliver));
+}
+
+void AdNetworkApiClient::handleBidResult(const Result<BidResponse>& result, ResponseTable& responses,
+                                         const Endpoint& endpoint, const Container& container,
+                                         const std::string& requestId, const std::string& anonymousId,
+                                         platform::DispatchGroup& group) {
+    const std::string writeKey = container.configurationID.value_or("");
+    if (const auto* response = result.valueIf()) {
+        responses.store(endpoint.id, *response);
+        BatchController::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(*response),
+                                            anonymousId);
+    } else {
+        AdData::BidError error;
+        error.bidRequestId = requestId;
+        error.dspId = endpoint.id;
+        error.dspName = endpoint.name;
+        error.errorCode = "00";
+        error.errorReason = result.error().errorDescription().value_or("Unknown");
+        error.isHeaderBidding = endpoint.isHeaderBidding;
+        error.inventoryIds = {};
+        BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+    }
+    group.leave();
+}
+
+// MARK: Auction
+
+void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, const ResponseTable& responses,
+                                    const Inventory& inventory, const std::vector<DemandSidePlatform>& platforms,
+                                    const Container& container, std::int64_t adUnitID, const std::string& requestId,
+                                    const std::string& anonymousId, const BidCompletion& completion) {
+    const std::string writeKey = container.configurationID.value_or("");
+    auto list = candidates(endpoints, responses);
+    std::erase_if(list, [&](const auto& entry) { return !meetsFloor(inventory, entry.second.price); });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const auto& a, const auto& b) { return a.second.price > b.second.price; });
+
+    if (!list.empty()) {
+        auto [endpointID, bid] = list.front();
+        AdData::BidWinner winner;
+        winner.id = bid.id;
+        winner.impressionId = bid.impressionID;
+        winner.price = bid.price;
+        winner.adMarkup = bid.adMarkup;
+        const auto platform = std::find_if(platforms.begin(), platforms.end(),
+                                           [id = endpointID](const DemandSidePlatform& p) { return p.id == id; });
+        if (platform != platforms.end()) {
+            winner.dspId = platform->id;
+            winner.dspName = platform->name;
+        }
+        winner.isHeaderBidding = false;
+        winner.containerId = container.id;
+        winner.inventoryId = adUnitID;
+        BatchController::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(winner), anonymousId);
+        bid.requestId = requestId;
+        if (completion) completion(Result<Bid>::success(std::move(bid)));
+        return;
+    }
+    if (auto passBack = passBackBid(inventory.metadata, requestId)) {
+        // Handed over without an auction event.
+        if (completion) completion(Result<Bid>::success(std::move(*passBack)));
+        return;
+    }
+    AdData::BidError error;
+    error.bidRequestId = requestId;
+    error.errorCode = "04";
+    error.errorReason = "NO_CONTENT";
+    error.isHeaderBidding = false;
+    error.inventoryIds = {};
+    BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+    fail(completion, noAdMessage);
+}
+
+// MARK: Trackers and markup
+
+void AdNetworkApiClient::fireTracker(const std::string& url, TextCompletion completion) {
+    const auto encoded = platform::addingPercentEncoding(url, platform::CharacterSet::urlQueryAllowed());
+    if (!encoded) return;
+    Session::sharedInstance()->send(ViewAdRequest(*encoded), CallbackQueue::currentMainOrAsync{},
+                                    [completion = std::move(completion)](Result<std::string> result) {
+                                        if (completion) completion(result);
+                                    });
+}
+
+void AdNetworkApiClient::sendPassBack(const std::string& url, TextCompletion completion) {
+    auto session = Session::sharedInstance();
+    session->send(PassBackRequest(url), CallbackQueue::currentMainOrAsync{},
+                  [completion = std::move(completion)](Result<std::string> result) {
+                      if (completion) completion(result);
+                  });
+}
+
+void AdNetworkApiClient::trackerCompletion(AdTrackerType kind, const Result<std::string>& result) {
+    if (const auto* error = result.errorIf()) {
+        sdkLog("Perform ", name(kind), " Tracker failed: ", errorText(*error));
+    } else {
+        sdkLog("Perform ", name(kind), " tracker success");
+    }
+}
+
+}  // namespace qor

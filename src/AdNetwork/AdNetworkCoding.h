@@ -1,0 +1,5 @@
+#pragma once
+
+// The one place where the ad network's own records meet the shared coding layer, as
+// Models/OpenRTB/OpenRTBCoding.h is for the bid-request records.
+#include "Models/OpenRTB/OpenRTBCoding.h"

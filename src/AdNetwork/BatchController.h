@@ -1,0 +1,91 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "AdNetwork/AdData.h"
+#include "AdNetwork/Batch.h"
+#include "AdNetwork/BatchType.h"
+#include "Platform/Export.h"
+
+namespace qor {
+
+namespace platform {
+class Timer;
+}
+
+// Records every auction step as an auction event and posts the events in envelopes to the
+// collection endpoint: at once when the events not yet sent encode to 512000 bytes or more,
+// else 5 seconds after the latest recording. Each event goes out in exactly one envelope; an
+// upload is never retried, whatever its answer.
+//
+// Recordings may come from any thread: the recorder serialises them itself. Its timer is armed
+// on the main run loop, so uploads wait for the main run loop to turn. The recorder calls no host
+// code.
+class QOR_EXPORT BatchController : public std::enable_shared_from_this<BatchController> {
+public:
+    struct Settings {
+        std::chrono::nanoseconds delay = std::chrono::seconds(5);
+        std::size_t threshold = 512000;
+    };
+
+    // The process-wide recorder, made on first use (its context is captured then) and kept to
+    // the end of the process.
+    static std::shared_ptr<BatchController> shared();
+
+    // A recorder with the default settings and the platform's context, as the shared one.
+    static std::shared_ptr<BatchController> make();
+    // A recorder of its own, for tests and tools.
+    static std::shared_ptr<BatchController> make(Settings settings, Batch::Context context);
+
+    BatchController(const BatchController&) = delete;
+    BatchController& operator=(const BatchController&) = delete;
+
+    // Records one event. The write key gets "@ios" appended; the payload lands in the event's
+    // context when it is the record the kind calls for. An event that cannot be encoded is
+    // reported on standard output ("Encode Batch Error: ...") and dropped.
+    void addBatch(BatchType type, const std::string& writeKey, const std::string& requestId, std::optional<AdData> data,
+                  const std::string& anonymousId);
+
+    // One event from the recorder's context, stamped now.
+    Batch makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
+                    const std::string& anonymousId) const;
+
+    // Posts one envelope through the shared Session; its events are dropped once it completes.
+    // Stops the process when start-up has not made the Session.
+    void sendBatches(BatchRequest envelope);
+
+    const Batch::Context& context() const { return context_; }
+    // Events recorded and not yet handed to an upload.
+    std::size_t pendingCount() const;
+    // Events in uploads that have not completed.
+    std::size_t inFlightCount() const;
+
+private:
+    BatchController(Settings settings, Batch::Context context);
+
+    void armTimer(std::uint64_t generation);
+    void timerFired(std::uint64_t generation);
+    // Takes every pending event into one envelope; nothing when there is none.
+    std::optional<BatchRequest> takePendingLocked();
+
+    const Settings settings_;
+    const Batch::Context context_;
+
+    mutable std::mutex mutex_;
+    std::vector<Batch> batches_;
+    std::size_t pendingBytes_ = 0;  // the encoded length of batches_ as one JSON array
+    std::string latestWriteKey_;
+    std::string latestSentAt_;
+    std::size_t inFlight_ = 0;
+    std::uint64_t generation_ = 0;  // bumped by every recording; a timer fires only for its own
+    std::shared_ptr<platform::Timer> timer_;
+};
+
+}  // namespace qor

@@ -1,0 +1,59 @@
+#include "AdNetwork/EndpointList.h"
+
+#include "Core/SDKLog.h"
+
+namespace qor {
+
+namespace {
+
+constexpr std::int64_t coreEndpointID = -1;
+
+std::optional<std::string> biddingURL(const Container& container, std::int64_t platformID) {
+    if (!container.platforms) return std::nullopt;
+    for (const DemandSidePlatform& platform : *container.platforms) {
+        if (platform.id == platformID) return platform.url;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<DemandSidePlatform> resolvePlatforms(const Container& container, const Inventory& inventory) {
+    std::vector<DemandSidePlatform> resolved;
+    if (!inventory.platforms) return resolved;
+    resolved.reserve(inventory.platforms->size());
+    for (DemandSidePlatform platform : *inventory.platforms) {
+        platform.url = biddingURL(container, platform.id);
+        resolved.push_back(std::move(platform));
+    }
+    return resolved;
+}
+
+std::vector<Endpoint> endpointsForPlatforms(const Container& container,
+                                            const std::vector<DemandSidePlatform>& resolvedPlatforms) {
+    std::vector<Endpoint> endpoints;
+    endpoints.reserve(resolvedPlatforms.size() + 1);
+    for (const DemandSidePlatform& platform : resolvedPlatforms) {
+        // Without a bidding URL there is nowhere to post; the other endpoints are still asked.
+        if (!platform.url) {
+            sdkLog("Demand platform ", platform.id, " has no bidding URL in the container; it is not asked");
+            continue;
+        }
+        endpoints.push_back(Endpoint{
+            platform.id,
+            platform.name.value_or("unknown"),
+            *platform.url,
+            "dsp",
+            platform.directDeal.value_or(0) > 0,
+            platform.headerBidding.value_or(0) > 0,
+        });
+    }
+    endpoints.push_back(Endpoint{coreEndpointID, "core", container.core.url, "core", false, false});
+    return endpoints;
+}
+
+std::vector<Endpoint> endpointsForInventory(const Container& container, const Inventory& inventory) {
+    return endpointsForPlatforms(container, resolvePlatforms(container, inventory));
+}
+
+}  // namespace qor

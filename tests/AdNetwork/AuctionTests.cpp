@@ -1,0 +1,206 @@
+#include "EngineHarness.h"
+
+namespace qor::enginetest {
+namespace {
+
+using AuctionTest = EngineTest;
+using std::chrono::milliseconds;
+
+// A bid whose markup names the endpoint, so the winner can be told apart.
+BidSpec from(const std::string& endpoint, double price) { return BidSpec{price, endpoint, std::nullopt, std::nullopt}; }
+BidAnswer single(const std::string& endpoint, double price) { return BidAnswer::bids({{from(endpoint, price)}}); }
+
+TEST_F(AuctionTest, TheHighestOfEachEndpointsLastBidWins) {
+    struct Case {
+        std::string name;
+        std::vector<BidAnswer> demand;
+        BidAnswer core;
+        std::string winner;  // markup of the winning bid, or the error text
+        float price;
+    };
+    const auto none = BidAnswer::noContent();
+    const std::vector<Case> cases = {
+        {"highest price",
+         {single("alpha", 1.0), single("beta", 2.5), single("gamma", 0.7)},
+         single("core", 1.2),
+         "beta",
+         2.5F},
+        {"last bid of one seat",
+         {BidAnswer::bids({{from("alpha-first", 3.0), from("alpha", 0.5)}}), single("beta", 1.0)},
+         none,
+         "beta",
+         1.0F},
+        {"last bid of the last seat",
+         {BidAnswer::bids({{from("alpha-first", 4.0)}, {from("alpha", 0.2)}, {}})},
+         single("core", 0.3),
+         "core",
+         0.3F},
+        {"equal prices keep endpoint order",
+         {single("alpha", 2.0), single("beta", 2.0), single("gamma", 2.0)},
+         single("core", 2.0),
+         "alpha",
+         2.0F},
+        {"equal prices, the later endpoints answering first",
+         {single("alpha", 2.0).after(milliseconds(80)), single("beta", 2.0)},
+         none,
+         "alpha",
+         2.0F},
+        {"the floor is inclusive", {single("alpha", 0.1), single("beta", 0.05)}, none, "alpha", 0.1F},
+        {"below the floor", {single("alpha", 0.09)}, single("core", 0.0), "No available Ad", 0},
+        {"empty seat bids", {BidAnswer::bids({}), BidAnswer::bids({{}})}, none, "No available Ad", 0},
+        {"failures do not block the others",
+         {single("alpha", 1.0).after(milliseconds(300)), BidAnswer::failure(500), BidAnswer::garbage()},
+         BidAnswer::emptyBody(),
+         "alpha",
+         1.0F},
+    };
+    startWithDefaultContainer();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        script(c.demand, c.core);
+        const auto outcome = banner();
+        ASSERT_EQ(outcome.calls, 1);
+        if (outcome.result->isFailure()) {
+            EXPECT_EQ(outcome.errorText(), c.winner);
+            continue;
+        }
+        EXPECT_EQ(outcome.bid().adMarkup, c.winner);
+        EXPECT_EQ(outcome.bid().price, c.price);
+        EXPECT_TRUE(outcome.bid().requestId.has_value());
+    }
+}
+
+TEST_F(AuctionTest, WithoutAFloorZeroWinsAndANegativePriceDoesNot) {
+    auto spec = network().defaultContainer();
+    spec.inventories[0].floorPrice.reset();
+    startWith(spec);
+    script({single("alpha", 0.0), single("beta", -1.0)});
+    EXPECT_EQ(banner().bid().adMarkup, "alpha");
+    script({single("alpha", -0.5)});
+    EXPECT_EQ(banner().errorText(), "No available Ad");
+}
+
+TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
+    auto spec = network().defaultContainer();
+    spec.inventories[0].platforms[1].directDeal = 1;  // beta
+    spec.inventories[0].platforms[2].directDeal = 2;  // gamma: a later direct deal counts for nothing
+    spec.inventories[0].passBack = "<b>pass-back</b>";
+    spec.inventories[1] = spec.inventories[0];
+    spec.inventories[1].id = 201;
+    spec.inventories[1].passBack.reset();
+    startWith(spec);
+
+    script({single("alpha", 5.0), single("beta", 0.2), single("gamma", 9.0)}, single("core", 3.0));
+    EXPECT_EQ(banner().bid().adMarkup, "beta");
+
+    // A direct deal that fails or bids below the floor leaves nothing, whatever the others bid.
+    for (const auto& beta : {BidAnswer::failure(503), BidAnswer::bids({}), single("beta", 0.01)}) {
+        script({single("alpha", 5.0), beta, single("gamma", 9.0)}, single("core", 3.0));
+        const auto passBack = banner();
+        ASSERT_TRUE(passBack.result->isSuccess());
+        EXPECT_EQ(passBack.bid().adMarkup, "<b>pass-back</b>");
+        EXPECT_EQ(passBack.bid().price, 0.0F);
+        EXPECT_TRUE(testing::isUpperCaseUUID(passBack.bid().id));
+        EXPECT_TRUE(passBack.bid().requestId.has_value());
+        EXPECT_EQ(banner(201).errorText(), "No available Ad");
+    }
+}
+
+TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
+    auto spec = network().defaultContainer();
+    spec.platforms.push_back({50, "refusing", network().refusingURL(), 0, 0});
+    spec.platforms.push_back({51, "malformed", std::string("not a url"), 0, 0});
+    spec.inventories[0].platforms.push_back({50, "refusing", std::nullopt, 0, 0});
+    spec.inventories[0].platforms.push_back({51, "malformed", std::nullopt, 0, 0});
+    startWith(spec);
+    script({single("alpha", 0.4)}, BidAnswer::garbage());
+    const auto outcome = banner();
+    ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
+    EXPECT_EQ(outcome.bid().adMarkup, "alpha");
+}
+
+TEST_F(AuctionTest, ABidRequestThatCannotBeEncodedIsNeverPosted) {
+    startWithDefaultContainer();
+    script({single("alpha", 1.0)}, single("core", 1.0));
+    const auto outcome = run([](auto completion) {
+        BidRequest request = AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
+        request.user.keywords = std::string("\xff\xfe not text");
+        AdNetworkApiClient::shared().requestVideoAd(SimulatedAdNetwork::videoUnit, request, AdType::video, std::nullopt,
+                                                    CallbackQueue::currentMainOrAsync{}, std::move(completion));
+    });
+    EXPECT_EQ(outcome.errorText(), "No available Ad");
+    EXPECT_EQ(bidRequestsReceived(), 0U);
+}
+
+// The auction's events reach the collection endpoint in the recorder's envelopes.
+TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
+    auto spec = network().defaultContainer();
+    spec.inventories[0].platforms[1].headerBidding = 1;  // beta
+    startWith(spec);
+    script({single("alpha", 1.5), BidAnswer::failure(500)});
+    const auto won = banner();
+    ASSERT_TRUE(won.result->isSuccess());
+    script({});
+    const auto lost = banner();
+    ASSERT_EQ(lost.errorText(), "No available Ad");
+
+    std::vector<Json> events;
+    ASSERT_TRUE(testing::pumpMainUntil(
+        [&] {
+            events.clear();
+            for (const auto& body : network().collection().receivedBodies()) {
+                const auto envelope = Json::parse(body);
+                if (envelope.value("typeSDK", "") != "adnetwork") continue;
+                for (const auto& event : envelope["batch"]) events.push_back(event);
+            }
+            return std::any_of(events.begin(), events.end(), [](const Json& e) {
+                return e["name"] == "bidError" && e["context"]["adData"]["error_code"] == "04";
+            });
+        },
+        std::chrono::seconds(10)));
+
+    auto named = [&](const std::string& requestId, const std::string& name) {
+        std::vector<Json> found;
+        for (const auto& e : events) {
+            if (e["requestId"] == requestId && e["name"] == name) found.push_back(e["context"]["adData"]);
+        }
+        return found;
+    };
+    const std::string wonId = *won.bid().requestId;
+    EXPECT_EQ(named(wonId, "bidRequest").size(), 4U);
+    const auto errors = named(wonId, "bidError");
+    // beta failed with 500; the silent endpoints' empty 204 answers are no bid responses either.
+    ASSERT_EQ(errors.size(), 3U);
+    const auto beta = std::find_if(errors.begin(), errors.end(), [](const Json& e) { return e["dsp_id"] == 4; });
+    ASSERT_NE(beta, errors.end());
+    EXPECT_EQ((*beta)["dsp_name"], "dsp-beta");
+    EXPECT_EQ((*beta)["error_code"], "00");
+    EXPECT_EQ((*beta)["is_header_bidding"], true);
+    EXPECT_EQ((*beta)["bid_reuqest_id"], wonId);
+    EXPECT_EQ(named(wonId, "bidResponse").size(), 1U);
+    const auto winners = named(wonId, "bidWinner");
+    ASSERT_EQ(winners.size(), 1U);
+    EXPECT_EQ(winners[0]["dsp_id"], 3);
+    EXPECT_EQ(winners[0]["dsp_name"], "dsp-alpha");
+    EXPECT_EQ(winners[0]["is_header_bidding"], false);
+    EXPECT_EQ(winners[0]["container_id"], 12);
+    EXPECT_EQ(winners[0]["inventory_id"], 101);
+    for (const auto& e : events) {
+        if (e["requestId"] == wonId) {
+            EXPECT_EQ(e["writeKey"], std::string(key) + "@ios");
+        }
+    }
+
+    bool found04 = false;
+    for (const auto& e : events) {
+        if (e["name"] != "bidError" || e["context"]["adData"]["error_code"] != "04") continue;
+        found04 = true;
+        EXPECT_EQ(e["context"]["adData"]["error_reason"], "NO_CONTENT");
+        EXPECT_FALSE(e["context"]["adData"].contains("dsp_id"));
+        EXPECT_EQ(e["context"]["adData"]["is_header_bidding"], false);
+    }
+    EXPECT_TRUE(found04);
+}
+
+}  // namespace
+}  // namespace qor::enginetest

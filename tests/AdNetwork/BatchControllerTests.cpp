@@ -1,0 +1,223 @@
+// Auction events reaching a loopback collection server: the envelope and its events, the wait
+// after the latest recording, the size threshold, unsent-only measurement, uploads that fail,
+// events that cannot be encoded and recordings from several threads.
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AdNetwork/BatchController.h"
+#include "AdNetworkTestSupport.h"
+#include "Core/SDKLogCapture.h"
+#include "Networking/Client/Session/Session.h"
+#include "testing/CollectionServer.h"
+#include "testing/MainLoopPump.h"
+#include "testing/ScopedEnvironment.h"
+
+namespace qor::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::size_t realThreshold = 512000;
+
+class BatchControllerTest : public ::testing::Test {
+protected:
+    BatchControllerTest()
+        : collection_(CollectionServer::makeHTTP()), endpoint_("QOR_COLLECTION_URL", collection_->collectionURL()) {
+        Session::setSharedInstance(Session::makeDefault());
+    }
+
+    std::shared_ptr<BatchController> recorder(std::chrono::nanoseconds delay = 200ms,
+                                              std::size_t threshold = realThreshold) {
+        return BatchController::make({delay, threshold}, makeBatchContext());
+    }
+
+    static AdData::BidWinner winner(std::string markup = "<div/>") {
+        return AdData::BidWinner{"bid", "imp", 1.5F, std::move(markup), 3, "Alpha", false, 12, 101};
+    }
+
+    static void record(BatchController& controller, const std::string& requestId, AdData data = AdData(winner())) {
+        controller.addBatch(BatchType::bidWinner, "key", requestId, std::move(data), "anon");
+    }
+
+    std::vector<Json> envelopes() const {
+        std::vector<Json> all;
+        for (const auto& body : collection_->receivedBodies()) all.push_back(Json::parse(body));
+        return all;
+    }
+
+    static std::vector<std::string> requestIds(const Json& envelope) {
+        std::vector<std::string> ids;
+        for (const auto& event : envelope["batch"]) ids.push_back(event["requestId"]);
+        return ids;
+    }
+
+    // Pumps until every upload has completed.
+    static bool settle(const BatchController& controller) {
+        return pumpMainUntil([&] { return controller.inFlightCount() == 0; });
+    }
+
+    std::unique_ptr<CollectionServer> collection_;
+    ScopedEnvironment endpoint_;
+};
+
+TEST_F(BatchControllerTest, OneEnvelopeAfterTheLatestRecordingCarriesEveryEventInOrder) {
+    const auto controller = recorder(300ms);
+    record(*controller, "r1");
+    pumpMainFor(150ms);
+    controller->addBatch(BatchType::bidError, "key", "r2",
+                         AdData(AdData::BidError{"r2", std::nullopt, std::nullopt, "04", "NO_CONTENT", false, {}}),
+                         "anon");
+    pumpMainFor(150ms);
+    controller->addBatch(BatchType::bidRequest, "key", "r3", std::nullopt, "anon");
+    pumpMainFor(150ms);
+    EXPECT_EQ(collection_->receivedCount(), 0U);  // each recording restarted the wait
+
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
+    ASSERT_TRUE(settle(*controller));
+    pumpMainFor(400ms);
+    ASSERT_EQ(collection_->receivedCount(), 1U);
+
+    const auto request = collection_->receivedRequests().front();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, CollectionServer::collectionPath);
+    EXPECT_EQ(request.header("Accept"), "application/json");
+    EXPECT_EQ(request.header("Cache-Control"), "private, no-store, no-cache, must-revalidate");
+    EXPECT_FALSE(request.header("Authorization").has_value());
+
+    const Json envelope = envelopes().front();
+    EXPECT_EQ(keysOfObject(envelope), (std::set<std::string>{"writeKey", "batch", "sentAt", "typeSDK"}));
+    EXPECT_EQ(envelope["writeKey"], "key@ios");
+    EXPECT_EQ(envelope["typeSDK"], "adnetwork");
+    EXPECT_EQ(envelope["sentAt"].get<std::string>().size(), 19U);
+    EXPECT_EQ(requestIds(envelope), (std::vector<std::string>{"r1", "r2", "r3"}));
+
+    const Json& first = envelope["batch"][0];
+    EXPECT_EQ(first["anonymousId"], "anon");
+    EXPECT_EQ(first["name"], "bidWinner");
+    EXPECT_EQ(first["type"], "track");
+    EXPECT_EQ(first["writeKey"], "key@ios");
+    EXPECT_EQ(first["timestamp"].get<std::string>().size(), 19U);
+    EXPECT_EQ(first["context"]["adData"]["dsp_name"], "Alpha");
+    EXPECT_EQ(envelope["batch"][1]["context"]["adData"]["error_reason"], "NO_CONTENT");
+    EXPECT_FALSE(envelope["batch"][2]["context"].contains("adData"));
+    EXPECT_EQ(first["context"]["app"], envelope["batch"][2]["context"]["app"]);  // the context captured once
+    EXPECT_EQ(controller->pendingCount(), 0U);
+}
+
+// One event whose list encodes to exactly this many bytes.
+std::string markupForListLength(const BatchController& controller, std::size_t length) {
+    Batch probe = controller.makeBatch(BatchType::bidWinner, "key@ios", "r", "anon");
+    probe.fillBatchAdData(BatchType::bidWinner,
+                          AdData(AdData::BidWinner{"bid", "imp", 1.5F, std::string(), 3, "Alpha", false, 12, 101}));
+    const std::size_t base = platform::JSONEncoder{}.encodeToString(std::vector<Batch>{probe}).size();
+    return std::string(length - base, 'a');
+}
+
+TEST_F(BatchControllerTest, ReachingTheThresholdPostsAtOnceOneByteLessWaits) {
+    const auto below = recorder(5s);
+    record(*below, "r", AdData(winner(markupForListLength(*below, realThreshold - 1))));
+    EXPECT_EQ(below->pendingCount(), 1U);
+    EXPECT_EQ(below->inFlightCount(), 0U);
+
+    const auto at = recorder(5s);
+    record(*at, "r", AdData(winner(markupForListLength(*at, realThreshold))));
+    EXPECT_EQ(at->pendingCount(), 0U);
+    ASSERT_TRUE(collection_->waitForPosts(1));
+    EXPECT_EQ(collection_->receivedBodies().front().size() > realThreshold, true);
+    ASSERT_TRUE(settle(*at));
+    EXPECT_EQ(collection_->receivedCount(), 1U);
+}
+
+TEST_F(BatchControllerTest, PostingAtOnceCancelsThePendingWaitAndOnlyUnsentEventsAreMeasured) {
+    const auto controller = recorder(200ms, 3000);
+    record(*controller, "small");
+    record(*controller, "big", AdData(winner(std::string(3000, 'b'))));  // crosses the threshold
+    ASSERT_TRUE(collection_->waitForPosts(1));
+    pumpMainFor(400ms);  // the wait armed by "small" must not post again
+    EXPECT_EQ(collection_->receivedCount(), 1U);
+    EXPECT_EQ(requestIds(envelopes()[0]), (std::vector<std::string>{"small", "big"}));
+
+    // In flight and still unanswered: a later recording measures and sends only itself.
+    collection_->holdAnswers();
+    record(*controller, "big2", AdData(winner(std::string(3000, 'c'))));
+    ASSERT_TRUE(collection_->waitForPosts(2));
+    record(*controller, "after");
+    EXPECT_EQ(controller->pendingCount(), 1U);
+    EXPECT_EQ(controller->inFlightCount(), 1U);
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 3; }));
+    collection_->releaseAnswers();
+    ASSERT_TRUE(settle(*controller));
+    const auto all = envelopes();
+    EXPECT_EQ(requestIds(all[1]), std::vector<std::string>{"big2"});
+    EXPECT_EQ(requestIds(all[2]), std::vector<std::string>{"after"});
+}
+
+TEST_F(BatchControllerTest, AFailedUploadIsNotRetriedAndItsEventsAreGone) {
+    collection_->answerAlways(500, "Internal error");
+    const auto controller = recorder(100ms);
+    record(*controller, "r1");
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
+    ASSERT_TRUE(settle(*controller));
+    record(*controller, "r2");
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 2; }));
+    ASSERT_TRUE(settle(*controller));
+    pumpMainFor(300ms);
+    EXPECT_EQ(collection_->receivedCount(), 2U);
+    EXPECT_EQ(requestIds(envelopes()[1]), std::vector<std::string>{"r2"});
+}
+
+TEST_F(BatchControllerTest, AnEventThatCannotBeEncodedIsReportedAndDropped) {
+    const auto controller = recorder(100ms);
+    test::SDKLogCapture log;
+    AdData::BidWinner broken = winner();
+    broken.price = std::numeric_limits<float>::infinity();
+    record(*controller, "broken", AdData(broken));
+    ASSERT_EQ(log.lines().size(), 1U);
+    EXPECT_EQ(log.lines()[0].rfind("Encode Batch Error: ", 0), 0U) << log.lines()[0];
+    EXPECT_EQ(controller->pendingCount(), 0U);
+
+    record(*controller, "fine");
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
+    EXPECT_EQ(requestIds(envelopes()[0]), std::vector<std::string>{"fine"});
+    ASSERT_TRUE(settle(*controller));
+}
+
+TEST_F(BatchControllerTest, RecordingsFromSeveralThreadsGoOutEachExactlyOnce) {
+    const auto controller = recorder(100ms, 20000);
+    constexpr int threads = 4;
+    constexpr int perThread = 40;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&controller, t] {
+            for (int i = 0; i < perThread; ++i) {
+                record(*controller, std::to_string(t) + "-" + std::to_string(i), AdData(winner(std::string(200, 'x'))));
+            }
+        });
+    }
+    record(*controller, "main");
+    for (auto& worker : workers) worker.join();
+
+    std::map<std::string, int> seen;
+    const auto countSeen = [&] {
+        seen.clear();
+        for (const auto& envelope : envelopes()) {
+            for (const auto& id : requestIds(envelope)) ++seen[id];
+        }
+        return seen.size() == threads * perThread + 1;
+    };
+    ASSERT_TRUE(pumpMainUntil(countSeen));
+    ASSERT_TRUE(settle(*controller));
+    pumpMainFor(300ms);
+    countSeen();
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(threads * perThread + 1));
+    for (const auto& [id, count] : seen) EXPECT_EQ(count, 1) << id;
+    EXPECT_GT(collection_->receivedCount(), 1U);  // the threshold split them
+}
+
+}  // namespace
+}  // namespace qor::testing
