@@ -38,9 +38,8 @@ int main() {
     }
     using namespace qor;
     auto delegate = std::make_shared<SessionDelegate>();
-    Session::setSharedInstance(
-        Session::make(platform::URLSession::make(platform::URLSessionConfiguration::defaultConfiguration(), delegate),
-                      delegate));
+    Session::setSharedInstance(Session::make(
+        platform::URLSession::make(platform::URLSessionConfiguration::defaultConfiguration(), delegate), delegate));
     auto analytics = Analytics::make(Configuration::make("consumer-write-key"));
     analytics->track("Consumer Opened", platform::AnyDictionary{{"installed", true}});
 

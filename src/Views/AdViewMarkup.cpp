@@ -1,0 +1,44 @@
+#include "Views/AdViewMarkup.h"
+
+#include <array>
+#include <charconv>
+
+namespace qor {
+namespace {
+
+constexpr std::string_view pageHead =
+    "<!DOCTYPE html><html><meta name=\"viewport\" content=\"width=device-width, initial-scale=1.0,maximum-scale=1.0, "
+    "user-scalable=no,viewport-fit=cover,shrink-to-fit=YES\"/>";
+constexpr std::string_view bodyOpen = "<body style=\"margin: 0; padding:0; background:no;\">";
+constexpr std::string_view pageTail = "</body></html>";
+
+void replaceAll(std::string& text, std::string_view pattern, std::string_view replacement) {
+    for (auto at = text.find(pattern); at != std::string::npos; at = text.find(pattern, at + replacement.size())) {
+        text.replace(at, pattern.size(), replacement);
+    }
+}
+
+}  // namespace
+
+std::string auctionPriceText(float price) {
+    std::array<char, 64> buffer{};
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), price);
+    std::string text(buffer.data(), error == std::errc() ? end : buffer.data());
+    if (text.find_first_not_of("-0123456789") == std::string::npos) text += ".0";
+    return text;
+}
+
+std::string substituteAdMarkup(std::string markup, std::string_view requestId, float price) {
+    replaceAll(markup, "{{AUCTION_PRICE}}", auctionPriceText(price));
+    replaceAll(markup, "{{REQUEST_ID}}", requestId);
+    return markup;
+}
+
+std::string adPageHTML(std::string_view markup) {
+    std::string page;
+    page.reserve(pageHead.size() + bodyOpen.size() + markup.size() + pageTail.size());
+    page.append(pageHead).append(bodyOpen).append(markup).append(pageTail);
+    return page;
+}
+
+}  // namespace qor

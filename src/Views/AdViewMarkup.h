@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The one page format of web-rendered ads, shared by the banner and the full-screen formats.
+namespace qor {
+
+// The price as "{{AUCTION_PRICE}}" becomes: the shortest text that reads back as the same float,
+// with ".0" after a whole number (2 gives "2.0", 1.25 gives "1.25").
+std::string auctionPriceText(float price);
+
+// The markup with every "{{AUCTION_PRICE}}" and then every "{{REQUEST_ID}}" replaced, literally.
+std::string substituteAdMarkup(std::string markup, std::string_view requestId, float price);
+
+// The markup inside the fixed page: viewport head, a margin-free body, nothing between pieces.
+std::string adPageHTML(std::string_view markup);
+
+}  // namespace qor

@@ -1,0 +1,40 @@
+#include "Views/InterstitialAd.h"
+
+#include <utility>
+
+namespace qor {
+
+void InterstitialAd::loadAd(const std::optional<AdSize>& /*adSize*/, std::optional<AdType> adType,
+                            std::int64_t adUnitID, std::optional<bool> /*showCLoseAd*/,
+                            const std::optional<AdRequest>& context, CompletionHandler completionHandler) {
+    loadFullScreenAd(FullScreenFormat::interstitial, adUnitID, adType, context,
+                     [completionHandler = std::move(completionHandler)](const std::optional<FullScreenAdError>& error) {
+                         if (!completionHandler) return;
+                         if (error) return completionHandler(nullptr, error);
+                         completionHandler(std::make_shared<InterstitialAd>(), std::nullopt);
+                     });
+}
+
+void InterstitialAd::present(std::shared_ptr<platform::UIViewController> rootController) {
+    auto ad = shared_from_this();
+    presentFullScreenAd(
+        FullScreenFormat::interstitial, std::move(rootController),
+        [ad] {
+            auto controller = std::make_shared<InterstitialAdView>();
+            controller->setOnCloseAdCompleted([ad] {
+                if (const auto delegate = ad->delegate()) delegate->adDidDismissScreentContent(ad);
+            });
+            return controller;
+        },
+        [ad](const std::string& message) {
+            if (const auto delegate = ad->delegate())
+                delegate->interstitialAdDidFailToPresentContentWithError(ad, message);
+        });
+}
+
+void InterstitialAdView::adViewDidClose() {
+    runOnCloseAdCompleted();
+    dismiss(false);
+}
+
+}  // namespace qor

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "AdNetwork/AdRequest.h"
+#include "AdNetwork/AdType.h"
+#include "Models/OpenRTB/Bid.h"
+#include "Networking/Client/QORSDKError.h"
+#include "Platform/Export.h"
+#include "Platform/Foundation/NSError.h"
+#include "Platform/UIKit/UIViewController.h"
+#include "Views/AdSize.h"
+#include "Views/AdView.h"
+
+// What the two full-screen formats (the interstitial and the first-view ad) share: the load with
+// its process-wide slots, the error their loads report, and the view controller that shows the
+// kept bid in a banner view filling the screen.
+namespace qor {
+
+// Why a full-screen load failed: an NSError (empty domain, code 401) for what is found before the
+// engine runs, else the engine's or the markup fetch's QORSDKError itself.
+class QOR_EXPORT FullScreenAdError {
+public:
+    explicit FullScreenAdError(platform::NSError error) : value_(std::move(error)) {}
+    explicit FullScreenAdError(QORSDKError error) : value_(std::move(error)) {}
+
+    const platform::NSError* nsError() const { return std::get_if<platform::NSError>(&value_); }
+    const QORSDKError* sdkError() const { return std::get_if<QORSDKError>(&value_); }
+    std::string localizedDescription() const;
+
+private:
+    std::variant<platform::NSError, QORSDKError> value_;
+};
+
+enum class FullScreenFormat { interstitial, mobileFirstView };
+
+// The last successful load of a format: its bid and the size the load asked for, always written
+// together. Each format has its own pair for the life of the process.
+struct FullScreenSlots {
+    std::optional<Bid> bid;
+    std::optional<AdSize> size;
+};
+
+FullScreenSlots fullScreenSlots(FullScreenFormat format);
+void storeFullScreenSlots(FullScreenFormat format, Bid bid, AdSize size);
+// Empties the format's slots, for a host or test that starts over.
+void clearFullScreenSlots(FullScreenFormat format);
+
+// Loads the format's unit, sized by the unit's metadata, and keeps the winning bid (its markup
+// fetched first when it is an openable URL) in the format's slots. The completion gets nothing on
+// success, else the error. Container and inventory failures, and the engine's own check
+// failures, reach it at once on the calling thread; everything else later on the main thread.
+// The process stops before start-up.
+using FullScreenLoadCompletion = std::function<void(const std::optional<FullScreenAdError>& error)>;
+void loadFullScreenAd(FullScreenFormat format, std::int64_t adUnitID, std::optional<AdType> adType,
+                      const std::optional<AdRequest>& context, FullScreenLoadCompletion completion);
+
+// Shows the format's kept bid in a banner view the size of the screen. The page's "close_ad"
+// runs onCloseAdCompleted and dismisses the controller, in the order the format gives; its links
+// open outside the app. Main thread only.
+class QOR_EXPORT FullScreenAdViewController : public platform::UIViewController {
+public:
+    const std::function<void()>& onCloseAdCompleted() const { return onCloseAdCompleted_; }
+    void setOnCloseAdCompleted(std::function<void()> closure) { onCloseAdCompleted_ = std::move(closure); }
+
+    void viewDidLoad() override;
+    // The hosted banner view, once the view has loaded.
+    const std::shared_ptr<AdView>& adView() const { return adView_; }
+
+protected:
+    explicit FullScreenAdViewController(FullScreenFormat format) : format_(format) {}
+
+    // What the hosted banner view reports.
+    virtual void adViewDidFailLoad(const std::string& /*message*/) {}
+    virtual void adViewDidLoad() {}
+    virtual void adViewDidClose() = 0;
+    void runOnCloseAdCompleted() const;
+
+private:
+    class HostedAdDelegate;
+
+    FullScreenFormat format_;
+    std::function<void()> onCloseAdCompleted_;
+    std::shared_ptr<AdView> adView_;
+};
+
+// Hops to the main queue; there, presents the controller from the root full-screen without
+// animation when the format has a loaded ad, else runs `notPresented` with the reason.
+void presentFullScreenAd(FullScreenFormat format, std::shared_ptr<platform::UIViewController> rootController,
+                         std::function<std::shared_ptr<FullScreenAdViewController>()> makeController,
+                         std::function<void(const std::string&)> notPresented);
+
+inline constexpr const char* fullScreenNotLoadedMessage = "No ad has been loaded to present";
+inline constexpr const char* fullScreenNoRootMessage = "No root view controller to present from";
+
+}  // namespace qor

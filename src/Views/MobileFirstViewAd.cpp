@@ -1,0 +1,51 @@
+#include "Views/MobileFirstViewAd.h"
+
+#include <iostream>
+#include <utility>
+
+namespace qor {
+
+void MobileFirstViewAd::loadAd(const std::optional<AdSize>& /*adSize*/, std::optional<AdType> adType,
+                               std::int64_t adUnitID, std::optional<bool> /*showCLoseAd*/,
+                               const std::optional<AdRequest>& context, CompletionHandler completionHandler) {
+    loadFullScreenAd(FullScreenFormat::mobileFirstView, adUnitID, adType, context,
+                     [completionHandler = std::move(completionHandler)](const std::optional<FullScreenAdError>& error) {
+                         if (!completionHandler) return;
+                         if (error) return completionHandler(nullptr, error);
+                         completionHandler(std::make_shared<MobileFirstViewAd>(), std::nullopt);
+                     });
+}
+
+void MobileFirstViewAd::present(std::shared_ptr<platform::UIViewController> rootController) {
+    auto ad = shared_from_this();
+    presentFullScreenAd(
+        FullScreenFormat::mobileFirstView, std::move(rootController),
+        [ad] {
+            auto controller = std::make_shared<MobilefirstviewAdView>();
+            controller->setOnCloseAdCompleted([ad] {
+                if (const auto delegate = ad->delegate()) delegate->adDidDismissScreentContent(ad);
+            });
+            return controller;
+        },
+        [ad](const std::string& message) {
+            if (const auto delegate = ad->delegate()) {
+                delegate->mobilefirstviewAdDidFailToPresentContentWithError(ad, message);
+            }
+        });
+}
+
+// Plain console lines, without the SDK's log prefix.
+void MobilefirstviewAdView::adViewDidFailLoad(const std::string& message) {
+    std::cout << "Ad did fail to load with error: " << message << '\n' << std::flush;
+}
+
+void MobilefirstviewAdView::adViewDidLoad() { std::cout << "Ad Loaded\n" << std::flush; }
+
+void MobilefirstviewAdView::adViewDidClose() {
+    // Keeps the controller alive through its own dismissal.
+    const auto self = shared_from_this();
+    dismiss(false);
+    runOnCloseAdCompleted();
+}
+
+}  // namespace qor

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "AdNetwork/AdRequest.h"
+#include "AdNetwork/AdType.h"
+#include "Platform/Export.h"
+#include "Platform/UIKit/UIViewController.h"
+#include "Views/AdSize.h"
+#include "Views/InterstitialFullScreen.h"
+
+namespace qor {
+
+class MobileFirstViewAd;
+
+// Hears what becomes of a presented first-view ad. Called on the main thread.
+class QOR_EXPORT MobileFirstViewAdDelegate {
+public:
+    virtual ~MobileFirstViewAdDelegate() = default;
+    // The ad could not be presented (nothing loaded yet, no root controller); the text says why.
+    virtual void mobilefirstviewAdDidFailToPresentContentWithError(const std::shared_ptr<MobileFirstViewAd>& ad,
+                                                                   const std::string& message) = 0;
+    // The page closed the presented ad.
+    virtual void adDidDismissScreentContent(const std::shared_ptr<MobileFirstViewAd>& ad) = 0;
+};
+
+// The first-view ad, a second full-screen format with slots of its own. A load keeps the winning bid for the whole
+// format and hands back a handle: present on any handle shows what the format loaded last. The ad holds its delegate
+// strongly.
+class QOR_EXPORT MobileFirstViewAd : public std::enable_shared_from_this<MobileFirstViewAd> {
+public:
+    // Exactly one of the two is set.
+    using CompletionHandler =
+        std::function<void(std::shared_ptr<MobileFirstViewAd> ad, const std::optional<FullScreenAdError>& error)>;
+
+    // Loads the unit at the size of its configuration (`adSize` and `showCLoseAd` are not used);
+    // the type defaults to banner, the request to a new one. Failures found before the engine
+    // runs (no container, no inventory) are an NSError with code 401 and reach the handler at
+    // once on the calling thread, as do the engine's own check failures; the rest arrives on the
+    // main thread. The process stops before start-up.
+    static void loadAd(const std::optional<AdSize>& adSize, std::optional<AdType> adType, std::int64_t adUnitID,
+                       std::optional<bool> showCLoseAd, const std::optional<AdRequest>& context,
+                       CompletionHandler completionHandler);
+
+    MobileFirstViewAd() = default;
+
+    const std::shared_ptr<MobileFirstViewAdDelegate>& delegate() const { return delegate_; }
+    void setDelegate(std::shared_ptr<MobileFirstViewAdDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    // Any thread: on the main queue, presents the loaded ad full-screen from the root controller,
+    // or tells the delegate why it cannot. The ad must live in a std::shared_ptr.
+    void present(std::shared_ptr<platform::UIViewController> rootController);
+
+private:
+    std::shared_ptr<MobileFirstViewAdDelegate> delegate_;
+};
+
+// Shows the first-view ad. On the page's close it dismisses itself first and then runs
+// onCloseAdCompleted; the hosted view's load outcome goes to the console.
+class QOR_EXPORT MobilefirstviewAdView : public FullScreenAdViewController {
+public:
+    MobilefirstviewAdView() : FullScreenAdViewController(FullScreenFormat::mobileFirstView) {}
+
+protected:
+    void adViewDidFailLoad(const std::string& message) override;
+    void adViewDidLoad() override;
+    void adViewDidClose() override;
+};
+
+}  // namespace qor
