@@ -7,8 +7,8 @@
 
 namespace qor {
 
-std::shared_ptr<VideoAdLoader> VideoAdLoader::make(std::int64_t adUnitID, std::optional<FrameSize> adSize) {
-    return std::make_shared<VideoAdLoader>(platform::ConstructionKey<VideoAdLoader>{}, adUnitID, adSize);
+std::shared_ptr<VideoAdLoader> VideoAdLoader::make(std::int64_t adUnitID, std::optional<AdSize> adSize) {
+    return std::make_shared<VideoAdLoader>(platform::ConstructionKey<VideoAdLoader>{}, adUnitID, std::move(adSize));
 }
 
 std::shared_ptr<VideoAdLoaderDelegate> VideoAdLoader::delegate() const {
@@ -25,7 +25,9 @@ void VideoAdLoader::loadAd(const AdRequest& adRequest) {
     AdController::sharedInstance();  // the start-up guard
     auto& engine = AdNetworkApiClient::shared();
     auto bidRequest = engine.buildBidRequest(adRequest.context());
-    engine.requestVideoAd(adUnitID_, bidRequest, AdType::video, adSize_, CallbackQueue::currentMainOrAsync{},
+    std::optional<FrameSize> playerSize;
+    if (adSize_) playerSize = FrameSize{adSize_->frame().width, adSize_->frame().height};
+    engine.requestVideoAd(adUnitID_, bidRequest, AdType::video, playerSize, CallbackQueue::currentMainOrAsync{},
                           [self = shared_from_this()](const Result<Bid>& result) { self->handleLoadResult(result); });
 }
 

@@ -7,10 +7,10 @@
 
 #include "AdNetwork/AdRequest.h"
 #include "Models/OpenRTB/Bid.h"
-#include "Models/OpenRTB/ImpressionBuilder.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Export.h"
 #include "Platform/Foundation/ConstructionKey.h"
+#include "Views/AdSize.h"
 #include "Views/VideoAdLoaderDelegate.h"
 
 namespace qor {
@@ -26,12 +26,12 @@ public:
     static constexpr const char* missingTagMessage = "Missing VAST tag URL";
 
     // `adSize`: the player size for the video impression; nothing takes the unit's own size.
-    static std::shared_ptr<VideoAdLoader> make(std::int64_t adUnitID, std::optional<FrameSize> adSize);
-    VideoAdLoader(platform::ConstructionKey<VideoAdLoader>, std::int64_t adUnitID, std::optional<FrameSize> adSize)
-        : adUnitID_(adUnitID), adSize_(adSize) {}
+    static std::shared_ptr<VideoAdLoader> make(std::int64_t adUnitID, std::optional<AdSize> adSize);
+    VideoAdLoader(platform::ConstructionKey<VideoAdLoader>, std::int64_t adUnitID, std::optional<AdSize> adSize)
+        : adUnitID_(adUnitID), adSize_(std::move(adSize)) {}
 
     std::int64_t adUnitID() const { return adUnitID_; }
-    const std::optional<FrameSize>& adSize() const { return adSize_; }
+    const std::optional<AdSize>& adSize() const { return adSize_; }
     std::shared_ptr<VideoAdLoaderDelegate> delegate() const;
     void setDelegate(std::shared_ptr<VideoAdLoaderDelegate> delegate);
 
@@ -44,7 +44,7 @@ public:
 
 private:
     const std::int64_t adUnitID_;
-    const std::optional<FrameSize> adSize_;
+    const std::optional<AdSize> adSize_;
     mutable std::mutex mutex_;
     std::shared_ptr<VideoAdLoaderDelegate> delegate_;
 };

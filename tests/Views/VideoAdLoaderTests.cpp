@@ -23,7 +23,7 @@ using VideoAdLoaderTest = ViewsTest;
 
 constexpr std::int64_t videoUnit = SimulatedAdNetwork::videoUnit;
 
-std::vector<RecordingVideoDelegate::Call> load(std::int64_t unit, std::optional<FrameSize> size, bool* beforeReturn) {
+std::vector<RecordingVideoDelegate::Call> load(std::int64_t unit, std::optional<AdSize> size, bool* beforeReturn) {
     const auto delegate = std::make_shared<RecordingVideoDelegate>();
     const auto loader = VideoAdLoader::make(unit, size);
     loader->setDelegate(delegate);
@@ -37,7 +37,7 @@ TEST_F(VideoAdLoaderTest, HandsOverTheWinningTagUnchangedForThePlayerSize) {
     startWithDefaultContainer();
     const std::string tag = "https://vast.example.test/tag.xml?r={{REQUEST_ID}}&p={{AUCTION_PRICE}}";
     script({BidAnswer::bid(2.0, tag)});
-    const auto calls = load(videoUnit, FrameSize{640, 360}, nullptr);
+    const auto calls = load(videoUnit, AdSize::forCustom(640, 360), nullptr);
     ASSERT_EQ(calls.size(), 1U);
     EXPECT_EQ(calls[0].unit, videoUnit);
     EXPECT_EQ(calls[0].tag, tag);
