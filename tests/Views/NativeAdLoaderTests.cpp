@@ -1,11 +1,11 @@
-#include "ViewsHarness.h"
+#include "NativeFormatHarness.h"
 
 #include "Views/NativeAdLoader.h"
 
-namespace qor::viewstest {
+namespace qor::nativetest {
 namespace {
 
-using NativeAdLoaderTest = ViewsTest;
+using NativeAdLoaderTest = NativeFormatTest;
 
 constexpr std::int64_t nativeUnit = SimulatedAdNetwork::nativeUnit;
 
@@ -147,4 +147,4 @@ TEST_F(NativeAdLoaderTest, TrackersGoOutWithoutADelegateAndOnlyForWholeLinks) {
 }
 
 }  // namespace
-}  // namespace qor::viewstest
+}  // namespace qor::nativetest

@@ -1,9 +1,9 @@
-#include "ViewsHarness.h"
+#include "NativeFormatHarness.h"
 
 #include "Platform/Foundation/JSONDecoder.h"
 #include "Platform/Foundation/JSONEncoder.h"
 
-namespace qor::viewstest {
+namespace qor::nativetest {
 namespace {
 
 std::shared_ptr<NativeAd> adFrom(const Json& response, std::optional<std::string> requestId = "RID") {
@@ -62,7 +62,7 @@ TEST(NativeAdModel, FilesEachAssetByItsIdAndLetALaterOneReplaceIt) {
     EXPECT_ANY_THROW(platform::JSONDecoder{}.decode<NativeAd::ImageMetadata>(R"({"url":"u","width":1})"));
 }
 
-using NativeAdClickTest = ViewsTest;
+using NativeAdClickTest = NativeFormatTest;
 
 TEST_F(NativeAdClickTest, AClickFiresTheFirstClickTrackerAndLetsTheHandlerDecideOnTheLinkOrItsFallback) {
     startWithDefaultContainer();
@@ -150,4 +150,4 @@ TEST_F(NativeAdClickTest, ImageGettersRefuseUnusableURLsAtOnceAndOtherwiseLoadTh
 }
 
 }  // namespace
-}  // namespace qor::viewstest
+}  // namespace qor::nativetest

@@ -1,9 +1,9 @@
-#include "ViewsHarness.h"
+#include "NativeFormatHarness.h"
 
 #include "Views/ImageManager.h"
 #include "Views/NativeAdView.h"
 
-namespace qor::viewstest {
+namespace qor::nativetest {
 namespace {
 
 using platform::UIImageView;
@@ -53,7 +53,7 @@ struct Fixture {
     }
 };
 
-using NativeAdViewTest = ViewsTest;
+using NativeAdViewTest = NativeFormatTest;
 
 TEST_F(NativeAdViewTest, FillsItsOutletsAndReportsLoadedBeforeDownloadedImagesButAfterCachedOnes) {
     startWithDefaultContainer();
@@ -189,4 +189,4 @@ TEST(NativeAdViewParts, OutletsLayerValuesAndEventNames) {
 }
 
 }  // namespace
-}  // namespace qor::viewstest
+}  // namespace qor::nativetest

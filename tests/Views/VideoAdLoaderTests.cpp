@@ -1,8 +1,8 @@
-#include "ViewsHarness.h"
+#include "NativeFormatHarness.h"
 
 #include "Views/VideoAdLoader.h"
 
-namespace qor::viewstest {
+namespace qor::nativetest {
 namespace {
 
 class RecordingVideoDelegate : public VideoAdLoaderDelegate {
@@ -19,7 +19,7 @@ public:
     std::vector<Call> calls;
 };
 
-using VideoAdLoaderTest = ViewsTest;
+using VideoAdLoaderTest = NativeFormatTest;
 
 constexpr std::int64_t videoUnit = SimulatedAdNetwork::videoUnit;
 
@@ -75,4 +75,4 @@ TEST_F(VideoAdLoaderTest, FailuresCarryTheEnginesTextAfterTheLoadersPrefix) {
 }
 
 }  // namespace
-}  // namespace qor::viewstest
+}  // namespace qor::nativetest

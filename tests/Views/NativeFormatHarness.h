@@ -15,7 +15,7 @@
 #include "testing/LoopbackServer.h"
 #include "testing/TestImages.h"
 
-namespace qor::viewstest {
+namespace qor::nativetest {
 
 using enginetest::BidAnswer;
 using enginetest::BidSpec;
@@ -50,7 +50,7 @@ public:
 };
 
 // The engine's harness with the app's URL opening reset around each test.
-class ViewsTest : public enginetest::EngineTest {
+class NativeFormatTest : public enginetest::EngineTest {
 public:
     void SetUp() override {
         EngineTest::SetUp();
@@ -99,4 +99,4 @@ private:
     std::unique_ptr<testing::LoopbackServer> images_ = testing::LoopbackServer::makeHTTP();
 };
 
-}  // namespace qor::viewstest
+}  // namespace qor::nativetest
