@@ -83,7 +83,8 @@ void auction(benchmark::State& state, bool keepAlive) {
         state.counters["p90_overhead_ms"] = overheads[overheads.size() * 9 / 10] * 1e3;
     }
     std::set<int> ports;
-    for (const auto& request : fixtures[keepAlive]->network->core().server().requests()) ports.insert(request.remotePort);
+    for (const auto& request : fixtures[keepAlive]->network->core().server().requests())
+        ports.insert(request.remotePort);
     state.counters["core_connections"] = static_cast<double>(ports.size());
     state.counters["cpu_ms_per_auction"] =
         (processCPUSeconds() - cpuStart) * 1e3 / static_cast<double>(std::max<std::size_t>(overheads.size(), 1));

@@ -76,7 +76,7 @@ std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>
 // replaced by QORSDKError's textual form
 std::string errorText(const QORSDKError& error) {
     static constexpr const char* cases[] = {"generalError", "requestFailed", "responseFailed", "untypedError"};
-    return std::string(cases[error.value().index()]) + "(\"" + error.description() + "\")";
+    return std::string(cases[error.value().index()]) + "(\"" + error.errorDescription().value_or("") + "\")";
 }
 
 }  // namespace

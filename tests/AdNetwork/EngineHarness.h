@@ -47,7 +47,8 @@ struct Outcome {
     bool done() const { return calls > 0; }
     const Bid& bid() const { return result->value(); }
     std::string errorText() const {
-        return result && result->isFailure() ? result->error().description() : std::string("<no error>");
+        return result && result->isFailure() ? result->error().errorDescription().value_or("")
+                                             : std::string("<no error>");
     }
 };
 

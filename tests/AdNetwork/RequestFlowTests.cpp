@@ -77,7 +77,7 @@ TEST_F(RequestFlowTest, ACheckFailureCompletesOnTheCallersOwnThread) {
         AdNetworkApiClient::shared().requestInterstitialAd(999, std::nullopt, AdType::banner, AdRequest(),
                                                            [&](const Result<Bid>& result) {
                                                                completedOn = std::this_thread::get_id();
-                                                               message = result.error().description();
+                                                               message = result.error().errorDescription().value_or("");
                                                            });
         EXPECT_EQ(completedOn, std::this_thread::get_id());
     });
