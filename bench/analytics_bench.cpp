@@ -2,14 +2,18 @@
 // encode-and-append of the same event, and the memory the pipeline keeps per event.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <new>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "Analytics/Analytics.h"
@@ -120,6 +124,54 @@ void BM_BareEncodeAndWrite(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BareEncodeAndWrite)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+// The event exactly as the pipeline writes it: one event tracked through a started instance
+// and read back from its batch file.
+nlohmann::ordered_json pipelineEventTree() {
+    auto analytics = startedAnalytics("bench-template");
+    analytics->track("Product Viewed", properties());
+    const auto folder = home().documents() / "lumatix" / "bench-template";
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream file(entry.path());
+        std::stringstream text;
+        text << file.rdbuf();
+        const std::string bytes = text.str();
+        const auto start = bytes.find('[');
+        if (start == std::string::npos) continue;
+        return nlohmann::ordered_json::parse(bytes.substr(start + 1));
+    }
+    std::abort();
+}
+
+// The bare baseline of `track`: the same event tree held by the text engine alone, copied,
+// given a fresh id and time, dumped and appended with its comma in one write(2).
+void BM_BaselineOrderedJSONTrack(benchmark::State& state) {
+    static const nlohmann::ordered_json model = pipelineEventTree();
+    static int run = 0;
+    const auto path = home().path() / ("baseline-" + std::to_string(run++));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) std::abort();
+    const std::string head = "{ \"batch\": [";
+    if (::write(fd, head.data(), head.size()) < 0) std::abort();
+    const auto bytesBefore = allocatedBytes.load();
+    const auto countBefore = allocationCount.load();
+    bool first = true;
+    for (auto _ : state) {
+        nlohmann::ordered_json event = model;
+        event["messageId"] = platform::UUID::make().uuidString();
+        event["timestamp"] = sharedISO8601Formatter().string(platform::Date::now());
+        std::string line = first ? "" : ",";
+        line += event.dump();
+        if (::write(fd, line.data(), line.size()) < 0) std::abort();
+        first = false;
+    }
+    const double perEvent = 1.0 / static_cast<double>(state.iterations() > 0 ? state.iterations() : 1);
+    state.counters["allocated_bytes_per_event"] = static_cast<double>(allocatedBytes.load() - bytesBefore) * perEvent;
+    state.counters["allocations_per_event"] = static_cast<double>(allocationCount.load() - countBefore) * perEvent;
+    ::close(fd);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BaselineOrderedJSONTrack)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 // Memory per tracked event: what it allocates on its way (released again), what the heap
 // keeps afterwards (the pipeline should keep nothing once an event is written) and the

@@ -47,6 +47,7 @@ set(QOR_PUBLIC_HEADERS
   Platform/Foundation/Coding/CodingErrors.h
   Platform/Foundation/Coding/CodingPath.h
   Platform/Foundation/Coding/CodingTraits.h
+  Platform/Foundation/Coding/JSONText.h
   Platform/Foundation/Coding/KeyStrategy.h
   Platform/Foundation/Coding/KeyedDecodingContainer.h
   Platform/Foundation/Coding/KeyedEncodingContainer.h

@@ -105,6 +105,12 @@ void Analytics::runStages(E event) {
     const auto stages = timeline();
     auto before = stages->runStage<E>(PluginType::before, std::optional<E>(std::move(event)));
     auto enriched = stages->runStage<E>(PluginType::enrichment, std::move(before));
+    // With no plugin after the destinations, nobody sees the event again: the destinations
+    // may have it instead of a copy.
+    if (stages->mediator(PluginType::after).plugins().empty()) {
+        stages->runStage<E>(PluginType::destination, std::move(enriched));
+        return;
+    }
     // The destination stage works on a copy: the after stage sees the enrichment output.
     stages->runStage<E>(PluginType::destination, enriched);
     stages->runStage<E>(PluginType::after, std::move(enriched));

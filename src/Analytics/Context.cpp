@@ -3,6 +3,7 @@
 #include "Platform/Foundation/ASCIIText.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <vector>
@@ -67,13 +68,22 @@ AnyDictionary appFacts(const platform::Bundle& bundle) {
                          {"namespace", bundle.bundleIdentifier().value_or("")}};
 }
 
-JSON networkFacts(ConnectionStatus status) {
+JSON makeNetworkFacts(ConnectionStatus status) {
     const auto text = [](bool value) { return std::string(value ? "true" : "false"); };
     JSON::Object facts;
     facts.set("bluetooth", text(status == ConnectionStatus::bluetooth));
     facts.set("cellular", text(status == ConnectionStatus::cellular));
     facts.set("wifi", text(status == ConnectionStatus::wifi));
     return JSON(std::move(facts));
+}
+
+// The facts of each status, made once.
+const JSON& networkFacts(ConnectionStatus status) {
+    static const std::array<JSON, 5> facts{
+        makeNetworkFacts(ConnectionStatus::cellular), makeNetworkFacts(ConnectionStatus::wifi),
+        makeNetworkFacts(ConnectionStatus::bluetooth), makeNetworkFacts(ConnectionStatus::offline),
+        makeNetworkFacts(ConnectionStatus::unknown)};
+    return facts.at(static_cast<std::size_t>(status));
 }
 
 std::shared_ptr<VendorSystem> vendorSystem() {

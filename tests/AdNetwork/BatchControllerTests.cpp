@@ -57,8 +57,10 @@ protected:
     }
 
     // Pumps until every upload has completed.
+    // Generous limits: the waits end as soon as the condition holds, and a loaded machine can
+    // take seconds to serve many envelopes.
     static bool settle(const BatchController& controller) {
-        return pumpMainUntil([&] { return controller.inFlightCount() == 0; });
+        return pumpMainUntil([&] { return controller.inFlightCount() == 0; }, 30s);
     }
 
     std::unique_ptr<CollectionServer> collection_;
@@ -210,7 +212,7 @@ TEST_F(BatchControllerTest, RecordingsFromSeveralThreadsGoOutEachExactlyOnce) {
         }
         return seen.size() == threads * perThread + 1;
     };
-    ASSERT_TRUE(pumpMainUntil(countSeen));
+    ASSERT_TRUE(pumpMainUntil(countSeen, 30s));
     ASSERT_TRUE(settle(*controller));
     pumpMainFor(300ms);
     countSeen();

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <mutex>
 #include <set>
 #include <string>
@@ -30,6 +34,30 @@ TEST(UUID, RandomVersion4InUpperCaseAndUnique) {
         seen.insert(text);
     }
     EXPECT_EQ(seen.size(), 10000u);
+}
+
+// Identifiers come from a per-thread pool of random bytes; a forked child must not hand out
+// the ones its parent is about to.
+TEST(UUID, AForkedChildDoesNotRepeatItsParent) {
+    (void)UUID::make();  // the pool now holds bytes for later identifiers
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const auto bytes = UUID::make().bytes;
+        const bool sent = write(channel[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        _exit(sent ? 0 : 1);
+    }
+    close(channel[1]);
+    std::array<std::uint8_t, 16> childBytes{};
+    EXPECT_EQ(read(channel[0], childBytes.data(), childBytes.size()), static_cast<ssize_t>(childBytes.size()));
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto parentBytes = UUID::make().bytes;
+    EXPECT_FALSE(std::equal(parentBytes.begin(), parentBytes.end(), childBytes.begin()));
 }
 
 using qor::testing::ScopedEnvironment;

@@ -26,7 +26,19 @@ public:
 
     template <class T>
     std::string encodeToString(const T& value) const {
-        return write(encodeToAny(value));
+        // Sorted or indented text needs the whole tree first; compact text is written as the
+        // values are coded.
+        if (sortedKeys || prettyPrinted) return write(encodeToAny(value));
+        coding::TextWriter writer(!withoutEscapingSlashes);
+        const EncodingContext context{keyEncodingStrategy};
+        const CodingPath root;
+        try {
+            coding::writeValue(value, root, context, writer);
+        } catch (const coding::TextWriter::RepeatedKey&) {
+            return write(encodeToAny(value));
+        }
+        if (writer.failure()) throw EncodingError(CodingPath(), *writer.failure());
+        return writer.take();
     }
 
     // The untyped value the text would be made from. Throws EncodingError.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "Platform/Foundation/Coding/JSONReader.h"
 #include "Platform/Foundation/Coding/JSONText.h"
 
 namespace qor::platform {
@@ -84,7 +85,8 @@ private:
     std::string pendingKey_;
 };
 
-Any parse(const char* begin, const char* end, JSONSerialization::ReadingOptions options) {
+// The full parser: any text, with the library's description of what is wrong with it.
+Any parseFully(const char* begin, const char* end) {
     AnyBuilder builder;
     bool ok = false;
     try {
@@ -97,11 +99,19 @@ Any parse(const char* begin, const char* end, JSONSerialization::ReadingOptions 
         throw JSONSerializationError(JSONSerializationError::Kind::invalidText,
                                      builder.error.empty() ? "invalid JSON text" : builder.error);
     }
-    if (!options.fragmentsAllowed && !builder.result.isArray() && !builder.result.isDictionary()) {
+    return std::move(builder.result);
+}
+
+Any parse(const char* begin, const char* end, JSONSerialization::ReadingOptions options) {
+    // Well-formed text takes the quick reader; the full parser decides the rest.
+    auto quick = coding::readWellFormedJSON(std::string_view(begin, static_cast<std::size_t>(end - begin)),
+                                            JSONSerialization::maxDepth);
+    Any result = quick ? std::move(*quick) : parseFully(begin, end);
+    if (!options.fragmentsAllowed && !result.isArray() && !result.isDictionary()) {
         throw JSONSerializationError(JSONSerializationError::Kind::invalidText,
                                      "the top level is not an array or a dictionary and fragments are not allowed");
     }
-    return std::move(builder.result);
+    return result;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "Platform/Foundation/URLSession.h"
 
+#include <algorithm>
+
 #include "Platform/Foundation/Net/TransferEngine.h"
 #include "Platform/Foundation/OperationQueue.h"
 
@@ -48,13 +50,18 @@ std::shared_ptr<Task> URLSession::makeTask(const URLRequest& request, std::optio
     std::int64_t identifier = nextIdentifier_++;
     auto task = std::make_shared<Constructible<Task>>(shared_from_this(), identifier, request, std::move(uploadFile),
                                                       std::move(completionHandler));
-    for (auto entry = tasks_.begin(); entry != tasks_.end();) {
-        auto existing = entry->second.lock();
-        if (!existing || existing->state() == URLSessionTask::State::completed) {
-            entry = tasks_.erase(entry);
-        } else {
-            ++entry;
+    // Finished tasks are swept out once the table has doubled since the last sweep, not on
+    // every new task: a round of many tasks stays linear.
+    if (tasks_.size() >= 2 * tasksAfterSweep_) {
+        for (auto entry = tasks_.begin(); entry != tasks_.end();) {
+            auto existing = entry->second.lock();
+            if (!existing || existing->state() == URLSessionTask::State::completed) {
+                entry = tasks_.erase(entry);
+            } else {
+                ++entry;
+            }
         }
+        tasksAfterSweep_ = std::max<std::size_t>(tasks_.size(), 8);
     }
     tasks_.emplace(identifier, task);
     return task;
@@ -88,26 +95,25 @@ void URLSession::invalidateAndCancel() {
 
 void URLSession::finishTasksAndInvalidate() { engine_->invalidate(shared_from_this(), false); }
 
-void URLSession::deliverData(const std::shared_ptr<URLSessionTask>& task, Data data) {
-    delegateQueue_->addOperation([task, data = std::move(data)] {
-        auto& session = *task->session_;
-        auto delegate = session.delegate();
-        if (!delegate) return;
-        delegate->didReceiveData(session, static_cast<URLSessionDataTask&>(*task), data);
-    });
+void URLSession::deliverEvent(net::TaskEvent& event) {
+    auto& task = *event.task;
+    auto& session = *task.session_;
+    if (event.kind == net::TaskEvent::Kind::data) {
+        if (auto delegate = session.delegate()) {
+            delegate->didReceiveData(session, static_cast<URLSessionDataTask&>(task), event.data);
+        }
+        return;
+    }
+    if (task.completionHandler_) {
+        task.completionHandler_(std::move(event.collected), task.response(), std::move(event.error));
+        return;
+    }
+    if (auto delegate = session.delegate()) delegate->didCompleteWithError(session, task, std::move(event.error));
 }
 
-void URLSession::deliverCompletion(const std::shared_ptr<URLSessionTask>& task, std::optional<Data> collected,
-                                   std::optional<URLError> error) {
-    delegateQueue_->addOperation([task, collected = std::move(collected), error = std::move(error)]() mutable {
-        auto& session = *task->session_;
-        if (task->completionHandler_) {
-            task->completionHandler_(std::move(collected), task->response(), std::move(error));
-            return;
-        }
-        auto delegate = session.delegate();
-        if (!delegate) return;
-        delegate->didCompleteWithError(session, *task, std::move(error));
+void URLSession::deliverEvents(std::vector<net::TaskEvent> events) {
+    delegateQueue_->addOperation([events = std::move(events)]() mutable {
+        for (auto& event : events) deliverEvent(event);
     });
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "Platform/Export.h"
 #include "Platform/Foundation/URLRequest.h"
@@ -16,7 +17,8 @@ namespace qor::platform {
 class OperationQueue;
 namespace net {
 class TransferEngine;
-}
+struct TaskEvent;
+}  // namespace net
 
 // Runs HTTP(S) and file loads on one I/O thread of its own (libcurl's multi
 // interface, connections kept and reused) and reports on its delegate queue.
@@ -63,9 +65,8 @@ private:
                                    URLSessionCompletionHandler completionHandler);
 
     // Called on the I/O thread; queue the events in order on the delegate queue.
-    void deliverData(const std::shared_ptr<URLSessionTask>& task, Data data);
-    void deliverCompletion(const std::shared_ptr<URLSessionTask>& task, std::optional<Data> collected,
-                           std::optional<URLError> error);
+    void deliverEvents(std::vector<net::TaskEvent> events);
+    static void deliverEvent(net::TaskEvent& event);
     void deliverInvalidation();
 
     const URLSessionConfiguration configuration_;
@@ -76,6 +77,7 @@ private:
     std::shared_ptr<URLSessionDataDelegate> delegate_;
     std::int64_t nextIdentifier_ = 1;
     std::unordered_map<std::int64_t, std::weak_ptr<URLSessionTask>> tasks_;
+    std::size_t tasksAfterSweep_ = 8;
 };
 
 }  // namespace qor::platform

@@ -1,9 +1,13 @@
 #include "Platform/Foundation/UUID.h"
 
+#include <pthread.h>
 #include <sys/random.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <random>
 
 namespace qor::platform {
@@ -25,11 +29,38 @@ void fillRandom(std::uint8_t* out, std::size_t size) {
     for (; filled < size; ++filled) out[filled] = static_cast<std::uint8_t>(device());
 }
 
+// Bumped in a forked child, whose copies of the pools below must not repeat its parent's bytes.
+std::atomic<unsigned> forkGeneration{0};
+
+void noteFork() { forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+// The kernel is asked for random bytes a few identifiers at a time, per thread: one system call
+// per identifier was most of the cost of making one.
+void takeRandom(std::uint8_t* out, std::size_t size) {
+    struct Pool {
+        std::array<std::uint8_t, 256> bytes{};
+        std::size_t used = bytes.size();
+        unsigned generation = 0;
+    };
+    static const bool watchingForks = [] { return pthread_atfork(nullptr, nullptr, noteFork) == 0; }();
+    (void)watchingForks;
+    thread_local Pool pool;
+    const unsigned generation = forkGeneration.load(std::memory_order_relaxed);
+    if (pool.generation != generation || pool.used + size > pool.bytes.size()) {
+        fillRandom(pool.bytes.data(), pool.bytes.size());
+        pool.used = 0;
+        pool.generation = generation;
+    }
+    std::memcpy(out, pool.bytes.data() + pool.used, size);
+    std::memset(pool.bytes.data() + pool.used, 0, size);  // handed out once only
+    pool.used += size;
+}
+
 }  // namespace
 
 UUID UUID::make() {
     UUID uuid;
-    fillRandom(uuid.bytes.data(), uuid.bytes.size());
+    takeRandom(uuid.bytes.data(), uuid.bytes.size());
     uuid.bytes[6] = static_cast<std::uint8_t>((uuid.bytes[6] & 0x0F) | 0x40);  // version 4
     uuid.bytes[8] = static_cast<std::uint8_t>((uuid.bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
     return uuid;

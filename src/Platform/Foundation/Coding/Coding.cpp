@@ -39,6 +39,11 @@ void requireWritable(const Any& value, const CodingPath& path) {
     if (auto failure = firstInvalidValue(value)) throw EncodingError(path, *failure);
 }
 
+void throwNonFinite(const CodingPath& path, std::string_view type, bool isNaN) {
+    throw EncodingError(
+        path, "Unable to encode " + std::string(type) + "." + (isNaN ? "nan" : "infinity") + " directly in JSON.");
+}
+
 void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found) {
     throw DecodingError(DecodingError::Kind::typeMismatch, path,
                         "Expected to decode " + std::string(expected) + " but found " +
@@ -118,9 +123,29 @@ KeyedDecodingContainer::KeyedDecodingContainer(const Any::Dictionary& source, co
 }
 
 const Any* KeyedDecodingContainer::lookup(std::string_view key) const {
-    if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return source_.find(key);
+    if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return lookupInSource(key);
     for (const auto& [converted, value] : converted_) {
         if (converted == key) return value;
+    }
+    return nullptr;
+}
+
+// Records mostly ask for their keys in the order they wrote them: the entry after the last one
+// found is tried first, then the whole object.
+const Any* KeyedDecodingContainer::lookupInSource(std::string_view key) const {
+    const auto begin = source_.begin();
+    if (next_ < source_.size()) {
+        const auto& entry = *(begin + static_cast<std::ptrdiff_t>(next_));
+        if (entry.first == key) {
+            ++next_;
+            return &entry.second;
+        }
+    }
+    if (source_.size() > kScannedKeys) return source_.find(key);
+    for (auto entry = begin; entry != source_.end(); ++entry) {
+        if (entry->first != key) continue;
+        next_ = static_cast<std::size_t>(entry - begin) + 1;
+        return &entry->second;
     }
     return nullptr;
 }

@@ -1,6 +1,7 @@
 #include "Platform/Foundation/Coding/JSONText.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -154,51 +155,9 @@ private:
     }
 
     void writeString(const std::string& text) {
-        if (!isValidUTF8(text)) {
+        if (!appendJSONString(text, options_.escapeSlashes, out_)) {
             failure = "a string that is not valid UTF-8 cannot be written as JSON";
-            return;
         }
-        out_ += '"';
-        // Runs of characters that need no escape are copied in one go.
-        std::size_t runStart = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char c = text[i];
-            const auto byte = static_cast<unsigned char>(c);
-            const bool plain = byte >= 0x20 && c != '"' && c != '\\' && (c != '/' || !options_.escapeSlashes);
-            if (plain) continue;
-            out_.append(text, runStart, i - runStart);
-            runStart = i + 1;
-            switch (c) {
-                case '"':
-                    out_ += "\\\"";
-                    break;
-                case '\\':
-                    out_ += "\\\\";
-                    break;
-                case '/':
-                    out_ += "\\/";
-                    break;
-                case '\b':
-                    out_ += "\\b";
-                    break;
-                case '\f':
-                    out_ += "\\f";
-                    break;
-                case '\n':
-                    out_ += "\\n";
-                    break;
-                case '\r':
-                    out_ += "\\r";
-                    break;
-                case '\t':
-                    out_ += "\\t";
-                    break;
-                default:
-                    appendHex4(out_, byte);
-            }
-        }
-        out_.append(text, runStart, text.size() - runStart);
-        out_ += '"';
     }
 
     const JSONTextOptions& options_;
@@ -215,6 +174,107 @@ std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions
     Writer writer(options, out);
     writer.write(value, 0);
     return writer.failure;
+}
+
+namespace {
+
+// Which bytes a JSON string writes escaped: control characters, the quote, the backslash and,
+// when asked, the slash.
+constexpr std::array<bool, 256> escapedBytes(bool slash) {
+    std::array<bool, 256> table{};
+    for (int byte = 0; byte < 0x20; ++byte) table[static_cast<std::size_t>(byte)] = true;
+    table['"'] = true;
+    table['\\'] = true;
+    table['/'] = slash;
+    return table;
+}
+
+constexpr auto kEscapedWithSlash = escapedBytes(true);
+constexpr auto kEscapedWithoutSlash = escapedBytes(false);
+
+}  // namespace
+
+bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out) {
+    if (!isValidUTF8(text)) return false;
+    out += '"';
+    const auto& escaped = escapeSlashes ? kEscapedWithSlash : kEscapedWithoutSlash;
+    // Runs of characters that need no escape are copied in one go.
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (!escaped[byte]) continue;
+        out.append(text, runStart, i - runStart);
+        runStart = i + 1;
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '/':
+                out += "\\/";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                appendHex4(out, byte);
+        }
+    }
+    out.append(text, runStart, text.size() - runStart);
+    out += '"';
+    return true;
+}
+
+namespace {
+
+// FNV-1a: equal keys give equal hashes; a rare collision only sends the encoding the slow way.
+std::uint64_t keyHash(std::string_view key) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : key) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+constexpr const char* kNotUTF8 = "a string that is not valid UTF-8 cannot be written as JSON";
+
+}  // namespace
+
+void TextWriter::recordKey(std::string_view key) {
+    const std::uint64_t hash = keyHash(key);
+    const auto begin = keyHashes_.begin() + static_cast<std::ptrdiff_t>(objectStarts_.back());
+    if (std::find(begin, keyHashes_.end(), hash) != keyHashes_.end()) throw RepeatedKey{};
+    keyHashes_.push_back(hash);
+    separate();
+    string(key);
+    out_ += ':';
+}
+
+void TextWriter::string(std::string_view text) {
+    if (!appendJSONString(text, escapeSlashes_, out_) && !failure_) failure_ = kNotUTF8;
+}
+
+void TextWriter::value(const Any& value) {
+    JSONTextOptions options;
+    options.escapeSlashes = escapeSlashes_;
+    auto failure = writeJSONText(value, options, out_);
+    if (failure && !failure_) failure_ = std::move(failure);
 }
 
 std::optional<std::string> firstInvalidValue(const Any& value) {

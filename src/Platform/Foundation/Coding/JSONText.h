@@ -1,8 +1,13 @@
 #pragma once
 
+#include <charconv>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 
 // The text writer shared by JSONSerialization and JSONEncoder.
@@ -23,7 +28,68 @@ std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions
 std::optional<std::string> firstInvalidValue(const Any& value);
 
 // Number text as the writer produces it (nullopt for a non-finite value).
-std::optional<std::string> doubleText(double value);
-std::optional<std::string> floatText(float value);
+QOR_EXPORT std::optional<std::string> doubleText(double value);
+QOR_EXPORT std::optional<std::string> floatText(float value);
+
+// Appends text as a quoted JSON string; false (with a partial text in out) when text is not UTF-8.
+bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out);
+
+// Writes JSON text as coding runs, without an intermediate value: the coding layer calls it in
+// document order. The first value that cannot be written is remembered (as the text writer
+// would report it) and the rest is still written, so that encoding errors found later, which
+// the untyped road reports first, surface the same way.
+class QOR_EXPORT TextWriter {
+public:
+    // Raised when a record writes a key twice into one object: the untyped road keeps the
+    // first key's place with the last value, which a stream cannot, so the caller starts over
+    // on that road.
+    struct QOR_EXPORT RepeatedKey {};
+
+    explicit TextWriter(bool escapeSlashes) : escapeSlashes_(escapeSlashes) { out_.reserve(1024); }
+
+    void beginObject() {
+        out_ += '{';
+        objectStarts_.push_back(keyHashes_.size());
+    }
+    void endObject() {
+        keyHashes_.resize(objectStarts_.back());
+        objectStarts_.pop_back();
+        out_ += '}';
+    }
+    void beginArray() { out_ += '['; }
+    void endArray() { out_ += ']'; }
+    // Before every element of an array and every key of an object.
+    void separate() {
+        const char last = out_.back();
+        if (last != '{' && last != '[') out_ += ',';
+    }
+    // A record key: throws RepeatedKey when the object has it already.
+    void recordKey(std::string_view key);
+    // A map key: unique by construction.
+    void mapKey(std::string_view key) {
+        separate();
+        string(key);
+        out_ += ':';
+    }
+    void string(std::string_view text);
+    void literal(std::string_view text) { out_ += text; }
+    void value(const Any& value);
+    template <class Integer>
+    void integer(Integer value) {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+        out_.append(buffer, result.ptr);
+    }
+
+    const std::optional<std::string>& failure() const { return failure_; }
+    std::string take() { return std::move(out_); }
+
+private:
+    bool escapeSlashes_;
+    std::string out_;
+    std::optional<std::string> failure_;
+    std::vector<std::uint64_t> keyHashes_;  // of the keys of every open object
+    std::vector<std::size_t> objectStarts_;
+};
 
 }  // namespace qor::platform::coding

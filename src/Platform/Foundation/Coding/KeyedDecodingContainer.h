@@ -67,6 +67,7 @@ public:
 
 private:
     const Any* lookup(std::string_view key) const;
+    const Any* lookupInSource(std::string_view key) const;
     [[noreturn]] static void throwKeyNotFound(const CodingPath& path, std::string_view key);
 
     const Any::Dictionary& source_;
@@ -74,6 +75,9 @@ private:
     const DecodingContext& context_;
     // With snake-case conversion: the object's keys converted, each with its value.
     std::vector<std::pair<std::string, const Any*>> converted_;
+    // Where the next key is looked for first; objects larger than kScannedKeys use their index.
+    mutable std::size_t next_ = 0;
+    static constexpr std::size_t kScannedKeys = 24;
 };
 
 namespace coding {

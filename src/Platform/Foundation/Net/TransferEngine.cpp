@@ -98,7 +98,7 @@ URLError::Code errorCode(CURLcode code) {
 }  // namespace
 
 struct Transfer {
-    explicit Transfer(std::shared_ptr<URLSessionTask> task) : task(std::move(task)) {}
+    Transfer(TransferEngine& engine, std::shared_ptr<URLSessionTask> task) : engine(engine), task(std::move(task)) {}
     ~Transfer() {
         if (easy) curl_easy_cleanup(easy);
         curl_slist_free_all(headers);
@@ -106,6 +106,7 @@ struct Transfer {
         if (file) std::fclose(file);
     }
 
+    TransferEngine& engine;
     std::shared_ptr<URLSessionTask> task;
     CURL* easy = nullptr;
     curl_slist* headers = nullptr;
@@ -129,12 +130,15 @@ struct Transfer {
 
 namespace {
 
+// The request's own URL unless a redirect led elsewhere (then the final one, parsed).
 URL effectiveURL(Transfer& transfer) {
+    const URL& requested = *transfer.task->originalRequest().url();
     char* text = nullptr;
-    if (curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text) {
+    if (curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text &&
+        requested.absoluteString() != text) {
         if (auto url = URL::make(text)) return *url;
     }
-    return *transfer.task->originalRequest().url();
+    return requested;
 }
 
 }  // namespace
@@ -196,7 +200,7 @@ size_t TransferEngine::onBody(char* buffer, size_t size, size_t count, void* con
     if (transfer.collects) {
         transfer.collected.insert(transfer.collected.end(), buffer, buffer + length);
     } else {
-        transfer.task->session_->deliverData(transfer.task, Data(buffer, buffer + length));
+        transfer.engine.report({TaskEvent::Kind::data, transfer.task, Data(buffer, buffer + length), {}, {}});
     }
     return length;
 }
@@ -239,10 +243,14 @@ void TransferEngine::invalidate(std::shared_ptr<URLSession> session, bool cancel
     post({cancelRunning ? Command::Kind::invalidate : Command::Kind::finishAndInvalidate, {}, std::move(session)});
 }
 
+// The I/O thread is woken only when it waits: while it runs, it looks at the commands before
+// it waits again.
 void TransferEngine::post(Command command) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     commands_.push_back(std::move(command));
+    if (!polling_) return;
+    polling_ = false;
     curl_multi_wakeup(multi_);
 }
 
@@ -266,6 +274,7 @@ void TransferEngine::run() {
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
+            polling_ = false;  // awake: posts need not wake it
             commands.swap(commands_);
         }
         for (auto& command : commands) execute(command);
@@ -274,10 +283,12 @@ void TransferEngine::run() {
         readMessages();
         enforceIdleTimeouts();
         releaseDelegateIfDone();
+        deliverReported();
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
             if (!commands_.empty()) continue;
+            polling_ = true;
         }
         curl_multi_poll(multi_, nullptr, 0, static_cast<int>(pollTimeoutMilliseconds()), nullptr);
     }
@@ -286,6 +297,9 @@ void TransferEngine::run() {
         if (transfer->added) curl_multi_remove_handle(multi_, transfer->easy);
     }
     transfers_.clear();
+    reported_.clear();
+    for (CURL* easy : spareHandles_) curl_easy_cleanup(easy);
+    spareHandles_.clear();
     sessionAwaitingRelease_.reset();
     std::lock_guard lock(mutex_);
     curl_multi_cleanup(multi_);
@@ -315,6 +329,7 @@ void TransferEngine::execute(Command& command) {
 void TransferEngine::releaseDelegateIfDone() {
     if (!sessionAwaitingRelease_ || !transfers_.empty()) return;
     auto session = std::move(sessionAwaitingRelease_);
+    deliverReported();  // the release comes after every event
     session->deliverInvalidation();
     // An invalidated session sends nothing more: close its kept-alive connections now.
     std::lock_guard lock(mutex_);
@@ -323,10 +338,36 @@ void TransferEngine::releaseDelegateIfDone() {
     multi_ = curl_multi_init();
 }
 
+void TransferEngine::report(TaskEvent event) { reported_.push_back(std::move(event)); }
+
+// One operation on the delegate queue per turn of the loop, not one per event: every task of
+// this engine belongs to the same session.
+void TransferEngine::deliverReported() {
+    if (reported_.empty()) return;
+    auto& session = *reported_.front().task->session_;
+    session.deliverEvents(std::move(reported_));
+    reported_.clear();
+}
+
 void TransferEngine::completeWithoutTransfer(const std::shared_ptr<URLSessionTask>& task, URLError error) {
     if (!task->markCompleted(error)) return;
-    std::optional<Data> noData;
-    task->session_->deliverCompletion(task, noData, std::move(error));
+    report({TaskEvent::Kind::completion, task, {}, std::nullopt, std::move(error)});
+}
+
+// A handle keeps its buffers and caches between transfers once reset.
+CURL* TransferEngine::takeEasyHandle() {
+    if (spareHandles_.empty()) return curl_easy_init();
+    CURL* easy = spareHandles_.back();
+    spareHandles_.pop_back();
+    return easy;
+}
+
+void TransferEngine::recycle(Transfer& transfer) {
+    constexpr std::size_t kSpareHandles = 16;
+    if (transfer.easy == nullptr || spareHandles_.size() >= kSpareHandles) return;
+    curl_easy_reset(transfer.easy);
+    spareHandles_.push_back(transfer.easy);
+    transfer.easy = nullptr;
 }
 
 void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
@@ -342,7 +383,7 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
     }
     const URL& url = *request.url();
 
-    auto transfer = std::make_unique<Transfer>(task);
+    auto transfer = std::make_unique<Transfer>(*this, task);
     transfer->collects = static_cast<bool>(task->completionHandler_);
     double timeout =
         request.hasExplicitTimeoutInterval() ? request.timeoutInterval() : configuration_.timeoutIntervalForRequest;
@@ -374,7 +415,7 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
         uploadSize = status.st_size;
     }
 
-    CURL* easy = curl_easy_init();
+    CURL* easy = takeEasyHandle();
     transfer->easy = easy;
     curl_easy_setopt(easy, CURLOPT_URL, url.absoluteString().c_str());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
@@ -512,10 +553,13 @@ void TransferEngine::finish(Transfer& transfer, std::optional<URLError> error) {
     auto task = transfer.task;
     std::optional<Data> collected;
     if (transfer.collects && !error) collected = std::move(transfer.collected);
+    recycle(transfer);
     auto found = std::find_if(transfers_.begin(), transfers_.end(),
                               [&](const auto& candidate) { return candidate.get() == &transfer; });
     if (found != transfers_.end()) transfers_.erase(found);  // `transfer` is gone from here on
-    if (task->markCompleted(error)) task->session_->deliverCompletion(task, std::move(collected), std::move(error));
+    if (task->markCompleted(error)) {
+        report({TaskEvent::Kind::completion, task, {}, std::move(collected), std::move(error)});
+    }
     if (!freedOrigin.empty()) startWaitingTransfer(freedOrigin);
 }
 

@@ -10,10 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/URLSessionConfiguration.h"
 
 typedef void CURLM;
+typedef void CURL;
 
 namespace qor::platform {
 class URLSession;
@@ -23,6 +25,15 @@ class URLSessionTask;
 namespace qor::platform::net {
 
 struct Transfer;
+
+// What a task reports to its session's delegate: a chunk of its body, or its end.
+struct TaskEvent {
+    enum class Kind { data, completion } kind;
+    std::shared_ptr<URLSessionTask> task;
+    Data data;                      // a chunk (data)
+    std::optional<Data> collected;  // the whole body for a completion handler (completion)
+    std::optional<URLError> error;  // (completion)
+};
 
 // The I/O side of one URLSession: a thread running libcurl's multi interface.
 // Other threads only queue commands; every curl handle is touched on the I/O
@@ -71,20 +82,29 @@ private:
     void enforceIdleTimeouts();
     long pollTimeoutMilliseconds() const;
     void releaseDelegateIfDone();
+    void report(TaskEvent event);
+    void deliverReported();
+    CURL* takeEasyHandle();
+    void recycle(Transfer& transfer);
 
     const URLSessionConfiguration configuration_;
     CURLM* multi_ = nullptr;
     std::thread thread_;
 
-    std::mutex mutex_;  // guards commands_, stopping_ and the wake-up of multi_
+    std::mutex mutex_;  // guards commands_, stopping_, polling_ and the wake-up of multi_
     std::vector<Command> commands_;
     bool stopping_ = false;
+    bool polling_ = false;  // the I/O thread waits (or is about to) in curl_multi_poll, unwoken
 
     // I/O thread only.
     std::vector<std::unique_ptr<Transfer>> transfers_;
     std::map<std::string, int> activeByOrigin_;
     bool invalidated_ = false;
     std::shared_ptr<URLSession> sessionAwaitingRelease_;
+    // Events of one turn of the loop, handed to the delegate queue together at its end.
+    std::vector<TaskEvent> reported_;
+    // Finished handles, reset, for the next transfers (their buffers stay allocated).
+    std::vector<CURL*> spareHandles_;
 };
 
 }  // namespace qor::platform::net
