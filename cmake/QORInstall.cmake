@@ -103,4 +103,11 @@ install(FILES "${PROJECT_BINARY_DIR}/QORUniversalSDKConfig.cmake"
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/QORUniversalSDK)
 if(EXISTS "${PROJECT_SOURCE_DIR}/src/Views/Resources")
   install(DIRECTORY src/Views/Resources/ DESTINATION ${CMAKE_INSTALL_DATADIR}/QORUniversalSDK)
+  # The build tree mirrors that layout: programs built in <build>/<folder>/ find the resources
+  # in <build>/share/QORUniversalSDK, as installed ones do in <prefix>/share/QORUniversalSDK.
+  set(QOR_BUILD_RESOURCES "${PROJECT_BINARY_DIR}/share/QORUniversalSDK")
+  if(NOT EXISTS "${QOR_BUILD_RESOURCES}")
+    file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/share")
+    file(CREATE_LINK "${PROJECT_SOURCE_DIR}/src/Views/Resources" "${QOR_BUILD_RESOURCES}" SYMBOLIC)
+  endif()
 endif()

@@ -162,8 +162,11 @@ TEST(Bundle, FindsTheFrameworkResourcesThroughTheResourceFolderVariable) {
     std::filesystem::create_directories(dir.file("QORSDK.bundle"));
     dir.write("QORSDK.bundle/close.png", "png");
     {
+        // Without the variable the build tree's own resources are found, as an installation's are.
         ScopedEnvironment resources("QOR_RESOURCE_DIR", std::nullopt);
-        EXPECT_FALSE(Bundle::frameworkBundle()->urlForResource("QORSDK", "bundle"));
+        const auto built = Bundle::frameworkBundle()->urlForResource("QORSDK", "bundle");
+        ASSERT_TRUE(built);
+        EXPECT_EQ(built->parent_path().filename(), "QORUniversalSDK");
     }
     ScopedEnvironment resources("QOR_RESOURCE_DIR", dir.path().string());
     const auto url = Bundle::frameworkBundle()->urlForResource("QORSDK", "bundle");

@@ -24,7 +24,9 @@ namespace qor::platform {
 //   1. $QOR_RESOURCE_DIR/<name>.<ext>  (read at every lookup),
 //   2. <executable folder>/<name>.<ext>,
 //   3. <prefix>/share/QORUniversalSDK/<name>.<ext>, where <prefix> is the folder above the
-//      installed library's folder (also tried one level higher, for lib/<multiarch>/).
+//      installed library's folder (also tried one level higher, for lib/<multiarch>/); the
+//      build tree has the same layout, so programs built in <build>/<folder>/ find
+//      <build>/share/QORUniversalSDK.
 // The main bundle and a bundle made from a path look in their own folder only.
 class Bundle {
 public:

@@ -1,0 +1,56 @@
+#include "Views/ImageDownloader.h"
+
+#include <typeindex>
+#include <utility>
+
+#include "Platform/Foundation/HTTPURLResponse.h"
+#include "Platform/Foundation/URLRequest.h"
+#include "Platform/Foundation/URLSessionConfiguration.h"
+
+namespace qor {
+
+namespace {
+
+ImageResult responseFailure(QORSDKError::ResponseErrorReason reason) {
+    return ImageResult::failure(QORSDKError::responseFailed{std::move(reason)});
+}
+
+}  // namespace
+
+ImageDownloader::ImageDownloader()
+    : session_(platform::URLSession::make(platform::URLSessionConfiguration::defaultConfiguration())) {}
+
+void ImageDownloader::download(const platform::URL& url, const CallbackQueue& callbackQueue,
+                               ImageCompletion completion) const {
+    auto task = session_->dataTask(platform::URLRequest(url), [callbackQueue, completion = std::move(completion)](
+                                                                  std::optional<platform::Data> data,
+                                                                  std::shared_ptr<platform::URLResponse> response,
+                                                                  std::optional<platform::URLError> error) {
+        auto outcome = result(data, response, error);
+        callbackQueue.execute([completion, outcome = std::move(outcome)] {
+            if (completion) completion(outcome);
+        });
+    });
+    task->resume();
+}
+
+ImageResult ImageDownloader::result(const std::optional<platform::Data>& data,
+                                    const std::shared_ptr<platform::URLResponse>& response,
+                                    const std::optional<platform::URLError>& error) {
+    const auto http = std::dynamic_pointer_cast<platform::HTTPURLResponse>(response);
+    if (!http || http->statusCode() < 200 || http->statusCode() > 299) {
+        return responseFailure(QORSDKError::ResponseErrorReason::nonHTTPURLResponse{});
+    }
+    if (!data) {
+        if (error) return responseFailure(QORSDKError::ResponseErrorReason::URLSessionError{AnyError::make(*error)});
+        return responseFailure(QORSDKError::ResponseErrorReason::nonHTTPURLResponse{});
+    }
+    auto image = platform::UIImage::withData(*data);
+    if (!image) {
+        return responseFailure(
+            QORSDKError::ResponseErrorReason::dataParsingFailed{std::type_index(typeid(platform::UIImage)), *data, {}});
+    }
+    return ImageResult::success(std::move(image));
+}
+
+}  // namespace qor

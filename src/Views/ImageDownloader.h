@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "Networking/Client/Result.h"
+#include "Networking/Client/Session/CallbackQueue.h"
+#include "Platform/Foundation/Data.h"
+#include "Platform/Foundation/URL.h"
+#include "Platform/Foundation/URLError.h"
+#include "Platform/Foundation/URLResponse.h"
+#include "Platform/Foundation/URLSession.h"
+#include "Platform/UIKit/UIImage.h"
+
+namespace qor {
+
+using ImageResult = Result<std::shared_ptr<platform::UIImage>>;
+using ImageCompletion = std::function<void(const ImageResult&)>;
+
+// Fetches one image by URL on a plain session of its own: none of the shared Session's headers,
+// adapters or pipelines, no time-out or cache policy of its own.
+class ImageDownloader {
+public:
+    ImageDownloader();
+    ImageDownloader(const ImageDownloader&) = delete;
+    ImageDownloader& operator=(const ImageDownloader&) = delete;
+
+    // Starts one load; the result goes through `callbackQueue` to the completion, once.
+    void download(const platform::URL& url, const CallbackQueue& callbackQueue, ImageCompletion completion) const;
+
+    // What one finished load comes to, decided in this order: no HTTP answer, or a status outside
+    // 200 to 299, is nonHTTPURLResponse (a transport failure without an answer included); a 2xx
+    // answer without data is the transport error when one came, else nonHTTPURLResponse; data
+    // that holds no image is dataParsingFailed carrying the data; otherwise the image.
+    static ImageResult result(const std::optional<platform::Data>& data,
+                              const std::shared_ptr<platform::URLResponse>& response,
+                              const std::optional<platform::URLError>& error);
+
+private:
+    std::shared_ptr<platform::URLSession> session_;
+};
+
+}  // namespace qor
