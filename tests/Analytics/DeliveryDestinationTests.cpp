@@ -147,6 +147,9 @@ TEST_F(DestinationTest, FlushWhileAnUploadIsHeldSendsNothingNew) {
     ASSERT_EQ(bodies.size(), 2u);
     EXPECT_EQ(eventNames(bodies[0]), std::vector<std::string>{"First"});
     EXPECT_EQ(eventNames(bodies[1]), std::vector<std::string>{"Second"});
+    // The last completion still logs on the destination's queue: let it end before the capture.
+    ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
+    destination->flushQueue()->sync([] {});
 }
 
 TEST_F(DestinationTest, ConcurrentFlushesNeverSendAFileTwice) {
