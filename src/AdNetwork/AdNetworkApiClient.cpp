@@ -72,13 +72,6 @@ std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>
     return result;
 }
 
-// The failure text of a tracker: the error's case and associated values.
-// replaced by QORSDKError's textual form
-std::string errorText(const QORSDKError& error) {
-    static constexpr const char* cases[] = {"generalError", "requestFailed", "responseFailed", "untypedError"};
-    return std::string(cases[error.value().index()]) + "(\"" + error.errorDescription().value_or("") + "\")";
-}
-
 }  // namespace
 
 // MARK: ResponseTable
@@ -329,7 +322,7 @@ void AdNetworkApiClient::sendPassBack(const std::string& url, TextCompletion com
 
 void AdNetworkApiClient::trackerCompletion(AdTrackerType kind, const Result<std::string>& result) {
     if (const auto* error = result.errorIf()) {
-        sdkLog("Perform ", name(kind), " Tracker failed: ", errorText(*error));
+        sdkLog("Perform ", name(kind), " Tracker failed: ", error->description());
     } else {
         sdkLog("Perform ", name(kind), " tracker success");
     }

@@ -16,9 +16,9 @@ std::atomic<bool> deliveryEnabled{false};
 
 const platform::OSLog& systemLogObject(LoggingType::LogDestination destination) {
     // Made once, on first use, and never destroyed: any thread may log until the process ends.
-    static const auto* logObject = new platform::OSLog("Lumatix", "Log");
-    static const auto* metricsObject = new platform::OSLog("Lumatix", "Metrics");
-    static const auto* historyObject = new platform::OSLog("Lumatix", "History");
+    static const auto* logObject = new platform::OSLog{"Lumatix", "Log"};
+    static const auto* metricsObject = new platform::OSLog{"Lumatix", "Metrics"};
+    static const auto* historyObject = new platform::OSLog{"Lumatix", "History"};
     switch (destination) {
         case LoggingType::LogDestination::log:
             return *logObject;

@@ -224,7 +224,10 @@ TEST_F(AdViewTest, TypeAndSizeTextsGoThroughTheirParsers) {
     view->setSize("320X50");
     EXPECT_EQ(view->adSize(), AdSize::forCustom(320, 50));
     ASSERT_EQ(log.lines().size(), 1U);
-    EXPECT_EQ(log.lines()[0], "[QORSDK] Invalid Ad size. It must be widthxheight format\n");
+    // A printed error is its own textual form: its case and associated values.
+    EXPECT_EQ(
+        log.lines()[0],
+        "[QORSDK] generalError(reason: .coreError(string: \"Invalid Ad size. It must be widthxheight format\"))\n");
     view->setSize(std::nullopt);
     EXPECT_TRUE(view->adSize().has_value());
 

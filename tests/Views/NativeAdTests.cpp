@@ -137,8 +137,8 @@ TEST_F(NativeAdClickTest, AClickFiresTheFirstClickTrackerAndLetsTheHandlerDecide
 TEST_F(NativeAdClickTest, ImageGettersRefuseUnusableURLsAtOnceAndOtherwiseLoadThroughTheImageLoader) {
     const auto ad = adFrom({{"ver", "1.2"}, {"assets", Json::array({{{"id", 1}, {"img", {{"url", "http://[bad"}}}}})}});
     std::vector<std::string> errors;
-    ad->getMainImage([&](const auto& result) { errors.push_back(result.error().description()); });
-    ad->getIconImage([&](const auto& result) { errors.push_back(result.error().description()); });
+    ad->getMainImage([&](const auto& result) { errors.push_back(result.error().errorDescription().value_or("")); });
+    ad->getIconImage([&](const auto& result) { errors.push_back(result.error().errorDescription().value_or("")); });
     EXPECT_EQ(errors, (std::vector<std::string>{"Invalid main image URL", "Invalid icon image URL"}));
 
     const auto served =

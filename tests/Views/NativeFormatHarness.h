@@ -44,7 +44,7 @@ public:
         calls.push_back({unit, ad, "", platform::Thread::isMainThread()});
     }
     void nativeAdLoader(std::int64_t unit, const QORSDKError& error) override {
-        calls.push_back({unit, nullptr, error.description(), platform::Thread::isMainThread()});
+        calls.push_back({unit, nullptr, error.errorDescription().value_or(""), platform::Thread::isMainThread()});
     }
     std::vector<Call> calls;
 };

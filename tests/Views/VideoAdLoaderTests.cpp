@@ -9,7 +9,7 @@ class RecordingVideoDelegate : public VideoAdLoaderDelegate {
 public:
     void videoAdLoader(std::int64_t unit, const std::string& tag) override { calls.push_back({unit, tag, ""}); }
     void videoAdLoader(std::int64_t unit, const QORSDKError& error) override {
-        calls.push_back({unit, "", error.description()});
+        calls.push_back({unit, "", error.errorDescription().value_or("")});
     }
     struct Call {
         std::int64_t unit;
