@@ -184,20 +184,20 @@ ScriptedResponse BidEndpoint::respond(const RecordedRequest& request) {
 
 // MARK: Container text
 
-std::string containerJSON(const ContainerSpec& spec) {
+std::string containerJSON(const ContainerSpec& plan) {
     Json json;
-    json["id"] = spec.id;
-    json["core"] = Json{{"url", spec.coreURL}, {"name", "core"}, {"domain", "core.qor.test"}, {"type", "core"}};
+    json["id"] = plan.id;
+    json["core"] = Json{{"url", plan.coreURL}, {"name", "core"}, {"domain", "core.qor.test"}, {"type", "core"}};
     json["inventories"] = Json::array();
-    for (const auto& inventory : spec.inventories) json["inventories"].push_back(inventoryJSON(inventory));
-    if (!spec.omitPlatforms) {
+    for (const auto& inventory : plan.inventories) json["inventories"].push_back(inventoryJSON(inventory));
+    if (!plan.omitPlatforms) {
         json["dsps"] = Json::array();
-        for (const auto& platform : spec.platforms) json["dsps"].push_back(platformJSON(platform));
+        for (const auto& platform : plan.platforms) json["dsps"].push_back(platformJSON(platform));
     }
     json["name"] = "simulated container";
     json["status"] = "active";
     json["first_party"] = true;
-    json["capping"] = Json{{"blacklist", spec.blacklist}, {"second", 0}, {"minute", 0}, {"hour", 0}, {"day", 0}};
+    json["capping"] = Json{{"blacklist", plan.blacklist}, {"second", 0}, {"minute", 0}, {"hour", 0}, {"day", 0}};
     return json.dump();
 }
 
@@ -250,11 +250,11 @@ std::string SimulatedAdNetwork::baseURL(std::string_view environment) const {
 }
 
 ContainerSpec SimulatedAdNetwork::defaultContainer() const {
-    ContainerSpec spec;
-    spec.coreURL = core_->url();
+    ContainerSpec plan;
+    plan.coreURL = core_->url();
     std::vector<PlatformSpec> unitPlatforms;
     for (const auto& endpoint : demand_) {
-        spec.platforms.push_back(PlatformSpec{endpoint->id(), endpoint->name(), endpoint->url(), 0, 0});
+        plan.platforms.push_back(PlatformSpec{endpoint->id(), endpoint->name(), endpoint->url(), 0, 0});
         unitPlatforms.push_back(PlatformSpec{endpoint->id(), endpoint->name(), std::nullopt, 0, 0});
     }
     InventorySpec banner;
@@ -288,12 +288,12 @@ ContainerSpec SimulatedAdNetwork::defaultContainer() const {
         R"({"assets":[{"type":"title","required":true,"length":90},{"type":"img","required":1,"w":300,"h":250},)"
         R"({"type":"icon","required":0,"w":64,"h":64},{"type":"desc","length":140},{"type":"ctatext"}]})";
 
-    spec.inventories = {banner, interstitial, video, native};
-    return spec;
+    plan.inventories = {banner, interstitial, video, native};
+    return plan;
 }
 
-void SimulatedAdNetwork::serveContainer(const std::string& key, const ContainerSpec& spec) {
-    serveContainerText(key, containerJSON(spec));
+void SimulatedAdNetwork::serveContainer(const std::string& key, const ContainerSpec& plan) {
+    serveContainerText(key, containerJSON(plan));
 }
 
 void SimulatedAdNetwork::serveContainerText(const std::string& key, std::string body, int status) {

@@ -116,7 +116,7 @@ struct ContainerSpec {
 };
 
 // The container's JSON text for a description.
-std::string containerJSON(const ContainerSpec& spec);
+std::string containerJSON(const ContainerSpec& plan);
 
 // A whole ad network on loopback, over TLS with a throw-away certificate authority:
 // - a container server answering POST "<env>/container/<key>" for the keys a test serves, under
@@ -158,7 +158,7 @@ public:
     // metadata and a native unit with asset settings.
     ContainerSpec defaultContainer() const;
     // Serves the container for a key (in every environment), or raw text, or a failure status.
-    void serveContainer(const std::string& key, const ContainerSpec& spec);
+    void serveContainer(const std::string& key, const ContainerSpec& plan);
     void serveContainerText(const std::string& key, std::string body, int status = 200);
     // The container requests received, paths included (which environment, which key).
     std::vector<RecordedRequest> containerRequests() const { return containers_->requests(); }

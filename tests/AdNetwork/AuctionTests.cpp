@@ -71,9 +71,9 @@ TEST_F(AuctionTest, TheHighestOfEachEndpointsLastBidWins) {
 }
 
 TEST_F(AuctionTest, WithoutAFloorZeroWinsAndANegativePriceDoesNot) {
-    auto spec = network().defaultContainer();
-    spec.inventories[0].floorPrice.reset();
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.inventories[0].floorPrice.reset();
+    startWith(plan);
     script({single("alpha", 0.0), single("beta", -1.0)});
     EXPECT_EQ(banner().bid().adMarkup, "alpha");
     script({single("alpha", -0.5)});
@@ -81,14 +81,14 @@ TEST_F(AuctionTest, WithoutAFloorZeroWinsAndANegativePriceDoesNot) {
 }
 
 TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
-    auto spec = network().defaultContainer();
-    spec.inventories[0].platforms[1].directDeal = 1;  // beta
-    spec.inventories[0].platforms[2].directDeal = 2;  // gamma: a later direct deal counts for nothing
-    spec.inventories[0].passBack = "<b>pass-back</b>";
-    spec.inventories[1] = spec.inventories[0];
-    spec.inventories[1].id = 201;
-    spec.inventories[1].passBack.reset();
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.inventories[0].platforms[1].directDeal = 1;  // beta
+    plan.inventories[0].platforms[2].directDeal = 2;  // gamma: a later direct deal counts for nothing
+    plan.inventories[0].passBack = "<b>pass-back</b>";
+    plan.inventories[1] = plan.inventories[0];
+    plan.inventories[1].id = 201;
+    plan.inventories[1].passBack.reset();
+    startWith(plan);
 
     script({single("alpha", 5.0), single("beta", 0.2), single("gamma", 9.0)}, single("core", 3.0));
     EXPECT_EQ(banner().bid().adMarkup, "beta");
@@ -107,12 +107,12 @@ TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
 }
 
 TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
-    auto spec = network().defaultContainer();
-    spec.platforms.push_back({50, "refusing", network().refusingURL(), 0, 0});
-    spec.platforms.push_back({51, "malformed", std::string("not a url"), 0, 0});
-    spec.inventories[0].platforms.push_back({50, "refusing", std::nullopt, 0, 0});
-    spec.inventories[0].platforms.push_back({51, "malformed", std::nullopt, 0, 0});
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.platforms.push_back({50, "refusing", network().refusingURL(), 0, 0});
+    plan.platforms.push_back({51, "malformed", std::string("not a url"), 0, 0});
+    plan.inventories[0].platforms.push_back({50, "refusing", std::nullopt, 0, 0});
+    plan.inventories[0].platforms.push_back({51, "malformed", std::nullopt, 0, 0});
+    startWith(plan);
     script({single("alpha", 0.4)}, BidAnswer::garbage());
     const auto outcome = banner();
     ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
@@ -134,9 +134,9 @@ TEST_F(AuctionTest, ABidRequestThatCannotBeEncodedIsNeverPosted) {
 
 // The auction's events reach the collection endpoint in the recorder's envelopes.
 TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
-    auto spec = network().defaultContainer();
-    spec.inventories[0].platforms[1].headerBidding = 1;  // beta
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.inventories[0].platforms[1].headerBidding = 1;  // beta
+    startWith(plan);
     script({single("alpha", 1.5), BidAnswer::failure(500)});
     const auto won = banner();
     ASSERT_TRUE(won.result->isSuccess());

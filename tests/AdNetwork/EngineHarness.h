@@ -75,8 +75,8 @@ public:
     SimulatedAdNetwork& network() { return *network_; }
 
     // Starts with the key and waits until the container is in place.
-    void startWith(const ContainerSpec& spec, const std::string& adKey = key) {
-        network().serveContainer(adKey, spec);
+    void startWith(const ContainerSpec& plan, const std::string& adKey = key) {
+        network().serveContainer(adKey, plan);
         QOR::start(std::make_shared<QOR::Config>("analytics-key", adKey));
         ASSERT_TRUE(testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }));
     }

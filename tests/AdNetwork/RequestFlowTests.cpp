@@ -22,10 +22,10 @@ TEST_F(RequestFlowTest, FailedChecksCompleteAtOnceInTheirOrderAndSendNothing) {
         std::string message;
     };
     const auto blacklisted = [](RequestFlowTest& t) {
-        auto spec = t.network().defaultContainer();
-        spec.blacklist = 1;
-        spec.inventories.clear();  // blacklisting is decided before the container is looked at
-        t.startWith(spec);
+        auto plan = t.network().defaultContainer();
+        plan.blacklist = 1;
+        plan.inventories.clear();  // blacklisting is decided before the container is looked at
+        t.startWith(plan);
     };
     const auto noContainer = [](RequestFlowTest& t) {
         t.network().serveContainerText("missing", "{}", 404);
@@ -36,9 +36,9 @@ TEST_F(RequestFlowTest, FailedChecksCompleteAtOnceInTheirOrderAndSendNothing) {
     };
     const auto standard = [](RequestFlowTest& t) { t.startWithDefaultContainer(); };
     const auto capitalFormat = [](RequestFlowTest& t) {
-        auto spec = t.network().defaultContainer();
-        spec.inventories[0].format = "Banner";
-        t.startWith(spec);
+        auto plan = t.network().defaultContainer();
+        plan.inventories[0].format = "Banner";
+        t.startWith(plan);
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<Case> cases = {
@@ -133,12 +133,12 @@ TEST_F(RequestFlowTest, TheImpressionSizeComesFromTheAdSizeTruncatedOrElseFromTh
 }
 
 TEST_F(RequestFlowTest, AVideoRequestCarriesTheMetadataOrTheDefaults) {
-    auto spec = network().defaultContainer();
-    auto bare = spec.inventories[2];
+    auto plan = network().defaultContainer();
+    auto bare = plan.inventories[2];
     bare.id = 203;
     bare.metadataExtra = "{}";
-    spec.inventories.push_back(bare);
-    startWith(spec);
+    plan.inventories.push_back(bare);
+    startWith(plan);
     const std::vector<std::pair<std::int64_t, Json>> cases = {
         {103, Json::parse(R"({"mimes":["video/mp4","video/webm"],"minduration":5,"maxduration":30,
              "protocols":[2,3,7],"w":480,"h":360,"startdelay":0,"linearity":1,"skip":1,"skipmin":5,
@@ -198,10 +198,10 @@ TEST_F(RequestFlowTest, ANativeRequestThatCannotBeEncodedFailsAtOnceWithoutConta
 }
 
 TEST_F(RequestFlowTest, TheEndpointListFollowsTheInventory) {
-    auto spec = network().defaultContainer();
-    spec.inventories[0].platforms.clear();  // no platforms: the core alone
-    spec.inventories[1].platforms = {{3, std::nullopt, std::nullopt, 0, 0}, {99, "unknown-platform", {}, 0, 0}};
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.inventories[0].platforms.clear();  // no platforms: the core alone
+    plan.inventories[1].platforms = {{3, std::nullopt, std::nullopt, 0, 0}, {99, "unknown-platform", {}, 0, 0}};
+    startWith(plan);
 
     EXPECT_EQ(banner(101).errorText(), "No available Ad");
     EXPECT_EQ(network().core().receivedCount(), 1U);

@@ -117,9 +117,9 @@ TEST_F(StartupTest, AFailedDownloadIsLoggedAndLeavesNoContainer) {
 
 TEST_F(StartupTest, ABlacklistedClientIsSetUpButNeverRequestsAgain) {
     test::SDKLogCapture log;
-    auto spec = network().defaultContainer();
-    spec.blacklist = 1;
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.blacklist = 1;
+    startWith(plan);
     EXPECT_EQ(countLines(log, "[QORSDK] The QOR SDK setup done.\n"), 1U);
     EXPECT_TRUE(CappingManager::sharedInstance()->isBlacklisted());
 
@@ -132,8 +132,8 @@ TEST_F(StartupTest, ABlacklistedClientIsSetUpButNeverRequestsAgain) {
     EXPECT_EQ(network().containerRequests().size(), before);
 
     // Any other blacklist value does not bar the client.
-    spec.blacklist = 2;
-    startWith(spec, "other-key");
+    plan.blacklist = 2;
+    startWith(plan, "other-key");
     EXPECT_FALSE(CappingManager::sharedInstance()->isBlacklisted());
 }
 

@@ -179,11 +179,11 @@ TEST_F(AdViewTest, FailuresReachTheDelegateAndTheLabelWithoutAPage) {
 }
 
 TEST_F(AdViewTest, SizesCloseButtonAndAdaptiveSizeFollowTheUnit) {
-    auto spec = network().defaultContainer();
-    spec.inventories[0].width = 300;
-    spec.inventories[0].height = 250;
-    spec.inventories[0].metadataExtra = R"({"responsive":true,"ad_close":true,"ad_close_delay":5})";
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.inventories[0].width = 300;
+    plan.inventories[0].height = 250;
+    plan.inventories[0].metadataExtra = R"({"responsive":true,"ad_close":true,"ad_close_delay":5})";
+    startWith(plan);
 
     auto view = makeView();
     view->setAdSize(std::nullopt);

@@ -86,8 +86,8 @@ public:
 };
 
 TEST_F(FullScreenAdTest, ChecksBeforeTheEngineAre401ErrorsAndTheEnginesOwnErrorsPassUnchanged) {
-    auto spec = network().defaultContainer();
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    startWith(plan);
     test::SDKLogCapture log;
     const auto [noAd, unknown] = load<InterstitialAd>(999);
     EXPECT_FALSE(noAd);
@@ -194,8 +194,8 @@ TEST_F(FullScreenAdTest, TheFirstViewAdKeepsItsOwnSlotsDismissesFirstAndOnlyPrin
 }
 
 TEST_F(FullScreenAdTest, AFailedFetchKeepsTheEarlierBidAndSizeTogether) {
-    auto spec = network().defaultContainer();
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    startWith(plan);
     coreBids(bidSpec(1, network().markupURL("/full.html", "<b>fetched</b>"), viewableURL("/fetch-view")));
     const auto [ad, loaded] = load<MobileFirstViewAd>();
     ASSERT_TRUE(ad) << loaded.error->localizedDescription();

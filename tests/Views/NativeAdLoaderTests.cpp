@@ -79,9 +79,9 @@ TEST_F(NativeAdLoaderTest, AsksForTheUnitsAssetsDecodesTheWinnerAndFiresOneImpre
 }
 
 TEST_F(NativeAdLoaderTest, FailuresReachTheDelegateWithTheirTexts) {
-    auto spec = network().defaultContainer();
-    spec.inventories[0].metadataExtra = R"({"assets":[]})";  // the banner unit, with no assets
-    startWith(spec);
+    auto plan = network().defaultContainer();
+    plan.inventories[0].metadataExtra = R"({"assets":[]})";  // the banner unit, with no assets
+    startWith(plan);
     const std::string conversion =
         "Cannot convert target \"NativeAdResponse\" to valid data under Unicode (UTF-8) encoding.";
     struct Case {

@@ -33,11 +33,11 @@ using testing::SimulatedAdNetwork;
 
 // One bid as a bidder offers it.
 inline BidSpec bidSpec(double price, std::string markup, std::optional<std::string> viewableURL = std::nullopt) {
-    BidSpec spec;
-    spec.price = price;
-    spec.markup = std::move(markup);
-    spec.viewableURL = std::move(viewableURL);
-    return spec;
+    BidSpec plan;
+    plan.price = price;
+    plan.markup = std::move(markup);
+    plan.viewableURL = std::move(viewableURL);
+    return plan;
 }
 
 // Records every banner-view delegate call in order, and whether each came on the main thread.
@@ -96,8 +96,8 @@ public:
 
     SimulatedAdNetwork& network() { return *network_; }
 
-    void startWith(const ContainerSpec& spec) {
-        network().serveContainer(key, spec);
+    void startWith(const ContainerSpec& plan) {
+        network().serveContainer(key, plan);
         QOR::start(std::make_shared<QOR::Config>("analytics-key", key));
         started_ = true;
         ASSERT_TRUE(testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }));
