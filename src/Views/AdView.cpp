@@ -8,6 +8,7 @@
 #include "AdNetwork/AdNetworkApiClient.h"
 #include "AdNetwork/InventoryReaders.h"
 #include "Core/SDKLog.h"
+#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/JSONSerialization.h"
 #include "Platform/Foundation/NumberFormatter.h"
@@ -33,12 +34,6 @@ std::optional<Inventory> sharedInventory(std::int64_t unitID) {
 std::shared_ptr<platform::UIImage> closeImage() {
     const auto path = platform::Bundle::frameworkBundle()->urlForResource("close", "png");
     return platform::UIImage::withContentsOfFile(path ? path->string() : std::string());
-}
-
-void replaceAll(std::string& text, std::string_view pattern, std::string_view replacement) {
-    for (auto at = text.find(pattern); at != std::string::npos; at = text.find(pattern, at + replacement.size())) {
-        text.replace(at, pattern.size(), replacement);
-    }
 }
 
 }  // namespace
@@ -351,8 +346,7 @@ std::optional<platform::URL> openableMarkupURL(const std::optional<std::string>&
 void fireViewableTracker(const Bid& bid) {
     if (!bid.ext || !bid.ext->viewable || !bid.requestId) return;
     AdController::sharedInstance();
-    std::string url = *bid.ext->viewable;
-    replaceAll(url, "{{REQUEST_ID}}", *bid.requestId);
+    const auto url = platform::replacingOccurrences(*bid.ext->viewable, "{{REQUEST_ID}}", *bid.requestId);
     AdNetworkApiClient::shared().fireTracker(url, [](const Result<std::string>& result) {
         AdNetworkApiClient::trackerCompletion(AdTrackerType::viewable, result);
     });

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "Platform/Foundation/ASCIIText.h"
+
 namespace qor {
 namespace {
 
@@ -11,12 +13,6 @@ constexpr std::string_view pageHead =
     "user-scalable=no,viewport-fit=cover,shrink-to-fit=YES\"/>";
 constexpr std::string_view bodyOpen = "<body style=\"margin: 0; padding:0; background:no;\">";
 constexpr std::string_view pageTail = "</body></html>";
-
-void replaceAll(std::string& text, std::string_view pattern, std::string_view replacement) {
-    for (auto at = text.find(pattern); at != std::string::npos; at = text.find(pattern, at + replacement.size())) {
-        text.replace(at, pattern.size(), replacement);
-    }
-}
 
 }  // namespace
 
@@ -29,9 +25,8 @@ std::string auctionPriceText(float price) {
 }
 
 std::string substituteAdMarkup(std::string markup, std::string_view requestId, float price) {
-    replaceAll(markup, "{{AUCTION_PRICE}}", auctionPriceText(price));
-    replaceAll(markup, "{{REQUEST_ID}}", requestId);
-    return markup;
+    markup = platform::replacingOccurrences(std::move(markup), "{{AUCTION_PRICE}}", auctionPriceText(price));
+    return platform::replacingOccurrences(std::move(markup), "{{REQUEST_ID}}", requestId);
 }
 
 std::string adPageHTML(std::string_view markup) {

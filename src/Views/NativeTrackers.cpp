@@ -2,6 +2,7 @@
 
 #include "AdNetwork/AdController.h"
 #include "AdNetwork/AdNetworkApiClient.h"
+#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/UIKit/UIApplication.h"
 
 namespace qor {
@@ -21,11 +22,7 @@ std::optional<std::pair<platform::URL, std::string>> openable(const std::string&
 
 std::string replacingRequestId(std::string text, const std::optional<std::string>& requestId) {
     if (!requestId) return text;
-    for (auto at = text.find(requestIdPlaceholder); at != std::string::npos;
-         at = text.find(requestIdPlaceholder, at + requestId->size())) {
-        text.replace(at, requestIdPlaceholder.size(), *requestId);
-    }
-    return text;
+    return platform::replacingOccurrences(std::move(text), requestIdPlaceholder, *requestId);
 }
 
 void fireTracker(const std::string& url, const std::optional<std::string>& requestId, AdTrackerType kind) {

@@ -22,6 +22,13 @@ TEST(ASCIIText, CaseFoldingLeavesNonASCIIBytesAlone) {
 }
 
 // Every text check (JSON writing, percent-encoding, bodies shown to the host) relies on this.
+TEST(ASCIIText, ReplacingOccurrencesNeverRescansWhatItPutIn) {
+    EXPECT_EQ(replacingOccurrences("a{{X}}b{{X}}", "{{X}}", "1"), "a1b1");
+    EXPECT_EQ(replacingOccurrences("{{X}}", "{{X}}", "<{{X}}>"), "<{{X}}>");  // would loop if rescanned
+    EXPECT_EQ(replacingOccurrences("{{X}}{{X}}", "{{X}}", ""), "");
+    EXPECT_EQ(replacingOccurrences("aaa", "", "b"), "aaa");  // an empty target matches nothing
+}
+
 TEST(UTF8, AcceptsWellFormedTextAndRejectsEveryIllFormedKind) {
     EXPECT_TRUE(isValidUTF8(""));
     EXPECT_TRUE(isValidUTF8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"));

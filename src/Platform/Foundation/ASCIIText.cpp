@@ -27,4 +27,12 @@ bool equalsIgnoringASCIICase(std::string_view lhs, std::string_view rhs) {
            std::equal(lhs.begin(), lhs.end(), rhs.begin(), [](char a, char b) { return lowered(a) == lowered(b); });
 }
 
+std::string replacingOccurrences(std::string text, std::string_view target, std::string_view replacement) {
+    if (target.empty()) return text;
+    for (auto at = text.find(target); at != std::string::npos; at = text.find(target, at + replacement.size())) {
+        text.replace(at, target.size(), replacement);
+    }
+    return text;
+}
+
 }  // namespace qor::platform

@@ -14,4 +14,8 @@ std::string lowercasedASCII(std::string_view text);
 // Equal when they differ only in the case of ASCII letters (header names, schemes, hosts).
 bool equalsIgnoringASCIICase(std::string_view lhs, std::string_view rhs);
 
+// Every occurrence of `target` replaced, left to right; text put in by a replacement is never
+// searched again, so a replacement that contains the target cannot loop.
+std::string replacingOccurrences(std::string text, std::string_view target, std::string_view replacement);
+
 }  // namespace qor::platform
