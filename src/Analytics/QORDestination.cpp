@@ -84,6 +84,10 @@ QORDestination::~QORDestination() = default;
 void QORDestination::configure(const std::shared_ptr<Analytics>& analytics) {
     DestinationPlugin::configure(analytics);
     if (!analytics) return;
+    // The System subscription below delivers on the main queue, which may not have turned yet:
+    // until it does, events must still be counted against the configured flushAt, not against 0
+    // (which would upload every early event on its own).
+    if (const auto configuration = analytics->configuration()) flushAt_ = configuration->values().flushAt;
     const auto& store = analytics->store();
     {
         std::lock_guard<std::mutex> guard(mutex_);

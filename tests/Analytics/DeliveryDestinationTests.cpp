@@ -69,6 +69,24 @@ TEST_F(DestinationTest, TwentiethEventPostsTheFinishedFileUnchanged) {
     EXPECT_EQ(environment.collection().receivedCount(), 1u);
 }
 
+TEST_F(DestinationTest, EventsTrackedBeforeTheMainLoopTurnsWaitForFlushAt) {
+    // An app that tracks straight after start, before its run loop first turns.
+    auto configuration = Configuration::make("delivery-key");
+    configuration->modifyValues([](Configuration::Values& values) {
+        values.flushAt = 20;
+        values.flushInterval = 3600;
+    });
+    auto analytics = Analytics::make(configuration);
+    auto destination = analytics->find<QORDestination>();
+    ASSERT_TRUE(destination);
+    EXPECT_EQ(destination->flushAt(), 20);
+    trackMany(*analytics, 3);
+    EXPECT_EQ(destination->eventCount(), 3);
+    testing::pumpMainFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(environment.finishedFiles().empty());
+    EXPECT_EQ(environment.collection().receivedCount(), 0u);
+}
+
 TEST_F(DestinationTest, OnlyAcceptanceOrABadRequestRefusalDeletesTheFile) {
     auto analytics = environment.start();
     auto destination = analytics->find<QORDestination>();
@@ -160,6 +178,7 @@ TEST_F(DestinationTest, ConcurrentFlushesNeverSendAFileTwice) {
         std::vector<std::thread> flushers;
         for (int thread = 0; thread < 4; ++thread) flushers.emplace_back([&] { destination->flush(); });
         for (auto& flusher : flushers) flusher.join();
+        destination->flushQueue()->sync([] {});  // the flushes have listed the files and started their uploads
         ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
     }
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
