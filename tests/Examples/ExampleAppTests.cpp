@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "AuctionSummary.h"
 #include "testing/ChildProcess.h"
@@ -54,6 +57,82 @@ TEST(ExampleSummary, TellsWhyEachEndpointLost) {
         EXPECT_EQ(whyLost(answer, unit, c.winningPrice), c.why) << c.body;
     }
     EXPECT_EQ(priceText(1.005), "1.00");
+}
+
+TEST(ExampleSummary, ReadsEachAuctionFromTheWireAndTheAcceptedAuctionEvents) {
+    Container container;
+    container.core.url = "https://core.test/bid";
+    container.core.name = "core";
+    DemandSidePlatform alpha;
+    alpha.id = 3;
+    alpha.name = "dsp-alpha";
+    alpha.url = "https://alpha.test/bid";
+    DemandSidePlatform beta = alpha;
+    beta.id = 4;
+    beta.name = "dsp-beta";
+    beta.url = "https://beta.test/bid";
+    container.platforms = {alpha, beta};
+    Inventory unit;
+    unit.id = 101;
+    unit.format = "banner";
+    unit.floorPrice = 0.1F;
+    unit.platforms = {alpha, beta};
+    container.inventories = {unit};
+
+    const auto answer = [](const std::string& id, const std::string& price, const std::string& markup) {
+        return R"({"id":"R1","seatbid":[{"bid":[{"id":")" + id + R"(","impid":"i","price":)" + price + R"(,"adm":")" +
+               markup + R"("}]}]})";
+    };
+    const std::string request = R"({"id":"R1","imp":[]})";
+    const std::string collection = "https://collect.test/v1/b";
+    const std::string envelope =
+        R"({"writeKey":"k","typeSDK":"adnetwork","batch":[)"
+        R"({"name":"bidRequest","requestId":"R1","context":{}},)"
+        R"({"name":"bidWinner","requestId":"R1","context":{"adData":{"id":"b-beta","price":2.4}}},)"
+        R"({"name":"bidWinner","requestId":"R0","context":{"adData":{"id":"x","price":9}}}]})";
+    const std::vector<Exchange> wire = {
+        {"GET", "https://ip.test/", "", 200, "{}", ""},  // before the ad's stretch
+        // Finished out of the unit's order; the markup fetch is no tracker.
+        {"POST", "https://beta.test/bid", request, 200, answer("b-beta", "2.4", "https://markup.test/p.html"), ""},
+        {"POST", "https://core.test/bid", request, 200, answer("b-core", "0.05", "<b>core</b>"), ""},
+        {"POST", "https://alpha.test/bid", request, 500, "bidder failure", ""},
+        {"GET", "https://markup.test/p.html", "", 200, "<p>page</p>", ""},
+        {"GET", "https://trackers.test/seen?rid=R1", "", 404, "gone", ""},
+        {"POST", collection, envelope, 200, "ok", ""},
+        {"POST", collection, envelope, 500, "", ""},  // not accepted: its events count once
+        {"POST", collection, R"({"batch":[{"name":"bidWinner"}]})", 200, "", ""},  // an analytics batch
+    };
+    const auto events = acceptedAuctionEvents(wire, collection);
+    ASSERT_EQ(events.size(), 3U);
+
+    ShownAd ad;
+    ad.unit = 101;
+    ad.firstExchange = 1;
+    ad.endExchange = 6;
+    const auto summary = summarizeAuction(ad, wire, container, events);
+    EXPECT_EQ(summary.requestId, "R1");
+    EXPECT_EQ(summary.winner, "dsp-beta");  // the event names no endpoint: its bid id does
+    EXPECT_EQ(summary.price, 2.4);
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(summary.losers,
+              (Pairs{{"dsp-alpha", "failed with HTTP 500"}, {"core", "bid 0.05, under the unit's floor 0.10"}}));
+    EXPECT_EQ(summary.trackers, (Pairs{{"https://trackers.test/seen?rid=R1", "404"}}));
+    EXPECT_EQ(summary.eventCounts, (std::map<std::string, int>{{"bidRequest", 1}, {"bidWinner", 1}}));
+    EXPECT_EQ(summary.problems, std::vector<std::string>{"tracker https://trackers.test/seen?rid=R1 answered 404"});
+
+    // A stretch without bid requests, a unit the container lacks, an auction with no winner event.
+    ad.endExchange = 1;
+    EXPECT_EQ(summarizeAuction(ad, wire, container, events).problems,
+              std::vector<std::string>{"no bid request went out"});
+    ad.unit = 999;
+    EXPECT_EQ(summarizeAuction(ad, wire, container, events).problems,
+              std::vector<std::string>{"the container has no unit 999"});
+    ad.unit = 101;
+    ad.endExchange = 6;
+    const auto unknown = summarizeAuction(ad, wire, container, {});
+    EXPECT_FALSE(unknown.winner);
+    EXPECT_EQ(unknown.losers.size(), 3U);
+    EXPECT_EQ(unknown.problems.front(), "no winner among the accepted auction events");
 }
 
 // Runs the built example with a simulated ad network of the test's own named by the deployment
