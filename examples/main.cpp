@@ -158,6 +158,48 @@ bool printCollection(const std::vector<Exchange>& wire, std::size_t leftFiles) {
     return allAccepted && analytics > 0 && envelopes > 0 && leftFiles == 0;
 }
 
+// Flushes analytics and waits until every upload has been answered; the auction events go out
+// on their own a few seconds after the last one.
+bool flushAndWait(const WireLog& wire) {
+    const auto files = batchFiles();
+    const auto destination = Analytics::sharedInstance()->find<QORDestination>();
+    destination->flush();
+    const auto batches = BatchController::shared();
+    const auto uploadsAnswered = [&] {
+        std::size_t answered = 0;
+        for (const auto& exchange : wire.exchanges()) {
+            answered += exchange.url == deployment::collectionEndpointURL() && exchange.requestBody.empty() ? 1 : 0;
+        }
+        return answered >= files.size();
+    };
+    return testing::pumpMainUntil(
+        [&] {
+            return uploadsAnswered() && destination->pendingUploads() == 0 && batches->pendingCount() == 0 &&
+                   batches->inFlightCount() == 0 && wire.inFlight() == 0;
+        },
+        20s);
+}
+
+// Prints each ad's auction and writes each web ad's page into the folder.
+void reportAds(const std::vector<ShownAd>& shown, const std::vector<Exchange>& log, const std::filesystem::path& pages,
+               Failures& failures) {
+    const auto auctionEvents = acceptedAuctionEvents(log, deployment::collectionEndpointURL());
+    if (!shown.empty()) std::filesystem::create_directories(pages);
+    for (const auto& ad : shown) {
+        const auto auction = summarizeAuction(ad, log, *QOR::adNetworkContainer(), auctionEvents);
+        std::optional<std::filesystem::path> page;
+        if (ad.page) {
+            page = pages / (std::string(formatName(ad.format)) + ".html");
+            testing::writeFile(*page, *ad.page);
+        }
+        printAd(ad, auction, page);
+        failures.check(ad.shown, std::string(formatName(ad.format)) + ": " + ad.outcome);
+        for (const auto& problem : auction.problems) {
+            failures.check(false, std::string(formatName(ad.format)) + ": " + problem);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,44 +230,9 @@ int main(int argc, char** argv) {
     std::vector<ShownAd> shown;
     if (containerLoaded) shown = showEveryFormat(*QOR::adNetworkContainer(), embedded.get(), *wire, failures);
 
-    // Flush analytics; the auction events go out on their own a few seconds after the last one.
-    const auto files = batchFiles();
-    const auto destination = Analytics::sharedInstance()->find<QORDestination>();
-    destination->flush();
-    const auto batches = BatchController::shared();
-    const auto uploadsAnswered = [&] {
-        std::size_t answered = 0;
-        for (const auto& exchange : wire->exchanges()) {
-            answered += exchange.url == deployment::collectionEndpointURL() && exchange.requestBody.empty() ? 1 : 0;
-        }
-        return answered >= files.size();
-    };
-    const bool settled = testing::pumpMainUntil(
-        [&] {
-            return uploadsAnswered() && destination->pendingUploads() == 0 && batches->pendingCount() == 0 &&
-                   batches->inFlightCount() == 0 && wire->inFlight() == 0;
-        },
-        20s);
-    failures.check(settled, "the uploads to the collection endpoint finished in time");
-
-    // The summary.
-    const auto log = wire->exchanges();
-    const auto auctionEvents = acceptedAuctionEvents(log, deployment::collectionEndpointURL());
-    if (!shown.empty()) std::filesystem::create_directories(pages);
-    for (const auto& ad : shown) {
-        const auto auction = summarizeAuction(ad, log, *QOR::adNetworkContainer(), auctionEvents);
-        std::optional<std::filesystem::path> page;
-        if (ad.page) {
-            page = pages / (std::string(formatName(ad.format)) + ".html");
-            testing::writeFile(*page, *ad.page);
-        }
-        printAd(ad, auction, page);
-        failures.check(ad.shown, std::string(formatName(ad.format)) + ": " + ad.outcome);
-        for (const auto& problem : auction.problems) {
-            failures.check(false, std::string(formatName(ad.format)) + ": " + problem);
-        }
-    }
-    failures.check(printCollection(log, batchFiles().size()),
+    failures.check(flushAndWait(*wire), "the uploads to the collection endpoint finished in time");
+    reportAds(shown, wire->exchanges(), pages, failures);
+    failures.check(printCollection(wire->exchanges(), batchFiles().size()),
                    "the collection endpoint accepted the analytics and auction-event batches");
 
     if (!failures.any()) {
