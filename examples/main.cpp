@@ -1,260 +1,245 @@
-// The SDK's analytics job end to end: start the engine with the write key of the app's
-// Info.plist, record events of every kind, flush, and report what the collection endpoint
-// received. Exits 0 when every event was accepted, 1 when some were not, 2 on a time-out.
+// The example host app: the SDK's main job end to end. It starts the SDK from the Info.plist
+// beside it, downloads the ad network's container, loads and shows one ad of every format
+// (banner, interstitial, first-view, native, video) through the headless views, tracks and
+// flushes analytics events, and lets the SDK post its auction events. Then it prints what
+// happened: for each ad the winner, its price, the endpoints that lost and why, the trackers
+// fired; and the batches the collection endpoint accepted. The HTML page of each web ad goes to
+// a file, so a person can open it in a browser.
 //
-// By default the collection endpoint and the IP-echo service are loopback servers started
-// here. QOR_COLLECTION_URL and QOR_IP_ECHO_URL point the app at other servers instead
-// (QOR_CA_FILE and QOR_CONNECT_TO are honoured by the URL session as usual); QOR_APP_HOME
-// chooses the app's data folder (a fresh temporary one otherwise).
+// Servers: its own simulated ad network on loopback TLS, unless one of the deployment variables
+// (QOR_AD_NETWORK_*_URL, QOR_COLLECTION_URL, QOR_IP_ECHO_URL) is set; then it talks to those
+// (QOR_CA_FILE and QOR_CONNECT_TO say whom to trust and where to connect) and shows the formats
+// whose units the container has.
+//
+// Usage: qor_example [pages folder]. The folder defaults to $QOR_EXAMPLE_OUT, else
+// "example-ads" beside the program. QOR_APP_HOME chooses the app's data folder (a fresh
+// temporary one otherwise). Exits 0 when every step succeeded, 1 otherwise.
 
-#include <algorithm>
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "Analytics/Analytics.h"
-#include "Analytics/Context.h"
-#include "Analytics/DeviceToken.h"
+#include "AdNetwork/BatchController.h"
+#include "AdNetwork/InventoryReaders.h"
+#include "AdNetwork/QOR.h"
+#include "AdShowcase.h"
 #include "Analytics/QORDestination.h"
+#include "AuctionSummary.h"
 #include "Core/DeploymentValues.h"
-#include "Networking/Client/Session/Session.h"
-#include "Networking/Client/Session/SessionDelegate.h"
+#include "EmbeddedAdNetwork.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/HTTPURLResponse.h"
-#include "Platform/Foundation/JSONSerialization.h"
-#include "Platform/Foundation/URLSession.h"
-#include "Platform/Foundation/URLSessionConfiguration.h"
-#include "Platform/Foundation/URLSessionTask.h"
 #include "Platform/UIKit/UIApplication.h"
-#include "testing/CollectionServer.h"
+#include "Platform/UIKit/UIViewController.h"
+#include "WireLog.h"
 #include "testing/FileHelpers.h"
-#include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"
-#include "testing/ScopedEnvironment.h"
 #include "testing/TestAppHome.h"
 
 namespace {
 
 using namespace qor;
-using platform::Any;
+using namespace qor::example;
+using namespace std::chrono_literals;
 using platform::AnyDictionary;
 
-// What the collection endpoint answered to one upload.
-struct Answer {
-    std::optional<int> status;  // nothing when no answer came (transport error)
-    std::string body;
-};
-
-// Watches the app's HTTP traffic on its way to the SDK's own delegate and keeps the answers
-// that came from the collection endpoint.
-class AnswerRecorder final : public platform::URLSessionDataDelegate {
+// The steps that failed, each with its reason.
+class Failures {
 public:
-    explicit AnswerRecorder(std::shared_ptr<SessionDelegate> inner) : inner_(std::move(inner)) {}
-
-    void didReceiveData(platform::URLSession& session, platform::URLSessionDataTask& task,
-                        const platform::Data& data) override {
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            bodies_[task.taskIdentifier()].append(data.begin(), data.end());
-        }
-        inner_->didReceiveData(session, task, data);
+    void check(bool ok, const std::string& step) {
+        if (!ok) failed_.push_back(step);
     }
-
-    void didCompleteWithError(platform::URLSession& session, platform::URLSessionTask& task,
-                              std::optional<platform::URLError> error) override {
-        const auto& url = task.originalRequest().url();
-        if (url && url->absoluteString() == deployment::collectionEndpointURL()) {
-            Answer answer;
-            const auto http = std::dynamic_pointer_cast<platform::HTTPURLResponse>(task.response());
-            if (http && !error) answer.status = http->statusCode();
-            std::lock_guard<std::mutex> guard(mutex_);
-            answer.body = bodies_[task.taskIdentifier()];
-            answers_.push_back(std::move(answer));
-        }
-        inner_->didCompleteWithError(session, task, error);
-    }
-
-    std::vector<Answer> answers() const {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return answers_;
-    }
+    bool any() const { return !failed_.empty(); }
+    const std::vector<std::string>& list() const { return failed_; }
 
 private:
-    const std::shared_ptr<SessionDelegate> inner_;
-    mutable std::mutex mutex_;
-    std::map<std::int64_t, std::string> bodies_;
-    std::vector<Answer> answers_;
+    std::vector<std::string> failed_;
 };
 
-std::optional<std::string> writeKeyFromInfo() {
-    const auto config = platform::Bundle::main()->objectForInfoDictionaryKey("QORSDKConfig");
-    if (!config || !config->asDictionary()) return std::nullopt;
-    const auto found = config->asDictionary()->find("writeKey");
-    if (found == config->asDictionary()->end() || !found->second.asString()) return std::nullopt;
-    return *found->second.asString();
+bool deploymentNamed() {
+    for (const char* variable : {deployment::kAdNetworkTestURLVariable, deployment::kAdNetworkStagingURLVariable,
+                                 deployment::kAdNetworkProductionURLVariable, deployment::kCollectionURLVariable,
+                                 deployment::kIPEchoURLVariable}) {
+        if (std::getenv(variable)) return true;
+    }
+    return false;
 }
 
-// The message ids of the events in a batch text.
-std::set<std::string> messageIds(const std::string& batchText) {
-    std::set<std::string> ids;
-    try {
-        const Any batch = platform::JSONSerialization::jsonObject(batchText);
-        for (const auto& event : batch.asDictionary().at("batch").asArray()) {
-            if (const auto* id = event.asDictionary().find("messageId")) ids.insert(id->asString());
+std::filesystem::path pagesFolder(int argc, char** argv) {
+    if (argc > 1) return argv[1];
+    if (const char* folder = std::getenv("QOR_EXAMPLE_OUT")) return folder;
+    return std::filesystem::path(platform::Bundle::main()->bundlePath()) / "example-ads";
+}
+
+std::vector<platform::URL> batchFiles() {
+    return Analytics::sharedInstance()
+        ->storage()
+        ->read(Storage::Constants::events)
+        .value_or(std::vector<platform::URL>{});
+}
+
+// MARK: The app
+
+// Loads and shows one ad of every format whose unit the container has; with our own servers,
+// every format must be there.
+std::vector<ShownAd> showEveryFormat(const Container& container, EmbeddedAdNetwork* embedded, const WireLog& wire,
+                                     Failures& failures) {
+    const auto root = std::make_shared<platform::UIViewController>();
+    std::vector<ShownAd> shown;
+    for (const auto format : allAdFormats) {
+        const auto* inventory = findInventory(container, adUnitOf(format));
+        if (!inventory || !inventoryServes(*inventory, adTypeOf(format))) {
+            std::cout << formatName(format) << ": the container offers no unit " << adUnitOf(format) << "\n";
+            failures.check(!embedded, std::string(formatName(format)) + ": no unit in the container");
+            continue;
         }
-    } catch (const std::exception&) {
-        // Not a batch: it holds no events we sent.
+        if (embedded) embedded->scriptAnswers(format);
+        shown.push_back(showAd(format, wire, root));
+        const auto& ad = shown.back();
+        QOR::track(ad.shown ? "Ad Shown" : "Ad Not Shown",
+                   AnyDictionary{{"format", std::string(formatName(format))}, {"unit", ad.unit}});
     }
-    return ids;
+    return shown;
 }
 
-std::string text(const Any* value) {
-    if (value == nullptr) return "";
-    if (const auto* string = value->tryString()) return *string;
-    return platform::JSONSerialization::string(*value, {true});
+void trackAppEvents() {
+    platform::UIApplication::shared()->simulateLaunch();
+    QOR::identify("reader-7781", AnyDictionary{{"plan", "pro"}});
+    QOR::screen("Home", std::string("Main"));
+    QOR::group("newsroom-3", AnyDictionary{{"seats", 12}});
 }
 
-void printBatch(std::size_t number, const std::string& body) {
-    Any batch;
-    try {
-        batch = platform::JSONSerialization::jsonObject(body);
-    } catch (const std::exception&) {
-        std::cout << "  batch " << number << ": not JSON (" << body.size() << " bytes)\n";
-        return;
+// MARK: The summary
+
+void printAd(const ShownAd& ad, const AuctionSummary& auction, const std::optional<std::filesystem::path>& page) {
+    std::cout << "\n" << formatName(ad.format) << " (unit " << ad.unit << "): " << ad.outcome << "\n";
+    if (auction.winner) {
+        std::cout << "  winner   " << *auction.winner
+                  << (auction.price ? " at " + priceText(*auction.price) : std::string()) << "\n";
     }
-    const auto& members = batch.asDictionary();
-    const auto& events = members.at("batch").asArray();
-    std::cout << "  batch " << number << ": " << events.size() << " events, writeKey " << text(members.find("writeKey"))
-              << ", sentAt " << text(members.find("sentAt")) << "\n";
-    for (const auto& value : events) {
-        const auto& event = value.asDictionary();
-        const std::string type = text(event.find("type"));
-        std::string summary;
-        if (type == "track") summary = text(event.find("event")) + " " + text(event.find("properties"));
-        if (type == "identify") summary = text(event.find("userId")) + " " + text(event.find("traits"));
-        if (type == "screen") summary = text(event.find("name")) + " " + text(event.find("properties"));
-        if (type == "group") summary = text(event.find("groupId")) + " " + text(event.find("traits"));
-        if (type == "alias") summary = text(event.find("userId"));
-        std::cout << "    " << type << std::string(10 - std::min<std::size_t>(type.size(), 9), ' ') << summary << "\n";
-    }
+    for (const auto& [endpoint, why] : auction.losers) std::cout << "  lost     " << endpoint << ": " << why << "\n";
+    for (const auto& [url, answer] : auction.trackers) std::cout << "  tracker  " << url << " -> " << answer << "\n";
+    if (auction.trackers.empty()) std::cout << "  tracker  none\n";
+    std::cout << "  events  ";
+    for (const auto& [name, count] : auction.eventCounts) std::cout << " " << name << " " << count;
+    std::cout << "\n";
+    if (page) std::cout << "  page     " << page->string() << "\n";
+    for (const auto& problem : auction.problems) std::cout << "  PROBLEM  " << problem << "\n";
 }
 
-void recordEvents(Analytics& analytics) {
-    const auto application = platform::UIApplication::shared();
-    application->simulateLaunch(
-        AnyDictionary{{platform::UIApplicationLaunchOptionsKey::sourceApplication, "com.example.mail"}});
-    analytics.setDeviceToken("a1b2c3d4e5f60718");
+// Prints what the collection endpoint answered; true when it accepted every upload, at least
+// one analytics batch and one auction-event envelope among them, and no batch file is left.
+bool printCollection(const std::vector<Exchange>& wire, std::size_t leftFiles) {
+    const auto collection = deployment::collectionEndpointURL();
+    std::size_t analytics = 0;
+    std::size_t envelopes = 0;
+    bool allAccepted = true;
+    std::cout << "\nCollection endpoint " << collection << ":\n";
+    for (const auto& exchange : wire) {
+        if (exchange.url != collection) continue;
+        const auto answer = exchange.status ? std::to_string(*exchange.status) : "no answer (" + exchange.error + ")";
+        allAccepted = allAccepted && exchange.succeeded();
+        if (exchange.requestBody.empty()) {
+            analytics += 1;
+            std::cout << "  analytics batch upload -> " << answer << "\n";
+            continue;
+        }
+        envelopes += 1;
+        const auto count = acceptedAuctionEvents({exchange}, collection).size();
+        std::cout << "  auction events envelope"
+                  << (exchange.succeeded() ? " of " + std::to_string(count) + " events" : std::string()) << " -> "
+                  << answer << "\n";
+    }
+    std::cout << "  analytics batch files left on disk: " << leftFiles << "\n";
+    return allAccepted && analytics > 0 && envelopes > 0 && leftFiles == 0;
+}
 
-    analytics.track("Article Opened", AnyDictionary{{"articleId", 1842}, {"section", "science"}});
-    analytics.track("Video Played", AnyDictionary{{"seconds", 12.5}, {"autoplay", false}});
-    analytics.track("Search");
-    analytics.identify("user-7781", AnyDictionary{{"plan", "pro"}, {"email", "reader@example.test"}});
-    analytics.identify("user-7781");
-    analytics.screen("Home", std::string("Main"));
-    analytics.screen("Settings", std::nullopt, AnyDictionary{{"theme", "dark"}});
-    analytics.group("newsroom-3", AnyDictionary{{"name", "Newsroom"}, {"seats", 12}});
-    analytics.alias("reader-7781");
+// Flushes analytics and waits until every upload has been answered; the auction events go out
+// on their own a few seconds after the last one.
+bool flushAndWait(const WireLog& wire) {
+    const auto files = batchFiles();
+    const auto destination = Analytics::sharedInstance()->find<QORDestination>();
+    destination->flush();
+    const auto batches = BatchController::shared();
+    const auto uploadsAnswered = [&] {
+        std::size_t answered = 0;
+        for (const auto& exchange : wire.exchanges()) {
+            answered += exchange.url == deployment::collectionEndpointURL() && exchange.requestBody.empty() ? 1 : 0;
+        }
+        return answered >= files.size();
+    };
+    return testing::pumpMainUntil(
+        [&] {
+            return uploadsAnswered() && destination->pendingUploads() == 0 && batches->pendingCount() == 0 &&
+                   batches->inFlightCount() == 0 && wire.inFlight() == 0;
+        },
+        20s);
+}
+
+// Prints each ad's auction and writes each web ad's page into the folder.
+void reportAds(const std::vector<ShownAd>& shown, const std::vector<Exchange>& log, const std::filesystem::path& pages,
+               Failures& failures) {
+    const auto auctionEvents = acceptedAuctionEvents(log, deployment::collectionEndpointURL());
+    if (!shown.empty()) std::filesystem::create_directories(pages);
+    for (const auto& ad : shown) {
+        const auto auction = summarizeAuction(ad, log, *QOR::adNetworkContainer(), auctionEvents);
+        std::optional<std::filesystem::path> page;
+        if (ad.page) {
+            page = pages / (std::string(formatName(ad.format)) + ".html");
+            testing::writeFile(*page, *ad.page);
+        }
+        printAd(ad, auction, page);
+        failures.check(ad.shown, std::string(formatName(ad.format)) + ": " + ad.outcome);
+        for (const auto& problem : auction.problems) {
+            failures.check(false, std::string(formatName(ad.format)) + ": " + problem);
+        }
+    }
 }
 
 }  // namespace
 
-int main() {
-    // The app's data folder.
+int main(int argc, char** argv) {
     std::optional<testing::TestAppHome> home;
     if (!std::getenv("QOR_APP_HOME")) home.emplace("qor-example");
+    const auto pages = pagesFolder(argc, argv);
+    Failures failures;
 
-    // The servers: the deployment's when given, our own loopback ones otherwise.
-    std::unique_ptr<testing::CollectionServer> collection;
-    std::unique_ptr<testing::IPEchoServer> ipEcho;
-    std::optional<testing::ScopedEnvironment> collectionVariable;
-    std::optional<testing::ScopedEnvironment> ipEchoVariable;
-    if (!std::getenv(deployment::kCollectionURLVariable)) {
-        collection = testing::CollectionServer::makeHTTP();
-        collectionVariable.emplace(deployment::kCollectionURLVariable, collection->collectionURL());
-    }
-    if (!std::getenv(deployment::kIPEchoURLVariable)) {
-        ipEcho = testing::IPEchoServer::makeHTTP();
-        ipEchoVariable.emplace(deployment::kIPEchoURLVariable, ipEcho->baseURL());
-    }
-    std::cout << "Collection endpoint: " << deployment::collectionEndpointURL() << (collection ? " (embedded)" : "")
-              << "\n"
-              << "IP-echo service:     " << deployment::ipEchoBaseURL() << (ipEcho ? " (embedded)" : "") << "\n";
-
-    const auto writeKey = writeKeyFromInfo();
-    if (!writeKey) {
+    // The servers: the deployment's when named, else our own simulated ad network.
+    const auto keys = QOR::readInfoPlistConfig();
+    if (!keys) {
         std::cerr << "The Info.plist beside the program has no QORSDKConfig writeKey.\n";
         return 1;
     }
-
-    // Start-up: the shared Session (watched on its way), then analytics as the facade makes it.
-    auto sessionDelegate = std::make_shared<SessionDelegate>();
-    auto recorder = std::make_shared<AnswerRecorder>(sessionDelegate);
-    Session::setSharedInstance(
-        Session::make(platform::URLSession::make(platform::URLSessionConfiguration::defaultConfiguration(), recorder),
-                      sessionDelegate));
-    auto configuration = Configuration::make(*writeKey);
-    auto analytics = Analytics::make(configuration);
-
-    const auto context = analytics->find<Context>();
-    testing::pumpMainUntil([&] { return context->staticContext().contains("ip"); }, std::chrono::seconds(5));
-
-    recordEvents(*analytics);
-
-    // Flush: finish the open batch file and upload every finished one.
-    const auto destination = analytics->find<QORDestination>();
-    const auto files = analytics->storage()->read(Storage::Constants::events).value_or(std::vector<platform::URL>{});
-    std::set<std::string> sent;
-    for (const auto& file : files) {
-        for (const auto& id : messageIds(testing::readFile(file.path()))) sent.insert(id);
+    std::unique_ptr<EmbeddedAdNetwork> embedded;
+    if (!deploymentNamed()) {
+        embedded = std::make_unique<EmbeddedAdNetwork>(keys->writeKeyForAdNetwork.value_or(keys->writeKey));
     }
-    std::cout << "Recorded " << sent.size() << " events in " << files.size() << " batch file(s); flushing.\n";
-    destination->flush();
+    std::cout << "Ad network: " << QOR::adNetworkBaseURL()
+              << (embedded ? " (our own simulated ad network on loopback TLS)" : " (the deployment's)") << "\n";
 
-    // Settled once every upload has been answered and its completion has let go of the
-    // instance, so the last references are dropped here rather than on a worker thread.
-    const bool settled = testing::pumpMainUntil(
-        [&] {
-            return recorder->answers().size() >= files.size() && destination->pendingUploads() == 0 &&
-                   sessionDelegate->taskCount() == 0 && analytics.use_count() == 1;
-        },
-        std::chrono::seconds(30));
-    if (!settled) {
-        std::cerr << "The uploads did not finish in time.\n";
-        return 2;
-    }
+    // Start-up, as an app does it: the keys come from the Info.plist.
+    QOR::start(nullptr);
+    const auto wire = WireLog::watchSharedSession();
+    trackAppEvents();
+    const bool containerLoaded = testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }, 10s);
+    failures.check(containerLoaded, "the container download");
+    std::vector<ShownAd> shown;
+    if (containerLoaded) shown = showEveryFormat(*QOR::adNetworkContainer(), embedded.get(), *wire, failures);
 
-    bool allAccepted = !sent.empty();
-    for (const auto& answer : recorder->answers()) {
-        const bool accepted = answer.status && *answer.status >= 200 && *answer.status < 300;
-        allAccepted = allAccepted && accepted;
-        std::cout << "Upload answered " << (answer.status ? std::to_string(*answer.status) : "nothing") << ": "
-                  << answer.body << "\n";
-    }
-    const auto left = analytics->storage()->read(Storage::Constants::events).value_or(std::vector<platform::URL>{});
-    allAccepted = allAccepted && left.empty();
+    failures.check(flushAndWait(*wire), "the uploads to the collection endpoint finished in time");
+    reportAds(shown, wire->exchanges(), pages, failures);
+    failures.check(printCollection(wire->exchanges(), batchFiles().size()),
+                   "the collection endpoint accepted the analytics and auction-event batches");
 
-    if (collection) {
-        const auto bodies = collection->receivedBodies();
-        std::cout << "The collection endpoint received " << bodies.size() << " batch(es):\n";
-        std::set<std::string> received;
-        for (std::size_t index = 0; index < bodies.size(); ++index) {
-            printBatch(index + 1, bodies[index]);
-            for (const auto& id : messageIds(bodies[index])) received.insert(id);
-        }
-        allAccepted = allAccepted && received == sent;
-    }
-
-    if (allAccepted) {
-        std::cout << "Every event was accepted (" << sent.size() << ").\n";
+    if (!failures.any()) {
+        std::cout << "\nEvery step succeeded: " << shown.size() << " ads shown.\n";
         return 0;
     }
-    std::cout << "Not every event was accepted; " << left.size() << " batch file(s) remain.\n";
+    std::cout << "\nFailed steps:\n";
+    for (const auto& step : failures.list()) std::cout << "  " << step << "\n";
     return 1;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, configures, builds and runs the example app, which starts the
-# analytics engine against loopback collection and IP-echo servers (or the servers named by
-# QOR_COLLECTION_URL / QOR_IP_ECHO_URL), records events, flushes and prints what was received.
-# Extra arguments go to the configure step.
+# Installs what is missing, configures, builds and runs the example app: it shows one ad of
+# every format against its own simulated ad network on loopback TLS (or the servers the
+# deployment variables name), tracks analytics and prints what each auction and the collection
+# endpoint came to. Extra arguments go to the configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -28,7 +28,13 @@ std::optional<std::string> environmentVariable(const char* name) {
 ChildOutcome runTestChild(const std::string& filter, const std::map<std::string, std::string>& environment,
                           std::chrono::milliseconds timeout) {
     const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
-    std::vector<std::string> arguments{program, "--gtest_filter=" + filter};
+    return runProgram({program, "--gtest_filter=" + filter}, environment, timeout);
+}
+
+ChildOutcome runProgram(const std::vector<std::string>& programArguments,
+                        const std::map<std::string, std::string>& environment, std::chrono::milliseconds timeout) {
+    std::vector<std::string> arguments = programArguments;
+    const std::string program = arguments.at(0);
 
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {

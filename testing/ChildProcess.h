@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qor::testing {
 
@@ -25,6 +26,13 @@ struct ChildOutcome {
 // so that it does nothing in a normal run of the suite.
 ChildOutcome runTestChild(const std::string& filter, const std::map<std::string, std::string>& environment,
                           std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// Runs a program (arguments[0] is its path) with the parent's environment plus `environment`
+// (which wins on equal names) and its output gathered; waits until it ends, or kills it after
+// `timeout`.
+ChildOutcome runProgram(const std::vector<std::string>& arguments,
+                        const std::map<std::string, std::string>& environment,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // The value of an environment variable, or nothing.
 std::optional<std::string> environmentVariable(const char* name);
