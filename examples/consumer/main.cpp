@@ -2,7 +2,8 @@
 // starts the SDK with its write key, records one analytics event, flushes, and checks that the
 // event reached the collection endpoint. Everything start-up reaches (the ad network, the
 // collection endpoint, the IP-echo service) is pointed at a loopback HTTP server of its own, so
-// nothing leaves the machine. Exits 0 when the collection endpoint received the event.
+// nothing leaves the machine; the container download and the IP lookup are answered 404, which
+// the SDK logs and carries on. Exits 0 when the collection endpoint received the event.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -73,7 +74,8 @@ private:
         std::string head = request.substr(0, headEnd);
         std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::tolower(c); });
         const std::size_t field = head.find("\r\ncontent-length:");
-        const std::size_t length = field == std::string::npos ? 0 : std::stoul(head.substr(field + 17));
+        const std::size_t length =
+            field == std::string::npos ? 0 : std::strtoul(head.c_str() + field + 17, nullptr, 10);
         while (request.size() < headEnd + 4 + length) {
             if (!receive(connection, request)) return;
         }
