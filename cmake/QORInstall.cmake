@@ -1,95 +1,53 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# What an app uses (the analytics event API and its configuration, the error type, the shared
-# HTTP session that start-up sets up) and the headers these include: the only headers installed.
-# Everything else stays internal to the build.
-set(QOR_PUBLIC_HEADERS
-  Analytics/Analytics.h
-  Analytics/Configuration.h
-  Analytics/Events.h
-  Analytics/Mediator.h
-  Analytics/OutputFileStream.h
-  Analytics/Plugin.h
-  Analytics/QORLog.h
-  Analytics/Settings/Settings.h
-  Analytics/Storage.h
-  Analytics/Store.h
-  Analytics/StoredValueReader.h
-  Analytics/System.h
-  Analytics/Timeline.h
-  Analytics/UserInfo.h
-  Core/Delegate.h
-  Core/Flattenable.h
-  Core/JSON.h
-  Core/KeyPath.h
-  Core/SharedAnalyticsLog.h
-  Core/StringEncoding.h
-  Networking/Client/APIError.h
-  Networking/Client/AnyError.h
-  Networking/Client/QORSDKError.h
-  Networking/Client/Request/AuthenticationMethod.h
-  Networking/Client/Request/HTTPMethod.h
-  Networking/Client/Request/ParameterEncoders.h
-  Networking/Client/Request/ParsePipelines.h
-  Networking/Client/Request/Request.h
-  Networking/Client/Request/RequestAdapter.h
-  Networking/Client/Request/ResponsePipeline.h
-  Networking/Client/Result.h
-  Networking/Client/Session/CallbackQueue.h
-  Networking/Client/Session/Session.h
-  Networking/Client/Session/SessionDelegate.h
-  Networking/Client/Session/SessionTask.h
-  Platform/Dispatch/DispatchQueue.h
-  Platform/Export.h
-  Platform/Foundation/Any.h
-  Platform/Foundation/Coding/Codable.h
-  Platform/Foundation/Coding/CodingErrors.h
-  Platform/Foundation/Coding/CodingPath.h
-  Platform/Foundation/Coding/CodingTraits.h
-  Platform/Foundation/Coding/JSONText.h
-  Platform/Foundation/Coding/KeyStrategy.h
-  Platform/Foundation/Coding/KeyedDecodingContainer.h
-  Platform/Foundation/Coding/KeyedEncodingContainer.h
-  Platform/Foundation/ConstructionKey.h
-  Platform/Foundation/Data.h
-  Platform/Foundation/Date.h
-  Platform/Foundation/Decimal.h
-  Platform/Foundation/FileHandle.h
-  Platform/Foundation/FileManager.h
-  Platform/Foundation/HTTPURLResponse.h
-  Platform/Foundation/JSONDecoder.h
-  Platform/Foundation/JSONEncoder.h
-  Platform/Foundation/JSONSerialization.h
-  Platform/Foundation/NSLock.h
-  Platform/Foundation/Net/HTTPHeaders.h
-  Platform/Foundation/Net/URLParser.h
-  Platform/Foundation/OperationQueue.h
-  Platform/Foundation/OptionalTraits.h
-  Platform/Foundation/PropertyList.h
-  Platform/Foundation/PropertyListDecoder.h
-  Platform/Foundation/PropertyListEncoder.h
-  Platform/Foundation/URL.h
-  Platform/Foundation/URLError.h
-  Platform/Foundation/URLQueryItem.h
-  Platform/Foundation/URLRequest.h
-  Platform/Foundation/URLResponse.h
-  Platform/Foundation/URLSession.h
-  Platform/Foundation/URLSessionConfiguration.h
-  Platform/Foundation/URLSessionDelegate.h
-  Platform/Foundation/URLSessionTask.h
-  Platform/Foundation/UserDefaults.h
-)
+# The installed headers are the umbrella header and every header it reaches through its quoted
+# includes (rooted at src/), found anew at each configure: what an app uses and what that needs,
+# and nothing else. The configure step runs again when any of them changes, so a header that
+# starts including another one brings it into the installed set at the next build.
+set(QOR_UMBRELLA_HEADER Views/QORUniversalSDK.h)
+
+function(qor_header_closure root out)
+  set(pending "${root}")
+  set(found "")
+  while(pending)
+    list(POP_FRONT pending header)
+    if(header IN_LIST found)
+      continue()
+    endif()
+    set(file "${PROJECT_SOURCE_DIR}/src/${header}")
+    if(NOT EXISTS "${file}")
+      message(FATAL_ERROR "A public header includes \"${header}\", which is not a header under src/")
+    endif()
+    list(APPEND found "${header}")
+    set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
+    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" included "${line}")
+      list(APPEND pending "${included}")
+    endforeach()
+  endwhile()
+  list(SORT found)
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+qor_header_closure(${QOR_UMBRELLA_HEADER} QOR_PUBLIC_HEADERS)
+list(REMOVE_ITEM QOR_PUBLIC_HEADERS ${QOR_UMBRELLA_HEADER})
 foreach(header ${QOR_PUBLIC_HEADERS})
   get_filename_component(dir "${header}" DIRECTORY)
   install(FILES "src/${header}" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/QORUniversalSDK/${dir}")
 endforeach()
+# An app includes <QORUniversalSDK/QORUniversalSDK.h>; the headers it reaches include each other
+# rooted at include/QORUniversalSDK, as in the source tree.
+install(FILES "src/${QOR_UMBRELLA_HEADER}" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/QORUniversalSDK")
+list(LENGTH QOR_PUBLIC_HEADERS QOR_PUBLIC_HEADER_COUNT)
+message(STATUS "Installed headers: the umbrella header and ${QOR_PUBLIC_HEADER_COUNT} it reaches")
 
 install(TARGETS QORUniversalSDK EXPORT QORUniversalSDKTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/QORUniversalSDK)
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} ${CMAKE_INSTALL_INCLUDEDIR}/QORUniversalSDK)
 install(EXPORT QORUniversalSDKTargets
   NAMESPACE QORUniversalSDK::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/QORUniversalSDK)

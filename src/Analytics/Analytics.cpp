@@ -4,6 +4,9 @@
 
 #include "Analytics/AnalyticsError.h"
 #include "Analytics/DeviceToken.h"
+#include "Analytics/Storage.h"
+#include "Analytics/System.h"
+#include "Analytics/UserInfo.h"
 #include "Core/Helpers/SharedSlot.h"
 #include "Core/ISO8601Formatter.h"
 #include "Platform/Foundation/Date.h"

@@ -16,11 +16,8 @@
 #include "Analytics/Plugin.h"
 #include "Analytics/QORLog.h"
 #include "Analytics/Settings/Settings.h"
-#include "Analytics/Storage.h"
 #include "Analytics/Store.h"
-#include "Analytics/System.h"
 #include "Analytics/Timeline.h"
-#include "Analytics/UserInfo.h"
 #include "Core/JSON.h"
 #include "Core/SharedAnalyticsLog.h"
 #include "Platform/Export.h"
@@ -28,6 +25,9 @@
 #include "Platform/Foundation/OptionalTraits.h"
 
 namespace qor {
+
+// The persistence of the instance's write key; only the engine itself needs its members.
+class Storage;
 
 namespace detail {
 

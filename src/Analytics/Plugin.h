@@ -74,10 +74,10 @@ protected:
 };
 
 // A plugin that never sees events; reached through Analytics::apply or directly.
-class UtilityPlugin : public EventPlugin {};
+class QOR_EXPORT UtilityPlugin : public EventPlugin {};
 
 // A plugin the platform installs at start-up.
-class PlatformPlugin : public virtual Plugin {};
+class QOR_EXPORT PlatformPlugin : public virtual Plugin {};
 
 // A plugin that can name its version.
 class QOR_EXPORT VersionedPlugin {

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "AdNetwork/NativeAssetRequests.h"
+#include "Analytics/Storage.h"
 #include "EngineHarness.h"
 
 namespace qor::enginetest {

@@ -1,5 +1,6 @@
 #include "AdNetwork/AdController.h"
 #include "AdNetwork/CappingManager.h"
+#include "Analytics/Storage.h"
 #include "EngineHarness.h"
 #include "testing/ScopedEnvironment.h"
 

@@ -9,6 +9,8 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
+#include "Analytics/Storage.h"
+#include "Analytics/UserInfo.h"
 #include "Core/ISO8601Formatter.h"
 #include "EngineTestSupport.h"
 #include "testing/ScopedEnvironment.h"

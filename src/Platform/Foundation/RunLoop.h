@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "Platform/Export.h"
+
 namespace qor::platform {
 
 class Timer;
@@ -17,7 +19,7 @@ class Timer;
 // The event loop of one thread. Blocks handed to perform() (the main queue's blocks, on
 // the main run loop) and the thread's Timers run only inside run()/runUntil(), on the
 // thread that owns the loop. Any thread may call perform() and stop().
-class RunLoop : public std::enable_shared_from_this<RunLoop> {
+class QOR_EXPORT RunLoop : public std::enable_shared_from_this<RunLoop> {
 public:
     using Clock = std::chrono::steady_clock;
 
