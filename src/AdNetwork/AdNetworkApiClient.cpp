@@ -227,7 +227,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
         callbackQueue.execute([deliver, error] { deliver(Result<BidResponse>::failure(error)); });
         return;
     }
-    Session::sharedInstance()->send(request, callbackQueue, std::move(deliver));
+    Session::sharedInstance()->send(std::move(request), callbackQueue, std::move(deliver));
 }
 
 void AdNetworkApiClient::handleBidResult(const Result<BidResponse>& result, ResponseTable& responses,

@@ -36,8 +36,8 @@ bool payloadFits(BatchType kind, const std::optional<AdData>& data) {
 
 }  // namespace
 
-void Batch::fillBatchAdData(BatchType kind, const std::optional<AdData>& data) {
-    if (payloadFits(kind, data)) context.adData = data;
+void Batch::fillBatchAdData(BatchType kind, std::optional<AdData> data) {
+    if (payloadFits(kind, data)) context.adData = std::move(data);
 }
 
 Batch::Context makeBatchContext() {

@@ -89,7 +89,7 @@ struct Batch {
 
     // Puts the payload into the context when it is the record the kind calls for (a bid request
     // for bidRequest, ...); any other payload, or none, leaves the context as it was.
-    void fillBatchAdData(BatchType kind, const std::optional<AdData>& data);
+    void fillBatchAdData(BatchType kind, std::optional<AdData> data);
 
     void encode(KeyedEncodingContainer& c) const {
         c.encode("anonymousId", anonymousId);

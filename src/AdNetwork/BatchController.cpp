@@ -5,6 +5,7 @@
 #include "Analytics/PostBatchRequest.h"
 #include "Core/SDKLog.h"
 #include "Networking/Client/Session/Session.h"
+#include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Thread.h"
@@ -48,7 +49,9 @@ std::shared_ptr<BatchController> BatchController::make(Settings settings, Batch:
 }
 
 BatchController::BatchController(Settings settings, Batch::Context context)
-    : settings_(settings), context_(std::move(context)) {}
+    : settings_(settings),
+      context_(std::move(context)),
+      uploadQueue_(platform::DispatchQueue::serial("batch.upload.qor.io")) {}
 
 Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                                  const std::string& anonymousId) const {
@@ -67,10 +70,11 @@ void BatchController::addBatch(BatchType type, const std::string& writeKey, cons
                                std::optional<AdData> data, const std::string& anonymousId) {
     const std::string key = writeKey + "@ios";
     Batch batch = makeBatch(type, key, requestId, anonymousId);
-    batch.fillBatchAdData(type, data);
+    batch.fillBatchAdData(type, std::move(data));
     // An event that cannot be encoded would fail every later envelope: it is dropped here.
     const auto length = encodedLength(batch);
     if (!length) return;
+    const std::string timestamp = batch.timestamp;
 
     std::optional<BatchRequest> postNow;
     std::shared_ptr<platform::Timer> pendingTimer;
@@ -80,7 +84,7 @@ void BatchController::addBatch(BatchType type, const std::string& writeKey, cons
         pendingBytes_ = batches_.empty() ? *length + 2 : pendingBytes_ + *length + 1;
         batches_.push_back(std::move(batch));
         latestWriteKey_ = key;
-        latestSentAt_ = batchTimestamp();
+        latestSentAt_ = timestamp;  // the event's own stamp: both are "now", to the second
         generation = ++generation_;
         if (pendingBytes_ >= settings_.threshold) {
             postNow = takePendingLocked();
@@ -137,7 +141,10 @@ std::optional<BatchRequest> BatchController::takePendingLocked() {
     envelope.writeKey = latestWriteKey_;
     envelope.batches = std::move(batches_);
     envelope.sentAt = latestSentAt_;
-    batches_.clear();
+    // Events are large: room for as many as the last envelope took, made once, spares the
+    // next envelope's recordings the moves of a growing list.
+    batches_ = {};
+    batches_.reserve(envelope.batches.size());
     pendingBytes_ = 0;
     return envelope;
 }
@@ -149,14 +156,18 @@ void BatchController::sendBatches(BatchRequest envelope) {
         const std::lock_guard lock(mutex_);
         inFlight_ += count;
     }
-    // The answer is not looked at: success or failure, the envelope's events are gone.
-    session->send(PostBatchRequest::carrying(std::move(envelope)), CallbackQueue::currentMainOrAsync{},
-                  [weak = weak_from_this(), count](const Result<std::string>&) {
-                      if (const auto self = weak.lock()) {
-                          const std::lock_guard lock(self->mutex_);
-                          self->inFlight_ -= count;
-                      }
-                  });
+    // Encoding a full envelope takes long enough to hold up an auction that recorded its last
+    // event: it is done on the upload queue. The answer is not looked at: success or failure,
+    // the envelope's events are gone.
+    uploadQueue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count]() mutable {
+        session->send(PostBatchRequest::carrying(std::move(envelope)), CallbackQueue::currentMainOrAsync{},
+                      [weak, count](const Result<std::string>&) {
+                          if (const auto self = weak.lock()) {
+                              const std::lock_guard lock(self->mutex_);
+                              self->inFlight_ -= count;
+                          }
+                      });
+    });
 }
 
 std::size_t BatchController::pendingCount() const {

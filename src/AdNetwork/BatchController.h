@@ -17,8 +17,9 @@
 namespace qor {
 
 namespace platform {
+class DispatchQueue;
 class Timer;
-}
+}  // namespace platform
 
 // Records every auction step as an auction event and posts the events in envelopes to the
 // collection endpoint: at once when the events not yet sent encode to 512000 bytes or more,
@@ -58,7 +59,9 @@ public:
                     const std::string& anonymousId) const;
 
     // Posts one envelope through the shared Session; its events are dropped once it completes.
-    // Stops the process when start-up has not made the Session.
+    // Stops the process when start-up has not made the Session. The upload (and the encoding
+    // of the envelope it starts with) is built on the recorder's own serial queue, in order,
+    // not on the recording thread.
     void sendBatches(BatchRequest envelope);
 
     const Batch::Context& context() const { return context_; }
@@ -77,6 +80,7 @@ private:
 
     const Settings settings_;
     const Batch::Context context_;
+    const std::shared_ptr<platform::DispatchQueue> uploadQueue_;
 
     mutable std::mutex mutex_;
     std::vector<Batch> batches_;

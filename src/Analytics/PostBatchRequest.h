@@ -34,11 +34,14 @@ public:
     }
 
     // A request carrying an auction-event batch envelope, converted when the request is built.
+    // The envelope is shared, not copied, when the request is.
     template <class Batch>
     static PostBatchRequest carrying(Batch batch) {
         return PostBatchRequest(HTTPMethod::post, "", AuthenticationMethod::none(),
                                 std::make_shared<StringParsePipeline>(),
-                                [batch = std::move(batch)] { return encodeBatchRequestToDictionary(batch); });
+                                [batch = std::make_shared<const Batch>(std::move(batch))] {
+                                    return encodeBatchRequestToDictionary(*batch);
+                                });
     }
 
     HTTPMethod methodValue;

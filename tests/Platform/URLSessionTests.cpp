@@ -403,6 +403,48 @@ TEST_F(URLSessionTests, ConnectionsAreReusedAndRedirectsFollowed) {
     session->invalidateAndCancel();  // closes the kept connection before the server stops
 }
 
+// A fan-out to more hosts than the transfers left in flight when its last answer comes: every
+// host's connection is still kept for the next round (no new connection, no new handshake).
+TEST_F(URLSessionTests, KeptConnectionsToSeveralHostsOutlastAFanOut) {
+    constexpr std::size_t kHosts = 6;
+    std::mutex gatesMutex;
+    std::vector<std::shared_ptr<ResponseGate>> gates(kHosts);
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (std::size_t host = 0; host < kHosts; ++host) {
+        servers.push_back(LoopbackServer::makeHTTP({.keepAlive = true}));
+        servers.back()->route("GET", "/held", [&, host](const testing::RecordedRequest&) {
+            auto answer = ScriptedResponse::text(200, "ok");
+            std::lock_guard lock(gatesMutex);
+            answer.gate = gates[host];
+            return answer;
+        });
+    }
+    for (std::size_t round = 1; round <= 2; ++round) {
+        {
+            std::lock_guard lock(gatesMutex);
+            for (auto& gate : gates) gate = std::make_shared<ResponseGate>();
+        }
+        std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+        for (const auto& server : servers) {
+            tasks.push_back(session->dataTask(URLRequest(urlOf(server->url("/held")))));
+            tasks.back()->resume();
+        }
+        for (const auto& server : servers) ASSERT_TRUE(server->waitForRequests(round));
+        // One answer at a time, so each completes with fewer transfers left in flight.
+        for (std::size_t host = 0; host < kHosts; ++host) {
+            gates[host]->open();
+            ASSERT_TRUE(delegate->waitForCompletion(*tasks[host]));
+            EXPECT_FALSE(delegate->completion(*tasks[host]).error);
+        }
+    }
+    for (const auto& server : servers) {
+        const auto recorded = server->requests();
+        ASSERT_EQ(recorded.size(), 2u);
+        EXPECT_EQ(recorded[0].remotePort, recorded[1].remotePort) << server->baseURL();
+    }
+    session->invalidateAndCancel();  // closes the kept connections before the servers stop
+}
+
 TEST_F(URLSessionTests, RequestsBeyondTheConnectionLimitWaitTheirTurn) {
     auto gate = std::make_shared<ResponseGate>();
     auto held = ScriptedResponse::text(200, "done");

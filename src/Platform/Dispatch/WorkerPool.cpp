@@ -17,23 +17,27 @@ WorkerPool::WorkerPool(std::string label, std::size_t maxWorkers)
     : label_(std::move(label)), maxWorkers_(std::max<std::size_t>(1, maxWorkers)) {}
 
 void WorkerPool::submit(std::function<void()> job) {
-    std::lock_guard lock(mutex_);
-    jobs_.push_back(std::move(job));
-    dispatchLocked();
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        wake = dispatchLocked();
+    }
+    if (wake) workAvailable_.notify_one();
 }
 
-void WorkerPool::dispatchLocked() {
+bool WorkerPool::dispatchLocked() {
     const std::size_t coming = pendingWakeups_ + starting_;
     // Every queued job already has a worker on its way, or every slot is spoken for (a
     // job that ends hands its slot on).
-    if (jobs_.size() <= coming || running_ + coming >= maxWorkers_) return;
+    if (jobs_.size() <= coming || running_ + coming >= maxWorkers_) return false;
     if (idleWorkers_ > 0) {
         --idleWorkers_;
         ++pendingWakeups_;
-        workAvailable_.notify_one();
-    } else if (threads_ < maxWorkers_) {
-        startWorkerLocked();
+        return true;
     }
+    if (threads_ < maxWorkers_) startWorkerLocked();
+    return false;
 }
 
 bool WorkerPool::startWorkerLocked() {
@@ -73,8 +77,9 @@ void WorkerPool::workerLoop() {
         auto job = std::move(jobs_.front());
         jobs_.pop_front();
         ++running_;
-        dispatchLocked();  // a job behind this one may want a worker of its own
+        const bool wake = dispatchLocked();  // a job behind this one may want a worker of its own
         lock.unlock();
+        if (wake) workAvailable_.notify_one();
         job();
         job = nullptr;  // captured state dies outside the lock
         lock.lock();
@@ -82,10 +87,10 @@ void WorkerPool::workerLoop() {
     }
 }
 
-void WorkerPool::finishJobLocked(bool byWorker) {
+bool WorkerPool::finishJobLocked(bool byWorker) {
     --running_;
     if (jobs_.empty() && running_ == 0) idle_.notify_all();
-    if (!byWorker) dispatchLocked();
+    return !byWorker && dispatchLocked();
 }
 
 bool WorkerPool::tryRunInline(const std::function<void()>& job) {
@@ -97,8 +102,12 @@ bool WorkerPool::tryRunInline(const std::function<void()>& job) {
     struct SlotRelease {
         WorkerPool& pool;
         ~SlotRelease() {
-            std::lock_guard lock(pool.mutex_);
-            pool.finishJobLocked(false);
+            bool wake = false;
+            {
+                std::lock_guard lock(pool.mutex_);
+                wake = pool.finishJobLocked(false);
+            }
+            if (wake) pool.workAvailable_.notify_one();
         }
     } release{*this};
     job();
@@ -116,7 +125,7 @@ void WorkerPool::setMaxWorkers(std::size_t maxWorkers) {
     // A raised cap lets queued jobs have workers of their own.
     for (std::size_t job = 0; job < jobs_.size(); ++job) {
         const std::size_t coming = pendingWakeups_ + starting_;
-        dispatchLocked();
+        if (dispatchLocked()) workAvailable_.notify_one();
         if (pendingWakeups_ + starting_ == coming) break;
     }
 }

@@ -47,12 +47,15 @@ public:
 private:
     WorkerPool(std::string label, std::size_t maxWorkers);
     void workerLoop();
-    // Finds a worker for a queued job that has none coming: wakes an idle one or starts one.
-    void dispatchLocked();
+    // Finds a worker for a queued job that has none coming: claims an idle one or starts one.
+    // True when an idle worker was claimed: the caller wakes it, best after letting go of the
+    // lock, so the worker does not wake only to wait for it.
+    bool dispatchLocked();
     // False when the thread could not be created; it is then not counted.
     bool startWorkerLocked();
-    // After a job ran; a worker takes the next job itself, an inline run finds it a worker.
-    void finishJobLocked(bool byWorker);
+    // After a job ran; a worker takes the next job itself, an inline run finds it a worker
+    // (true: wake one, as for dispatchLocked).
+    bool finishJobLocked(bool byWorker);
 
     const std::string label_;
     mutable std::mutex mutex_;

@@ -52,8 +52,11 @@ void RunLoop::stop() {
 }
 
 void RunLoop::perform(std::function<void()> block) {
-    std::lock_guard lock(mutex_);
-    blocks_.push_back(std::move(block));
+    {
+        std::lock_guard lock(mutex_);
+        blocks_.push_back(std::move(block));
+    }
+    // Woken after the lock is let go, so the loop does not wake only to wait for it.
     wake_.notify_all();
 }
 

@@ -118,28 +118,30 @@ public:
     const std::shared_ptr<platform::URLSession>& session() const { return session_; }
     const std::shared_ptr<SessionDelegate>& delegate() const { return delegate_; }
 
+    // The description is taken by value: a caller that is done with it moves it in.
     template <RequestType R>
-    std::shared_ptr<SessionTask> send(const R& request, CallbackQueue callbackQueue,
+    std::shared_ptr<SessionTask> send(R request, CallbackQueue callbackQueue,
                                       Completion<typename R::Response> completionHandler = nullptr) {
-        return perform(request, std::move(callbackQueue), std::nullopt, std::nullopt, std::move(completionHandler));
+        return perform(std::move(request), std::move(callbackQueue), std::nullopt, std::nullopt,
+                       std::move(completionHandler));
     }
 
     template <RequestType R>
-    std::shared_ptr<SessionTask> upload(const R& request, CallbackQueue callbackQueue, platform::URL fromFile,
+    std::shared_ptr<SessionTask> upload(R request, CallbackQueue callbackQueue, platform::URL fromFile,
                                         Completion<typename R::Response> completionHandler = nullptr) {
-        return perform(request, std::move(callbackQueue), std::move(fromFile), std::nullopt,
+        return perform(std::move(request), std::move(callbackQueue), std::move(fromFile), std::nullopt,
                        std::move(completionHandler));
     }
 
     // Builds and starts one attempt. Nothing is returned when the request cannot be built; the
     // failure has then been handed to the callback queue already.
     template <RequestType R>
-    std::shared_ptr<SessionTask> perform(const R& request, CallbackQueue callbackQueue,
-                                         std::optional<platform::URL> fileURL,
+    std::shared_ptr<SessionTask> perform(R request, CallbackQueue callbackQueue, std::optional<platform::URL> fileURL,
                                          std::optional<ResponsePipelineList> pipelines,
                                          Completion<typename R::Response> completionHandler) {
         return performErased(
-            std::make_shared<const R>(request), std::move(callbackQueue), std::move(fileURL), std::move(pipelines),
+            std::make_shared<const R>(std::move(request)), std::move(callbackQueue), std::move(fileURL),
+            std::move(pipelines),
             std::make_shared<const TypedResultDelivery<typename R::Response>>(std::move(completionHandler)));
     }
 
