@@ -160,6 +160,10 @@ TEST_F(DestinationTest, ConcurrentFlushesNeverSendAFileTwice) {
         std::vector<std::thread> flushers;
         for (int thread = 0; thread < 4; ++thread) flushers.emplace_back([&] { destination->flush(); });
         for (auto& flusher : flushers) flusher.join();
+        // flush() returns before its flush runs: a round ends when all four ran and their upload
+        // ended, or a flush left over would finish the next round's file behind an upload in
+        // progress, and that file would wait for a flush that never comes.
+        destination->flushQueue()->sync([] {});
         ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
     }
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
