@@ -4,7 +4,8 @@
 // test suite and the example run with them, from ctest or by hand, and so do the child
 // processes a test starts from its own program.
 //
-// Any finding stops the program with a report, so it fails the test that made it.
+// Any finding stops the program with a report, so it fails the test that made it. The only
+// suppressions are those of third-party code, each explained in cmake/sanitizers/.
 
 extern "C" {
 
@@ -17,6 +18,6 @@ __attribute__((visibility("default"), used)) const char* __ubsan_default_options
 }
 
 __attribute__((visibility("default"), used)) const char* __tsan_default_options() {
-    return "halt_on_error=1:second_deadlock_stack=1";
+    return "halt_on_error=1:second_deadlock_stack=1:suppressions=" QOR_TSAN_SUPPRESSIONS;
 }
 }
