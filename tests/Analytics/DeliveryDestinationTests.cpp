@@ -104,10 +104,15 @@ TEST_F(DestinationTest, FinishedFilesGoOutInTheOrderOfTheirNames) {
     testing::writeFile(folder / "10-lumatix-events.temp", batch);
     SystemLogCapture log;
     auto analytics = environment.start();
-    analytics->find<QORDestination>()->flush();
+    auto destination = analytics->find<QORDestination>();
+    destination->flush();
 
     ASSERT_TRUE(environment.collection().waitForPosts(2));
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
+    // A file is deleted before its completion logs on the destination's queue: let the last
+    // one end before the capture reads, and before it goes.
+    ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
+    destination->flushQueue()->sync([] {});
     std::vector<std::string> started;
     for (const auto& message : log.messages()) {
         const auto at = message.find("Processing Batch:\n");
