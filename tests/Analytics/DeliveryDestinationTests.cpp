@@ -122,10 +122,15 @@ TEST_F(DestinationTest, FinishedFilesGoOutInTheOrderOfTheirNames) {
     testing::writeFile(folder / "10-lumatix-events.temp", batch);
     SystemLogCapture log;
     auto analytics = environment.start();
-    analytics->find<QORDestination>()->flush();
+    auto destination = analytics->find<QORDestination>();
+    destination->flush();
 
     ASSERT_TRUE(environment.collection().waitForPosts(2));
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
+    // A file is deleted before its completion logs on the destination's queue: let the last
+    // one end before the capture reads, and before it goes.
+    ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
+    destination->flushQueue()->sync([] {});
     std::vector<std::string> started;
     for (const auto& message : log.messages()) {
         const auto at = message.find("Processing Batch:\n");
@@ -178,7 +183,10 @@ TEST_F(DestinationTest, ConcurrentFlushesNeverSendAFileTwice) {
         std::vector<std::thread> flushers;
         for (int thread = 0; thread < 4; ++thread) flushers.emplace_back([&] { destination->flush(); });
         for (auto& flusher : flushers) flusher.join();
-        destination->flushQueue()->sync([] {});  // the flushes have listed the files and started their uploads
+        // flush() returns before its flush runs: a round ends when all four ran and their upload
+        // ended, or a flush left over would finish the next round's file behind an upload in
+        // progress, and that file would wait for a flush that never comes.
+        destination->flushQueue()->sync([] {});
         ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
     }
     ASSERT_TRUE(pumpMainUntil([&] { return environment.finishedFiles().empty(); }));
