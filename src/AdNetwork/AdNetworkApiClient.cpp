@@ -190,9 +190,10 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     const auto responses = std::make_shared<ResponseTable>();
     const auto group = std::make_shared<platform::DispatchGroup>();
 
+    std::shared_ptr<const PostBidRequest::Body> body;
     for (const auto& endpoint : endpoints) {
         sendBidRequest(endpoint, group, bidRequest, *container, adUnitID, requestId, anonymousId, callbackQueue,
-                       responses);
+                       responses, body);
     }
     group->notify(platform::DispatchQueue::main(),
                   [this, endpoints, responses, inventory, platforms, container = std::move(*container), adUnitID,
@@ -208,15 +209,24 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
                                         BidRequest& bidRequest, const Container& container, std::int64_t inventoryID,
                                         const std::string& requestId, const AnonymousID& anonymousId,
                                         const CallbackQueue& callbackQueue,
-                                        const std::shared_ptr<ResponseTable>& responses) {
+                                        const std::shared_ptr<ResponseTable>& responses,
+                                        std::shared_ptr<const PostBidRequest::Body>& body) {
     group->enter();
     if (!bidRequest.impression.empty()) {
-        bidRequest.impression.front().ext = extensionForEndpoint(endpoint.type, container.id, inventoryID);
+        auto ext = extensionForEndpoint(endpoint.type, container.id, inventoryID);
+        if (ext != bidRequest.impression.front().ext) {
+            bidRequest.impression.front().ext = std::move(ext);
+            body.reset();
+        }
     }
+    // Endpoints of the same kind are sent the same text: it is encoded once for them all.
+    if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container.configurationID.value_or("");
-    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
+    const auto payloadLength = body->parameters ? std::optional(body->requestLength) : std::nullopt;
+    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId,
+                                        payloadLength);
 
-    PostBidRequest request(endpoint.url, bidRequest);
+    PostBidRequest request(endpoint.url, bidRequest, body);
     auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
         handleBidResult(result, *responses, endpoint, container, requestId, *anonymousId, *group);
     };

@@ -13,6 +13,7 @@
 #include "AdNetwork/AdType.h"
 #include "AdNetwork/Container.h"
 #include "AdNetwork/Endpoint.h"
+#include "AdNetwork/PostBidRequest.h"
 #include "Models/OpenRTB/BidRequest.h"
 #include "Models/OpenRTB/BidResponse.h"
 #include "Models/OpenRTB/ImpressionBuilder.h"
@@ -88,10 +89,13 @@ public:
     // One endpoint's share of the fan-out: enters the group, shapes the impression's extension
     // for the endpoint's type, records the bid request and posts it. The answer goes to
     // handleBidResult on `callbackQueue`.
+    // body holds the encoded form of bidRequest as the previous endpoint was sent it; it is
+    // reused while the endpoint's impression extension leaves the bid request unchanged.
     void sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<platform::DispatchGroup>& group,
                         BidRequest& bidRequest, const Container& container, std::int64_t inventoryID,
                         const std::string& requestId, const AnonymousID& anonymousId,
-                        const CallbackQueue& callbackQueue, const std::shared_ptr<ResponseTable>& responses);
+                        const CallbackQueue& callbackQueue, const std::shared_ptr<ResponseTable>& responses,
+                        std::shared_ptr<const PostBidRequest::Body>& body);
     // Stores the response (or records the failure as a bid error), then leaves the group.
     void handleBidResult(const Result<BidResponse>& result, ResponseTable& responses, const Endpoint& endpoint,
                          const Container& container, const std::string& requestId, const std::string& anonymousId,

@@ -1,5 +1,6 @@
 #include "AdNetwork/BatchController.h"
 
+#include <string_view>
 #include <utility>
 
 #include "Analytics/PostBatchRequest.h"
@@ -24,6 +25,19 @@ std::optional<std::size_t> encodedLength(const Batch& batch) {
         writeSDKLogLine("Encode Batch Error: " + error.localizedDescription() + "\n");
         return std::nullopt;
     }
+}
+
+// The event's length from its length without the payload and the payload's own: the payload is
+// the context's last member, written as `,"adData":` and its text.
+std::optional<std::size_t> encodedLength(Batch& batch, std::optional<std::size_t> payloadLength) {
+    if (!payloadLength || !batch.context.adData) return encodedLength(batch);
+    auto payload = std::move(batch.context.adData);
+    batch.context.adData.reset();
+    auto length = encodedLength(batch);
+    batch.context.adData = std::move(payload);
+    if (!length) return std::nullopt;
+    constexpr std::string_view member = ",\"adData\":";
+    return *length + member.size() + *payloadLength;
 }
 
 void onMainThread(std::function<void()> block) {
@@ -67,12 +81,13 @@ Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, co
 }
 
 void BatchController::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
-                               std::optional<AdData> data, const std::string& anonymousId) {
+                               std::optional<AdData> data, const std::string& anonymousId,
+                               std::optional<std::size_t> payloadLength) {
     const std::string key = writeKey + "@ios";
     Batch batch = makeBatch(type, key, requestId, anonymousId);
     batch.fillBatchAdData(type, std::move(data));
     // An event that cannot be encoded would fail every later envelope: it is dropped here.
-    const auto length = encodedLength(batch);
+    const auto length = encodedLength(batch, payloadLength);
     if (!length) return;
     const std::string timestamp = batch.timestamp;
 

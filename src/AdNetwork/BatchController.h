@@ -51,8 +51,11 @@ public:
     // Records one event. The write key gets "@ios" appended; the payload lands in the event's
     // context when it is the record the kind calls for. An event that cannot be encoded is
     // reported on standard output ("Encode Batch Error: ...") and dropped.
+    //
+    // payloadLength, when the caller already knows it, is the length of the payload's own compact
+    // JSON text: the event is then measured without encoding the payload again.
     void addBatch(BatchType type, const std::string& writeKey, const std::string& requestId, std::optional<AdData> data,
-                  const std::string& anonymousId);
+                  const std::string& anonymousId, std::optional<std::size_t> payloadLength = std::nullopt);
 
     // One event from the recorder's context, stamped now.
     Batch makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,

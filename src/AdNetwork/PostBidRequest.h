@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,7 +17,19 @@ namespace qor {
 // that endpoint instead of posting it (encodingFailed() tells).
 class PostBidRequest final : public Request<BidResponse> {
 public:
+    // The body of one bid request in every form the post needs, made once: endpoints that are
+    // sent the very same bid request share it instead of encoding it again each.
+    struct Body {
+        std::optional<Parameters> parameters;        // nothing when the bid request cannot be encoded
+        std::shared_ptr<const platform::Data> json;  // the parameters as the posted text
+        std::size_t requestLength = 0;               // the bid request's own compact JSON length
+
+        static std::shared_ptr<const Body> make(const BidRequest& request);
+    };
+
     PostBidRequest(std::string url, BidRequest request);
+    // body must have been made from this very bid request.
+    PostBidRequest(std::string url, BidRequest request, std::shared_ptr<const Body> body);
 
     AuthenticationMethod authenticationValue = AuthenticationMethod::none();
     HTTPMethod methodValue = HTTPMethod::post;
@@ -23,20 +37,22 @@ public:
 
     const std::string& url() const { return url_; }
     const BidRequest& request() const { return request_; }
-    bool encodingFailed() const { return !body_.has_value(); }
+    const std::shared_ptr<const Body>& body() const { return body_; }
+    bool encodingFailed() const { return !body_->parameters.has_value(); }
 
     HTTPMethod method() const override { return methodValue; }
     // The endpoint's URL; nothing when it is not an absolute URL with a host.
     std::optional<platform::URL> baseURL() const override;
     std::string path() const override { return {}; }
-    std::optional<Parameters> parameters() const override { return body_; }
+    std::optional<Parameters> parameters() const override { return body_->parameters; }
+    std::shared_ptr<const platform::Data> encodedJSONBody() const override { return body_->json; }
     AuthenticationMethod authentication() const override { return authenticationValue; }
     ContentType contentType() const override { return contentTypeValue; }
 
 private:
     std::string url_;
     BidRequest request_;
-    std::optional<Parameters> body_;
+    std::shared_ptr<const Body> body_;
 };
 
 }  // namespace qor

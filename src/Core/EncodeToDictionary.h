@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 
 #include "Core/JSON.h"
@@ -12,10 +13,12 @@ namespace qor {
 // Any encodable value as request parameters, by way of its JSON text: the members of the
 // top-level object as plain values. Nothing when encoding or reading fails or when the top
 // level is not an object; it never throws.
+// encodedLength receives the length of the JSON text read, when encoding succeeds.
 template <class T>
-std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
+std::optional<platform::AnyDictionary> encodeToDictionary(const T& value, std::size_t& encodedLength) {
     try {
         const platform::Data data = platform::JSONEncoder().encode(value);
+        encodedLength = data.size();
         platform::JSONReadingOptions options;
         options.fragmentsAllowed = true;
         platform::Any parsed = platform::JSONSerialization::jsonObject(data, options);
@@ -24,6 +27,12 @@ std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
     } catch (...) {
         return std::nullopt;
     }
+}
+
+template <class T>
+std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
+    std::size_t length = 0;
+    return encodeToDictionary(value, length);
 }
 
 // An auction-event batch envelope as the parameters of a batch post. A template, so that the

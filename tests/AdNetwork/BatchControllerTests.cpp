@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "AdNetwork/AdNetworkApiClient.h"
 #include "AdNetwork/BatchController.h"
+#include "AdNetwork/PostBidRequest.h"
 #include "AdNetworkTestSupport.h"
 #include "Core/SDKLogCapture.h"
 #include "Networking/Client/Session/Session.h"
@@ -133,6 +135,42 @@ TEST_F(BatchControllerTest, ReachingTheThresholdPostsAtOnceOneByteLessWaits) {
     EXPECT_EQ(collection_->receivedBodies().front().size() > realThreshold, true);
     ASSERT_TRUE(settle(*at));
     EXPECT_EQ(collection_->receivedCount(), 1U);
+}
+
+// A bid request event measured by the length its posted body found weighs exactly what the whole
+// event encodes to: at the threshold it goes out at once, one byte under it waits.
+TEST_F(BatchControllerTest, ABidRequestMeasuredByItsPostedBodyWeighsWhatItEncodesTo) {
+    BidRequest request = AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
+    request.user.id = "anon \"quoted\" / \u00e9";
+    request.impression.front().ext = extensionForEndpoint("core", 12, 101);
+    const auto body = PostBidRequest::Body::make(request);
+    ASSERT_TRUE(body->parameters.has_value());
+    ASSERT_NE(body->json, nullptr);
+
+    const auto probeOwner = recorder(5s);
+    Batch probe = probeOwner->makeBatch(BatchType::bidRequest, "key@ios", "r", "anon");
+    probe.fillBatchAdData(BatchType::bidRequest, AdData(request));
+    const std::size_t length = platform::JSONEncoder{}.encodeToString(std::vector<Batch>{probe}).size();
+
+    const auto below = recorder(5s, length + 1);
+    below->addBatch(BatchType::bidRequest, "key", "r", AdData(request), "anon", body->requestLength);
+    EXPECT_EQ(below->pendingCount(), 1U);
+    // A payload that is not the kind's record is left out, whatever length comes with it.
+    below->addBatch(BatchType::bidResponse, "key", "r", AdData(request), "anon", body->requestLength);
+    EXPECT_EQ(below->pendingCount(), 0U);  // the second event's brackets and comma crossed it
+
+    const auto at = recorder(5s, length);
+    at->addBatch(BatchType::bidRequest, "key", "r", AdData(request), "anon", body->requestLength);
+    EXPECT_EQ(at->pendingCount(), 0U);
+    ASSERT_TRUE(collection_->waitForPosts(2));
+    ASSERT_TRUE(settle(*below));
+    ASSERT_TRUE(settle(*at));
+    const auto all = envelopes();
+    ASSERT_EQ(all.size(), 2U);
+    const auto sentFirst = all[0]["batch"].size() == 2 ? 0 : 1;
+    EXPECT_EQ(all[sentFirst]["batch"][0]["context"]["adData"]["user"]["id"], request.user.id);
+    EXPECT_FALSE(all[sentFirst]["batch"][1]["context"].contains("adData"));
+    EXPECT_EQ(all[1 - sentFirst]["batch"].size(), 1U);
 }
 
 TEST_F(BatchControllerTest, PostingAtOnceCancelsThePendingWaitAndOnlyUnsentEventsAreMeasured) {

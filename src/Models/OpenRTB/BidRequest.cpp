@@ -60,4 +60,9 @@ std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidReq
     return encodeToDictionary(request);
 }
 
+std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidRequest& request,
+                                                                    std::size_t& encodedLength) {
+    return encodeToDictionary(request, encodedLength);
+}
+
 }  // namespace qor

@@ -107,5 +107,8 @@ struct BidRequest {
 
 // The bid request as the parameters of its post.
 std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidRequest& request);
+// The same, also telling the length of the bid request's compact JSON text.
+std::optional<platform::AnyDictionary> encodeBidRequestToDictionary(const BidRequest& request,
+                                                                    std::size_t& encodedLength);
 
 }  // namespace qor

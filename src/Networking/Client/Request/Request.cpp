@@ -30,7 +30,14 @@ RequestAdapterList defaultAdapters(const AnyRequest& request) {
     }));
 
     const ContentType contentType = request.contentType();
-    if (auto parameters = request.parameters()) {
+    const auto encodedBody =
+        method != HTTPMethod::get && contentType == ContentType::json ? request.encodedJSONBody() : nullptr;
+    if (encodedBody) {
+        list.push_back(std::make_shared<AnyRequestAdapter>([encodedBody](platform::URLRequest urlRequest) {
+            urlRequest.setHTTPBody(*encodedBody);
+            return urlRequest;
+        }));
+    } else if (auto parameters = request.parameters()) {
         if (method == HTTPMethod::get) {
             list.push_back(std::make_shared<URLQueryEncoder>(std::move(*parameters)));
         } else if (contentType == ContentType::formUrlEncoded) {

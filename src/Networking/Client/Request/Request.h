@@ -36,6 +36,10 @@ public:
     virtual std::string path() const = 0;
     virtual std::optional<std::vector<platform::URLQueryItem>> pathQueries() const { return std::nullopt; }
     virtual std::optional<Parameters> parameters() const { return std::nullopt; }
+    // The JSON body already made from parameters(), byte for byte what the JSON encoder would
+    // write, for a request that shares one body among several posts; nothing makes the default
+    // adapters encode the parameters themselves.
+    virtual std::shared_ptr<const platform::Data> encodedJSONBody() const { return nullptr; }
     virtual AuthenticationMethod authentication() const = 0;
     virtual ContentType contentType() const { return ContentType::json; }
     virtual RequestAdapterList adapters() const;
