@@ -34,16 +34,16 @@ void fail(const AdNetworkApiClient::BidCompletion& completion, std::string messa
 
 std::string newID() { return platform::UUID::make().uuidString(); }
 
-// The anonymous id the analytics side stored, or a fresh one.
-std::string anonymousIDForRequest() {
-    std::string anonymousId = newID();
+// The anonymous id the analytics side stored, or a fresh one; whether it was the stored one.
+std::pair<std::string, bool> anonymousIDForRequest() {
     auto stored = Analytics::sharedInstance()->storage()->read<std::string>(Storage::Constants::anonymousId);
-    if (stored) {
-        anonymousId = std::move(*stored);
-        std::printf("AdNetwork AnonymousID from Analytics = %s\n", anonymousId.c_str());
-        std::fflush(stdout);
-    }
-    return anonymousId;
+    if (stored) return {std::move(*stored), true};
+    return {newID(), false};
+}
+
+void printStoredAnonymousID(const std::string& anonymousId) {
+    std::printf("AdNetwork AnonymousID from Analytics = %s\n", anonymousId.c_str());
+    std::fflush(stdout);
 }
 
 // The bids that compete: each endpoint's last bid, in endpoint-list order. When an endpoint is
@@ -184,7 +184,8 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
 
     const auto platforms = resolvePlatforms(*container, inventory);
     const auto endpoints = endpointsForPlatforms(*container, platforms);
-    const auto anonymousId = std::make_shared<const std::string>(anonymousIDForRequest());
+    auto [id, stored] = anonymousIDForRequest();
+    const auto anonymousId = std::make_shared<const std::string>(std::move(id));
     bidRequest.user.id = *anonymousId;
     const std::string requestId = bidRequest.id;
     const auto responses = std::make_shared<ResponseTable>();
@@ -195,6 +196,8 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
         sendBidRequest(endpoint, group, bidRequest, *container, adUnitID, requestId, anonymousId, callbackQueue,
                        responses, body);
     }
+    // Printed once the requests are out: writing to standard output can take longer than a send.
+    if (stored) printStoredAnonymousID(*anonymousId);
     group->notify(platform::DispatchQueue::main(),
                   [this, endpoints, responses, inventory, platforms, container = std::move(*container), adUnitID,
                    requestId, anonymousId, completion = std::move(completion)] {
@@ -228,7 +231,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
 
     PostBidRequest request(endpoint.url, bidRequest, body);
     auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
-        handleBidResult(result, *responses, endpoint, container, requestId, *anonymousId, *group);
+        handleBidResult(std::move(result), *responses, endpoint, container, requestId, *anonymousId, *group);
     };
     if (request.encodingFailed()) {
         // Never post an empty body: the endpoint fails like any other request failure.
@@ -240,14 +243,14 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     Session::sharedInstance()->send(std::move(request), callbackQueue, std::move(deliver));
 }
 
-void AdNetworkApiClient::handleBidResult(const Result<BidResponse>& result, ResponseTable& responses,
-                                         const Endpoint& endpoint, const Container& container,
-                                         const std::string& requestId, const std::string& anonymousId,
-                                         platform::DispatchGroup& group) {
+void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
+                                         const Container& container, const std::string& requestId,
+                                         const std::string& anonymousId, platform::DispatchGroup& group) {
     const std::string writeKey = container.configurationID.value_or("");
-    if (const auto* response = result.valueIf()) {
-        responses.store(endpoint.id, *response);
-        BatchController::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(*response),
+    if (result.isSuccess()) {
+        auto& response = result.value();
+        responses.store(endpoint.id, response);
+        BatchController::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)),
                                             anonymousId);
     } else {
         AdData::BidError error;

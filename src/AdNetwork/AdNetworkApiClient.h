@@ -97,7 +97,7 @@ public:
                         const CallbackQueue& callbackQueue, const std::shared_ptr<ResponseTable>& responses,
                         std::shared_ptr<const PostBidRequest::Body>& body);
     // Stores the response (or records the failure as a bid error), then leaves the group.
-    void handleBidResult(const Result<BidResponse>& result, ResponseTable& responses, const Endpoint& endpoint,
+    void handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
                          const Container& container, const std::string& requestId, const std::string& anonymousId,
                          platform::DispatchGroup& group);
     // Picks the winner among the endpoints' last bids and calls the completion once.

@@ -1,5 +1,6 @@
 #include "AdNetwork/BatchController.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -7,6 +8,7 @@
 #include "Core/SDKLog.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Thread.h"
@@ -65,7 +67,7 @@ std::shared_ptr<BatchController> BatchController::make(Settings settings, Batch:
 BatchController::BatchController(Settings settings, Batch::Context context)
     : settings_(settings),
       context_(std::move(context)),
-      uploadQueue_(platform::DispatchQueue::serial("batch.upload.qor.io")) {}
+      queue_(platform::DispatchQueue::serial("batch.upload.qor.io")) {}
 
 Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                                  const std::string& anonymousId) const {
@@ -83,70 +85,64 @@ Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, co
 void BatchController::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                                std::optional<AdData> data, const std::string& anonymousId,
                                std::optional<std::size_t> payloadLength) {
-    const std::string key = writeKey + "@ios";
-    Batch batch = makeBatch(type, key, requestId, anonymousId);
-    batch.fillBatchAdData(type, std::move(data));
-    // An event that cannot be encoded would fail every later envelope: it is dropped here.
-    const auto length = encodedLength(batch, payloadLength);
-    if (!length) return;
-    const std::string timestamp = batch.timestamp;
-
-    std::optional<BatchRequest> postNow;
-    std::shared_ptr<platform::Timer> pendingTimer;
-    std::uint64_t generation = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        pendingBytes_ = batches_.empty() ? *length + 2 : pendingBytes_ + *length + 1;
-        batches_.push_back(std::move(batch));
-        latestWriteKey_ = key;
-        latestSentAt_ = timestamp;  // the event's own stamp: both are "now", to the second
-        generation = ++generation_;
-        if (pendingBytes_ >= settings_.threshold) {
-            postNow = takePendingLocked();
-            pendingTimer = std::move(timer_);
-        }
-    }
-    if (postNow) {
-        if (pendingTimer) pendingTimer->invalidate();
-        sendBatches(std::move(*postNow));
-    } else {
-        armTimer(generation);
-    }
-}
-
-void BatchController::armTimer(std::uint64_t generation) {
-    onMainThread([weak = weak_from_this(), generation] {
-        const auto self = weak.lock();
-        if (!self) return;
-        std::shared_ptr<platform::Timer> previous;
-        {
-            const std::lock_guard lock(self->mutex_);
-            if (generation != self->generation_) return;  // a later recording arms its own
-            previous = std::move(self->timer_);
-        }
-        if (previous) previous->invalidate();
-        auto timer =
-            platform::Timer::scheduledTimer(self->settings_.delay, false, [weak, generation](platform::Timer&) {
-                if (const auto controller = weak.lock()) controller->timerFired(generation);
-            });
-        {
-            const std::lock_guard lock(self->mutex_);
-            if (generation == self->generation_) {
-                self->timer_ = std::move(timer);
-                return;
-            }
-        }
-        timer->invalidate();
+    const auto recordedAt = platform::Date::now();
+    queue_->async([self = shared_from_this(), type, key = writeKey + "@ios", requestId, data = std::move(data),
+                   anonymousId, payloadLength, recordedAt]() mutable {
+        Batch batch = self->makeBatch(type, key, requestId, anonymousId);
+        batch.timestamp = platform::localDateTimeString(recordedAt);
+        batch.fillBatchAdData(type, std::move(data));
+        self->record(std::move(batch), payloadLength);
     });
 }
 
-void BatchController::timerFired(std::uint64_t generation) {
-    std::optional<BatchRequest> envelope;
+void BatchController::record(Batch batch, std::optional<std::size_t> payloadLength) {
+    // An event that cannot be encoded would fail every later envelope: it is dropped here.
+    const auto length = encodedLength(batch, payloadLength);
+    if (!length) return;
+    std::optional<BatchRequest> postNow;
+    bool armTimer = false;
+    std::chrono::steady_clock::time_point due;
     {
         const std::lock_guard lock(mutex_);
-        if (generation != generation_) return;
-        envelope = takePendingLocked();
+        pendingBytes_ = batches_.empty() ? *length + 2 : pendingBytes_ + *length + 1;
+        latestWriteKey_ = batch.writeKey;
+        latestSentAt_ = batch.timestamp;  // the event's own stamp: both are "now", to the second
+        batches_.push_back(std::move(batch));
+        due_ = due = std::chrono::steady_clock::now() + settings_.delay;
+        if (pendingBytes_ >= settings_.threshold) {
+            postNow = takePendingLocked();
+        } else if (!timerArmed_) {
+            timerArmed_ = armTimer = true;
+        }
     }
+    if (postNow) sendBatches(std::move(*postNow));
+    if (armTimer) {
+        onMainThread([weak = weak_from_this(), due] {
+            if (const auto self = weak.lock()) self->scheduleTimer(due);
+        });
+    }
+}
+
+void BatchController::scheduleTimer(std::chrono::steady_clock::time_point due) {
+    const auto wait = std::max(due - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+    platform::Timer::scheduledTimer(wait, false, [weak = weak_from_this()](platform::Timer&) {
+        if (const auto self = weak.lock()) self->timerFired();
+    });
+}
+
+void BatchController::timerFired() {
+    std::optional<BatchRequest> envelope;
+    std::optional<std::chrono::steady_clock::time_point> later;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!batches_.empty() && std::chrono::steady_clock::now() < due_) {
+            later = due_;  // recorded again since the timer was armed: wait on from the latest
+        } else {
+            envelope = takePendingLocked();
+            timerArmed_ = false;
+        }
+    }
+    if (later) scheduleTimer(*later);
     if (envelope) sendBatches(std::move(*envelope));
 }
 
@@ -172,9 +168,9 @@ void BatchController::sendBatches(BatchRequest envelope) {
         inFlight_ += count;
     }
     // Encoding a full envelope takes long enough to hold up an auction that recorded its last
-    // event: it is done on the upload queue. The answer is not looked at: success or failure,
+    // event: it is done on the recorder's queue. The answer is not looked at: success or failure,
     // the envelope's events are gone.
-    uploadQueue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count]() mutable {
+    queue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count]() mutable {
         session->send(PostBatchRequest::carrying(std::move(envelope)), CallbackQueue::currentMainOrAsync{},
                       [weak, count](const Result<std::string>&) {
                           if (const auto self = weak.lock()) {
@@ -186,11 +182,13 @@ void BatchController::sendBatches(BatchRequest envelope) {
 }
 
 std::size_t BatchController::pendingCount() const {
+    queue_->sync([] {});
     const std::lock_guard lock(mutex_);
     return batches_.size();
 }
 
 std::size_t BatchController::inFlightCount() const {
+    queue_->sync([] {});
     const std::lock_guard lock(mutex_);
     return inFlight_;
 }

@@ -18,7 +18,6 @@ namespace qor {
 
 namespace platform {
 class DispatchQueue;
-class Timer;
 }  // namespace platform
 
 // Records every auction step as an auction event and posts the events in envelopes to the
@@ -26,9 +25,10 @@ class Timer;
 // else 5 seconds after the latest recording. Each event goes out in exactly one envelope; an
 // upload is never retried, whatever its answer.
 //
-// Recordings may come from any thread: the recorder serialises them itself. Its timer is armed
-// on the main run loop, so uploads wait for the main run loop to turn. The recorder calls no host
-// code.
+// Recordings may come from any thread and return at once: an event is stamped when recorded,
+// then built, measured and queued on the recorder's own serial queue, in the order recorded, so
+// that an auction's thread only hands it over. Its timer runs on the main run loop, so uploads
+// wait for the main run loop to turn. The recorder calls no host code.
 class QOR_EXPORT BatchController : public std::enable_shared_from_this<BatchController> {
 public:
     struct Settings {
@@ -68,7 +68,8 @@ public:
     void sendBatches(BatchRequest envelope);
 
     const Batch::Context& context() const { return context_; }
-    // Events recorded and not yet handed to an upload.
+    // Events recorded and not yet handed to an upload. Both counts first wait for the
+    // recordings already handed over to be queued.
     std::size_t pendingCount() const;
     // Events in uploads that have not completed.
     std::size_t inFlightCount() const;
@@ -76,14 +77,18 @@ public:
 private:
     BatchController(Settings settings, Batch::Context context);
 
-    void armTimer(std::uint64_t generation);
-    void timerFired(std::uint64_t generation);
+    // On the recorder's queue: measures the event and queues it, posting at once past the
+    // threshold.
+    void record(Batch batch, std::optional<std::size_t> payloadLength);
+    // On the main thread: waits until the wait after the latest recording has passed.
+    void scheduleTimer(std::chrono::steady_clock::time_point due);
+    void timerFired();
     // Takes every pending event into one envelope; nothing when there is none.
     std::optional<BatchRequest> takePendingLocked();
 
     const Settings settings_;
     const Batch::Context context_;
-    const std::shared_ptr<platform::DispatchQueue> uploadQueue_;
+    const std::shared_ptr<platform::DispatchQueue> queue_;
 
     mutable std::mutex mutex_;
     std::vector<Batch> batches_;
@@ -91,8 +96,10 @@ private:
     std::string latestWriteKey_;
     std::string latestSentAt_;
     std::size_t inFlight_ = 0;
-    std::uint64_t generation_ = 0;  // bumped by every recording; a timer fires only for its own
-    std::shared_ptr<platform::Timer> timer_;
+    // One timer at a time: a recording only moves the time it waits for, so recordings in a
+    // burst do not each build a timer on the main thread.
+    std::chrono::steady_clock::time_point due_;
+    bool timerArmed_ = false;
 };
 
 }  // namespace qor

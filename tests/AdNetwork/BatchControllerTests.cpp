@@ -217,9 +217,9 @@ TEST_F(BatchControllerTest, AnEventThatCannotBeEncodedIsReportedAndDropped) {
     AdData::BidWinner broken = winner();
     broken.price = std::numeric_limits<float>::infinity();
     record(*controller, "broken", AdData(broken));
+    EXPECT_EQ(controller->pendingCount(), 0U);  // waits for the recording to be measured
     ASSERT_EQ(log.lines().size(), 1U);
     EXPECT_EQ(log.lines()[0].rfind("Encode Batch Error: ", 0), 0U) << log.lines()[0];
-    EXPECT_EQ(controller->pendingCount(), 0U);
 
     record(*controller, "fine");
     ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
