@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Analytics/Analytics.h"
+#include "Networking/Client/Request/ParsePipelines.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/NotificationCenter.h"
@@ -57,6 +58,8 @@ TEST_F(ExitLifetimeDeathTest, SharedObjectsAndSlotsOutliveTheExitTimeDestructors
             watch("UIApplication::shared", platform::UIApplication::shared());
             watch("NotificationCenter::defaultCenter", platform::NotificationCenter::defaultCenter());
             watch("Bundle::main", platform::Bundle::main());
+            watch("Bundle::frameworkBundle", platform::Bundle::frameworkBundle());
+            watch("the shared JSON decoder", sharedJSONDecoder());
             watch("UIDevice::current", platform::UIDevice::current());
             watch("UIScreen::main", platform::UIScreen::main());
             Session::setSharedInstance(Session::makeDefault());
