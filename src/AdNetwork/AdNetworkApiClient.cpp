@@ -164,11 +164,13 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
                                    const std::optional<FrameSize>& adSize, CallbackQueue callbackQueue,
                                    BidCompletion completion) {
     if (CappingManager::sharedInstance()->isBlacklisted()) return fail(completion, blacklistMessage);
-    auto container = AdNetwork::sharedInstance()->container();
-    if (!container) return fail(completion, noContainerMessage);
+    auto current = AdNetwork::sharedInstance()->container();
+    if (!current) return fail(completion, noContainerMessage);
+    // Shared by every endpoint's answer handling and the auction, not copied into each.
+    const auto container = std::make_shared<const Container>(std::move(*current));
     const Inventory* found = findInventory(*container, adUnitID);
     if (!found) return fail(completion, noInventoryMessage);
-    const Inventory inventory = *found;
+    Inventory inventory = *found;
     if (!inventoryServes(inventory, adType)) {
         return fail(completion, unsupportedFormatMessage + std::string(rawValue(adType)));
     }
@@ -182,8 +184,8 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
             bidRequest.impression.front().video = videoForMetadata(videoMetadata(inventory.metadata), *size);
     }
 
-    const auto platforms = resolvePlatforms(*container, inventory);
-    const auto endpoints = endpointsForPlatforms(*container, platforms);
+    auto platforms = resolvePlatforms(*container, inventory);
+    auto endpoints = endpointsForPlatforms(*container, platforms);
     auto [id, stored] = anonymousIDForRequest();
     const auto anonymousId = std::make_shared<const std::string>(std::move(id));
     bidRequest.user.id = *anonymousId;
@@ -193,15 +195,16 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
 
     std::shared_ptr<const PostBidRequest::Body> body;
     for (const auto& endpoint : endpoints) {
-        sendBidRequest(endpoint, group, bidRequest, *container, adUnitID, requestId, anonymousId, callbackQueue,
+        sendBidRequest(endpoint, group, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
                        responses, body);
     }
     // Printed once the requests are out: writing to standard output can take longer than a send.
     if (stored) printStoredAnonymousID(*anonymousId);
     group->notify(platform::DispatchQueue::main(),
-                  [this, endpoints, responses, inventory, platforms, container = std::move(*container), adUnitID,
-                   requestId, anonymousId, completion = std::move(completion)] {
-                      runAuction(endpoints, *responses, inventory, platforms, container, adUnitID, requestId,
+                  [this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
+                   platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,
+                   completion = std::move(completion)] {
+                      runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId,
                                  *anonymousId, completion);
                   });
 }
@@ -209,14 +212,14 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
 // MARK: Fan-out
 
 void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<platform::DispatchGroup>& group,
-                                        BidRequest& bidRequest, const Container& container, std::int64_t inventoryID,
-                                        const std::string& requestId, const AnonymousID& anonymousId,
-                                        const CallbackQueue& callbackQueue,
+                                        BidRequest& bidRequest, const std::shared_ptr<const Container>& container,
+                                        std::int64_t inventoryID, const std::string& requestId,
+                                        const AnonymousID& anonymousId, const CallbackQueue& callbackQueue,
                                         const std::shared_ptr<ResponseTable>& responses,
                                         std::shared_ptr<const PostBidRequest::Body>& body) {
     group->enter();
     if (!bidRequest.impression.empty()) {
-        auto ext = extensionForEndpoint(endpoint.type, container.id, inventoryID);
+        auto ext = extensionForEndpoint(endpoint.type, container->id, inventoryID);
         if (ext != bidRequest.impression.front().ext) {
             bidRequest.impression.front().ext = std::move(ext);
             body.reset();
@@ -224,14 +227,14 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     }
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
-    const std::string writeKey = container.configurationID.value_or("");
+    const std::string writeKey = container->configurationID.value_or("");
     const auto payloadLength = body->parameters ? std::optional(body->requestLength) : std::nullopt;
     BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId,
                                         payloadLength);
 
     PostBidRequest request(endpoint.url, bidRequest, body);
     auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
-        handleBidResult(std::move(result), *responses, endpoint, container, requestId, *anonymousId, *group);
+        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId, *group);
     };
     if (request.encodingFailed()) {
         // Never post an empty body: the endpoint fails like any other request failure.

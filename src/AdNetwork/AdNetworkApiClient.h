@@ -92,8 +92,8 @@ public:
     // body holds the encoded form of bidRequest as the previous endpoint was sent it; it is
     // reused while the endpoint's impression extension leaves the bid request unchanged.
     void sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<platform::DispatchGroup>& group,
-                        BidRequest& bidRequest, const Container& container, std::int64_t inventoryID,
-                        const std::string& requestId, const AnonymousID& anonymousId,
+                        BidRequest& bidRequest, const std::shared_ptr<const Container>& container,
+                        std::int64_t inventoryID, const std::string& requestId, const AnonymousID& anonymousId,
                         const CallbackQueue& callbackQueue, const std::shared_ptr<ResponseTable>& responses,
                         std::shared_ptr<const PostBidRequest::Body>& body);
     // Stores the response (or records the failure as a bid error), then leaves the group.
