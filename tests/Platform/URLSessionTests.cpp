@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <map>
@@ -497,6 +498,41 @@ TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate)
     EXPECT_EQ(httpResponse(notFound.response)->statusCode(), 404);
     EXPECT_EQ(stringFromData(*notFound.data), "no");
     EXPECT_EQ(delegate->offQueueEvents(), 0);
+}
+
+// A host's delegate queue that is busy holds the events back behind its own operation; an idle
+// one gets them at once. Either way they arrive whole, in order and on that queue.
+TEST_F(URLSessionTests, EventsWaitBehindABusyDelegateQueueAndStayOnIt) {
+    auto paced = ScriptedResponse::text(200, std::string(3000, 'p'));
+    paced.chunkCount = 3;
+    server->route("GET", "/paced", paced);
+    auto queue = OperationQueue::make("host delegate queue");
+    auto hostDelegate = std::make_shared<RecordingDelegate>(queue);
+    auto hosted = URLSession::make(plainConfiguration(), hostDelegate, queue);
+
+    std::promise<void> release;
+    std::atomic<bool> hostOperationDone{false};
+    queue->addOperation([&, released = release.get_future().share()] {
+        released.wait();
+        hostOperationDone = true;
+    });
+    auto held = hosted->dataTask(URLRequest(urlOf(server->url("/paced"))));
+    held->resume();
+    EXPECT_FALSE(hostDelegate->waitForCompletion(*held, 300ms));  // the answer is in; the queue is not free
+    release.set_value();
+    ASSERT_TRUE(hostDelegate->waitForCompletion(*held));
+    EXPECT_TRUE(hostOperationDone);
+
+    auto idle = hosted->dataTask(URLRequest(urlOf(server->url("/paced"))));
+    idle->resume();
+    ASSERT_TRUE(hostDelegate->waitForCompletion(*idle));
+    for (const auto& task : {held, idle}) {
+        EXPECT_EQ(hostDelegate->body(*task).size(), 3000u);
+        EXPECT_EQ(hostDelegate->events(*task).back(), "complete");
+        EXPECT_TRUE(hostDelegate->completion(*task).onDelegateQueue);
+    }
+    EXPECT_EQ(hostDelegate->offQueueEvents(), 0);
+    hosted->invalidateAndCancel();
 }
 
 TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {
