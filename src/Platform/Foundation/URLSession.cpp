@@ -1,6 +1,7 @@
 #include "Platform/Foundation/URLSession.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "Platform/Foundation/Net/TransferEngine.h"
 #include "Platform/Foundation/OperationQueue.h"
@@ -114,7 +115,7 @@ void URLSession::deliverEvent(net::TaskEvent& event) {
 // An idle delegate queue has the I/O thread run the events itself, as the queue's operation:
 // the order and the queue are the same as through a worker, without waking one per answer.
 void URLSession::deliverEvents(std::vector<net::TaskEvent> events) {
-    auto deliverAll = [events = std::move(events)]() mutable {
+    std::function<void()> deliverAll = [events = std::move(events)]() mutable {
         for (auto& event : events) deliverEvent(event);
     };
     if (delegateQueue_->runNowIfIdle(deliverAll)) return;
