@@ -470,6 +470,58 @@ TEST_F(URLSessionTests, RequestsBeyondTheConnectionLimitWaitTheirTurn) {
     EXPECT_EQ(server->requestCount(), 6u);
 }
 
+// Loads that wait for a free connection are set up only when their turn comes: each still
+// sends exactly its own method, fields, body or file, and one cancelled in line never goes out.
+TEST_F(URLSessionTests, LoadsWaitingTheirTurnSendTheirOwnRequestOrNothingWhenCancelled) {
+    testing::TempDirectory folder;
+    auto path = folder.write("upload.bin", std::string(70'000, 'u'));
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "first");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+    server->route("POST", "/post", ScriptedResponse::text(201, "posted"));
+    server->route("PUT", "/upload", ScriptedResponse::text(200, "uploaded"));
+    auto configuration = plainConfiguration();
+    configuration.httpMaximumConnectionsPerHost = 1;
+    auto limited = URLSession::make(configuration, delegate);
+
+    auto first = limited->dataTask(URLRequest(urlOf(server->url("/held"))));
+    URLRequest post(urlOf(server->url("/post")));
+    post.setHTTPMethod("POST");
+    post.setValue("application/json", "Content-Type");
+    post.setValue("yes", "X-Waited");
+    post.setHTTPBody(dataFromString(R"({"n":1})"));
+    auto posted = limited->dataTask(post);
+    auto dropped = limited->dataTask(URLRequest(urlOf(server->url("/held"))));
+    URLRequest put(urlOf(server->url("/upload")));
+    put.setHTTPMethod("PUT");
+    auto uploaded = limited->uploadTask(put, URL::fileURL(path.string()));
+    for (const auto& task : std::vector<std::shared_ptr<URLSessionTask>>{first, posted, dropped, uploaded}) {
+        task->resume();
+    }
+    ASSERT_TRUE(server->waitForRequests(1));
+    dropped->cancel();
+    ASSERT_TRUE(delegate->waitForCompletion(*dropped));
+    EXPECT_EQ(delegate->completion(*dropped).error->code(), URLError::Code::cancelled);
+    gate->open();
+    for (const auto& task : std::vector<std::shared_ptr<URLSessionTask>>{first, posted, uploaded}) {
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        EXPECT_FALSE(delegate->completion(*task).error);
+    }
+    EXPECT_EQ(stringFromData(delegate->body(*posted)), "posted");
+    EXPECT_EQ(httpResponse(posted->response())->statusCode(), 201);
+
+    auto recorded = server->requests();
+    ASSERT_EQ(recorded.size(), 3u);  // the cancelled one never went out
+    EXPECT_EQ(recorded[1].method, "POST");
+    EXPECT_EQ(recorded[1].bodyString(), R"({"n":1})");
+    EXPECT_EQ(recorded[1].header("X-Waited"), "yes");
+    EXPECT_EQ(recorded[1].header("Content-Type"), "application/json");
+    EXPECT_EQ(recorded[2].method, "PUT");
+    EXPECT_EQ(recorded[2].header("Content-Length"), "70000");
+    EXPECT_EQ(recorded[2].bodyString(), std::string(70'000, 'u'));
+}
+
 TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate) {
     Data image(70'000);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31);
