@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -65,6 +67,43 @@ TEST(OperationQueue, RaisedConcurrencyRunsOperationsSideBySide) {
     }
     queue->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(metPartner, 2);
+}
+
+// The caller runs the operation itself only while the queue has nothing queued or running; the
+// run counts as the queue's own (isCurrent, later operations and waiters come after it).
+TEST(OperationQueue, RunNowIfIdleRunsOnTheCallerOnlyWhenNothingWaits) {
+    auto queue = OperationQueue::make("ops.inline");
+    std::mutex mutex;
+    std::vector<std::string> order;
+    auto note = [&](std::string what) {
+        std::lock_guard lock(mutex);
+        order.push_back(std::move(what));
+    };
+    const auto caller = std::this_thread::get_id();
+    bool currentInside = false;
+    ASSERT_TRUE(queue->runNowIfIdle([&] {
+        currentInside = queue->isCurrent() && std::this_thread::get_id() == caller;
+        queue->addOperation([&] { note("added inside"); });  // waits for the inline run
+        std::this_thread::sleep_for(20ms);
+        note("inline");
+    }));
+    EXPECT_TRUE(currentInside);
+    EXPECT_FALSE(queue->isCurrent());
+
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    queue->addOperation([&, released] {
+        released.wait();
+        note("blocker");
+    });
+    bool ranWhileBusy = false;
+    EXPECT_FALSE(queue->runNowIfIdle([&] { ranWhileBusy = true; }));
+    queue->addOperation([&] { note("after blocker"); });
+    release.set_value();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_FALSE(ranWhileBusy);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(order, (std::vector<std::string>{"inline", "added inside", "blocker", "after blocker"}));
 }
 
 using OperationQueueDeathTest = ::testing::Test;

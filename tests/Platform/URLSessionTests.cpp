@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <map>
@@ -469,6 +470,58 @@ TEST_F(URLSessionTests, RequestsBeyondTheConnectionLimitWaitTheirTurn) {
     EXPECT_EQ(server->requestCount(), 6u);
 }
 
+// Loads that wait for a free connection are set up only when their turn comes: each still
+// sends exactly its own method, fields, body or file, and one cancelled in line never goes out.
+TEST_F(URLSessionTests, LoadsWaitingTheirTurnSendTheirOwnRequestOrNothingWhenCancelled) {
+    testing::TempDirectory folder;
+    auto path = folder.write("upload.bin", std::string(70'000, 'u'));
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "first");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+    server->route("POST", "/post", ScriptedResponse::text(201, "posted"));
+    server->route("PUT", "/upload", ScriptedResponse::text(200, "uploaded"));
+    auto configuration = plainConfiguration();
+    configuration.httpMaximumConnectionsPerHost = 1;
+    auto limited = URLSession::make(configuration, delegate);
+
+    auto first = limited->dataTask(URLRequest(urlOf(server->url("/held"))));
+    URLRequest post(urlOf(server->url("/post")));
+    post.setHTTPMethod("POST");
+    post.setValue("application/json", "Content-Type");
+    post.setValue("yes", "X-Waited");
+    post.setHTTPBody(dataFromString(R"({"n":1})"));
+    auto posted = limited->dataTask(post);
+    auto dropped = limited->dataTask(URLRequest(urlOf(server->url("/held"))));
+    URLRequest put(urlOf(server->url("/upload")));
+    put.setHTTPMethod("PUT");
+    auto uploaded = limited->uploadTask(put, URL::fileURL(path.string()));
+    for (const auto& task : std::vector<std::shared_ptr<URLSessionTask>>{first, posted, dropped, uploaded}) {
+        task->resume();
+    }
+    ASSERT_TRUE(server->waitForRequests(1));
+    dropped->cancel();
+    ASSERT_TRUE(delegate->waitForCompletion(*dropped));
+    EXPECT_EQ(delegate->completion(*dropped).error->code(), URLError::Code::cancelled);
+    gate->open();
+    for (const auto& task : std::vector<std::shared_ptr<URLSessionTask>>{first, posted, uploaded}) {
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        EXPECT_FALSE(delegate->completion(*task).error);
+    }
+    EXPECT_EQ(stringFromData(delegate->body(*posted)), "posted");
+    EXPECT_EQ(httpResponse(posted->response())->statusCode(), 201);
+
+    auto recorded = server->requests();
+    ASSERT_EQ(recorded.size(), 3u);  // the cancelled one never went out
+    EXPECT_EQ(recorded[1].method, "POST");
+    EXPECT_EQ(recorded[1].bodyString(), R"({"n":1})");
+    EXPECT_EQ(recorded[1].header("X-Waited"), "yes");
+    EXPECT_EQ(recorded[1].header("Content-Type"), "application/json");
+    EXPECT_EQ(recorded[2].method, "PUT");
+    EXPECT_EQ(recorded[2].header("Content-Length"), "70000");
+    EXPECT_EQ(recorded[2].bodyString(), std::string(70'000, 'u'));
+}
+
 TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate) {
     Data image(70'000);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31);
@@ -497,6 +550,41 @@ TEST_F(URLSessionTests, CompletionHandlerTasksGetTheWholeBodyAndSkipTheDelegate)
     EXPECT_EQ(httpResponse(notFound.response)->statusCode(), 404);
     EXPECT_EQ(stringFromData(*notFound.data), "no");
     EXPECT_EQ(delegate->offQueueEvents(), 0);
+}
+
+// A host's delegate queue that is busy holds the events back behind its own operation; an idle
+// one gets them at once. Either way they arrive whole, in order and on that queue.
+TEST_F(URLSessionTests, EventsWaitBehindABusyDelegateQueueAndStayOnIt) {
+    auto paced = ScriptedResponse::text(200, std::string(3000, 'p'));
+    paced.chunkCount = 3;
+    server->route("GET", "/paced", paced);
+    auto queue = OperationQueue::make("host delegate queue");
+    auto hostDelegate = std::make_shared<RecordingDelegate>(queue);
+    auto hosted = URLSession::make(plainConfiguration(), hostDelegate, queue);
+
+    std::promise<void> release;
+    std::atomic<bool> hostOperationDone{false};
+    queue->addOperation([&, released = release.get_future().share()] {
+        released.wait();
+        hostOperationDone = true;
+    });
+    auto held = hosted->dataTask(URLRequest(urlOf(server->url("/paced"))));
+    held->resume();
+    EXPECT_FALSE(hostDelegate->waitForCompletion(*held, 300ms));  // the answer is in; the queue is not free
+    release.set_value();
+    ASSERT_TRUE(hostDelegate->waitForCompletion(*held));
+    EXPECT_TRUE(hostOperationDone);
+
+    auto idle = hosted->dataTask(URLRequest(urlOf(server->url("/paced"))));
+    idle->resume();
+    ASSERT_TRUE(hostDelegate->waitForCompletion(*idle));
+    for (const auto& task : {held, idle}) {
+        EXPECT_EQ(hostDelegate->body(*task).size(), 3000u);
+        EXPECT_EQ(hostDelegate->events(*task).back(), "complete");
+        EXPECT_TRUE(hostDelegate->completion(*task).onDelegateQueue);
+    }
+    EXPECT_EQ(hostDelegate->offQueueEvents(), 0);
+    hosted->invalidateAndCancel();
 }
 
 TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {

@@ -12,6 +12,19 @@ namespace {
 
 thread_local const WorkerPool* currentOperationPool = nullptr;
 
+// Marks the thread as running an operation of `pool` meanwhile.
+void runAsOperation(const WorkerPool& pool, const std::function<void()>& operation) {
+    const WorkerPool* previous = currentOperationPool;
+    currentOperationPool = &pool;
+    try {
+        operation();
+    } catch (...) {
+        // The rule of every queue's blocks (DispatchQueue::async): nobody waits for it.
+        stopForUncaughtException("operation queue " + pool.label(), std::current_exception());
+    }
+    currentOperationPool = previous;
+}
+
 }  // namespace
 
 std::shared_ptr<OperationQueue> OperationQueue::make(std::string name) {
@@ -24,17 +37,11 @@ OperationQueue::OperationQueue(ConstructionKey<OperationQueue>, std::string name
 OperationQueue::~OperationQueue() { pool_->close(); }
 
 void OperationQueue::addOperation(std::function<void()> operation) {
-    pool_->submit([pool = pool_.get(), operation = std::move(operation)] {
-        const WorkerPool* previous = currentOperationPool;
-        currentOperationPool = pool;
-        try {
-            operation();
-        } catch (...) {
-            // The rule of every queue's blocks (DispatchQueue::async): nobody waits for it.
-            stopForUncaughtException("operation queue " + pool->label(), std::current_exception());
-        }
-        currentOperationPool = previous;
-    });
+    pool_->submit([pool = pool_.get(), operation = std::move(operation)] { runAsOperation(*pool, operation); });
+}
+
+bool OperationQueue::runNowIfIdle(const std::function<void()>& operation) {
+    return pool_->tryRunInline([this, &operation] { runAsOperation(*pool_, operation); });
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {

@@ -28,6 +28,12 @@ public:
     // blocks of every DispatchQueue (see DispatchQueue::async).
     void addOperation(std::function<void()> operation);
 
+    // Runs `operation` on the calling thread, as an operation of this queue (isCurrent() is
+    // true inside it, later operations wait for it), when nothing is queued and a slot is free;
+    // false, without running it, otherwise. Saves a thread hand-off for a caller that is about
+    // to add an operation and does not mind running it itself.
+    bool runNowIfIdle(const std::function<void()>& operation);
+
     // Blocks until every operation added so far (and any they add) has finished. Calling it
     // from one of this queue's own operations could never return and is a fatal error.
     void waitUntilAllOperationsAreFinished();

@@ -1,6 +1,7 @@
 #include "Platform/Foundation/URLSession.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "Platform/Foundation/Net/TransferEngine.h"
 #include "Platform/Foundation/OperationQueue.h"
@@ -111,10 +112,14 @@ void URLSession::deliverEvent(net::TaskEvent& event) {
     if (auto delegate = session.delegate()) delegate->didCompleteWithError(session, task, std::move(event.error));
 }
 
+// An idle delegate queue has the I/O thread run the events itself, as the queue's operation:
+// the order and the queue are the same as through a worker, without waking one per answer.
 void URLSession::deliverEvents(std::vector<net::TaskEvent> events) {
-    delegateQueue_->addOperation([events = std::move(events)]() mutable {
+    std::function<void()> deliverAll = [events = std::move(events)]() mutable {
         for (auto& event : events) deliverEvent(event);
-    });
+    };
+    if (delegateQueue_->runNowIfIdle(deliverAll)) return;
+    delegateQueue_->addOperation(std::move(deliverAll));
 }
 
 void URLSession::deliverInvalidation() {

@@ -135,7 +135,9 @@ struct Transfer {
     bool added = false;
 
     Clock::time_point lastActivity = Clock::now();
+    double timeoutSeconds = 0;
     Clock::duration idleTimeout{};
+    std::int64_t uploadSize = -1;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
 
@@ -401,9 +403,9 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
     if (!(timeout > 0))
         timeout = configuration_.timeoutIntervalForRequest > 0 ? configuration_.timeoutIntervalForRequest
                                                                : URLRequest::defaultTimeoutInterval;
+    transfer->timeoutSeconds = timeout;
     transfer->idleTimeout = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
 
-    std::int64_t uploadSize = -1;
     if (task->uploadFile_) {
         const URL& file = *task->uploadFile_;
         if (!file.isFileURL()) {
@@ -423,23 +425,35 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
             completeWithoutTransfer(task, URLError(code, std::move(text), file));
             return;
         }
-        uploadSize = status.st_size;
+        transfer->uploadSize = status.st_size;
     }
 
+    transfer->origin = originOf(url);
+    Transfer& added = *transfer;
+    transfers_.push_back(std::move(transfer));
+    if (hasFreeConnection(added.origin)) addToMulti(added);
+}
+
+// Done when the transfer gets its connection slot, not when it is queued: a fan-out waiting its
+// turn holds no handles, and the few in flight reuse the spare ones.
+void TransferEngine::configure(Transfer& transfer) {
+    const URLRequest& request = transfer.task->originalRequest();
+    const URL& url = *request.url();
+    const double timeout = transfer.timeoutSeconds;
     CURL* easy = takeEasyHandle();
-    transfer->easy = easy;
+    transfer.easy = easy;
     curl_easy_setopt(easy, CURLOPT_URL, url.absoluteString().c_str());
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaximumRedirects);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
     auto timeoutMilliseconds = static_cast<long>(std::ceil(timeout * 1000.0));
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeoutMilliseconds);
     // The engine enforces the idle time-out to the millisecond; libcurl's own
@@ -451,8 +465,8 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
         curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);  // replace the system roots, not add to them
     }
     for (const auto& rule : configuration_.connectTo)
-        transfer->connectTo = curl_slist_append(transfer->connectTo, rule.c_str());
-    if (transfer->connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, transfer->connectTo);
+        transfer.connectTo = curl_slist_append(transfer.connectTo, rule.c_str());
+    if (transfer.connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, transfer.connectTo);
 
     // Method and body.
     const std::string& method = request.httpMethod();
@@ -463,17 +477,17 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
     } else if (method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else {
-        bool hasBody = transfer->file || body;
+        bool hasBody = transfer.file || body;
         bool bodyByDefault = method == "POST" || method == "PUT" || method == "PATCH";
         if (hasBody || bodyByDefault) {
             sendsBody = true;
             curl_easy_setopt(easy, CURLOPT_POST, 1L);
-            if (transfer->file) {
-                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(uploadSize));
+            if (transfer.file) {
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(transfer.uploadSize));
                 curl_easy_setopt(easy, CURLOPT_READFUNCTION, onUploadRead);
-                curl_easy_setopt(easy, CURLOPT_READDATA, transfer.get());
+                curl_easy_setopt(easy, CURLOPT_READDATA, &transfer);
                 curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, onUploadSeek);
-                curl_easy_setopt(easy, CURLOPT_SEEKDATA, transfer.get());
+                curl_easy_setopt(easy, CURLOPT_SEEKDATA, &transfer);
             } else {
                 static const char kEmpty[] = "";
                 curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? body->size() : 0));
@@ -501,19 +515,14 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
         } else {
             line.append(": ").append(value);
         }
-        transfer->headers = curl_slist_append(transfer->headers, line.c_str());
+        transfer.headers = curl_slist_append(transfer.headers, line.c_str());
     }
-    if (!headerValue(fields, "Accept")) transfer->headers = curl_slist_append(transfer->headers, "Accept:");
-    if (!headerValue(fields, "Expect")) transfer->headers = curl_slist_append(transfer->headers, "Expect:");
+    if (!headerValue(fields, "Accept")) transfer.headers = curl_slist_append(transfer.headers, "Accept:");
+    if (!headerValue(fields, "Expect")) transfer.headers = curl_slist_append(transfer.headers, "Expect:");
     if (sendsBody && !headerValue(fields, "Content-Type")) {
-        transfer->headers = curl_slist_append(transfer->headers, "Content-Type:");
+        transfer.headers = curl_slist_append(transfer.headers, "Content-Type:");
     }
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
-
-    transfer->origin = originOf(url);
-    Transfer& added = *transfer;
-    transfers_.push_back(std::move(transfer));
-    if (hasFreeConnection(added.origin)) addToMulti(added);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
 }
 
 bool TransferEngine::hasFreeConnection(const std::string& origin) const {
@@ -524,6 +533,7 @@ bool TransferEngine::hasFreeConnection(const std::string& origin) const {
 }
 
 void TransferEngine::addToMulti(Transfer& transfer) {
+    if (!transfer.easy) configure(transfer);
     transfer.lastActivity = Clock::now();
     if (curl_multi_add_handle(multi_, transfer.easy) != CURLM_OK) {
         finish(transfer, URLError(URLError::Code::unknown, "The load could not be started.",

@@ -72,6 +72,8 @@ private:
     void run();
     void execute(Command& command);
     void begin(const std::shared_ptr<URLSessionTask>& task);
+    // Takes a handle and sets it up for the transfer's request.
+    void configure(Transfer& transfer);
     void abort(const std::shared_ptr<URLSessionTask>& task);
     void finish(Transfer& transfer, std::optional<URLError> error);
     void completeWithoutTransfer(const std::shared_ptr<URLSessionTask>& task, URLError error);
