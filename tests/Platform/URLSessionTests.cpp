@@ -277,7 +277,9 @@ TEST_F(URLSessionTests, AnAnswerInDelayedPiecesArrivesWholeAndInOrder) {
     for (int i = 0; i < 5000; ++i) body += static_cast<char>('a' + i % 26);
     auto script = ScriptedResponse::text(200, body);
     script.chunkCount = 5;
-    script.delayBetweenChunks = 40ms;
+    // Wide gaps, so that a loaded machine (sanitizers, parallel suites) still reads each piece
+    // before the next one is sent.
+    script.delayBetweenChunks = 120ms;
     server->route("GET", "/slow", script);
 
     auto first = session->dataTask(URLRequest(urlOf(server->url("/slow"))));
@@ -353,7 +355,7 @@ TEST_F(URLSessionTests, IdleTimeoutEndsAStalledAnswerButNotASlowOne) {
     server->route("GET", "/stalled", held);
     auto paced = ScriptedResponse::text(200, std::string(4000, 'x'));
     paced.chunkCount = 4;
-    paced.delayBetweenChunks = 150ms;
+    paced.delayBetweenChunks = 300ms;
     server->route("GET", "/paced", paced);
 
     URLRequest stalled(urlOf(server->url("/stalled")));
@@ -369,9 +371,10 @@ TEST_F(URLSessionTests, IdleTimeoutEndsAStalledAnswerButNotASlowOne) {
     EXPECT_LT(elapsed, 3s);
     gate->open();
 
-    // 450 ms in total, never more than 150 ms without a byte.
+    // 900 ms in total, never more than 300 ms without a byte: longer than the timeout in all,
+    // with room for a loaded machine in every gap.
     URLRequest slow(urlOf(server->url("/paced")));
-    slow.setTimeoutInterval(0.4);
+    slow.setTimeoutInterval(0.8);
     auto slowTask = session->dataTask(slow);
     slowTask->resume();
     ASSERT_TRUE(delegate->waitForCompletion(*slowTask));
