@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -144,6 +145,8 @@ private:
     std::optional<platform::URL> currentFile();
     bool startFile(const platform::URL& file);
     static std::optional<platform::FileAttributes> attributesOf(const platform::URL& file);
+    // The size of the file when the stream is open on it.
+    std::optional<std::uint64_t> openFileSize(const platform::URL& file) const;
     // The batch folder is found once: every event needs its files' names.
     static std::optional<platform::URL> findEventsFolderURL(const std::string& writeKey);
     const std::optional<platform::URL>& eventsFolderURL() const { return eventsFolderURL_; }
@@ -170,6 +173,8 @@ private:
     std::optional<platform::URL> eventsFolderURL_;
     std::unique_ptr<OutputFileStream> outputStream_;  // on syncQueue_
     bool recovered_ = false;                          // on syncQueue_
+    // The name batchFile made last for an open file, by its number (on syncQueue_).
+    mutable std::optional<std::pair<std::int64_t, platform::URL>> lastOpenFile_;
     // The deferred work of the block running on syncQueue_ (null outside one).
     std::vector<std::function<void()>>* deferred_ = nullptr;
 

@@ -72,6 +72,8 @@ public:
         out_ += ':';
     }
     void string(std::string_view text);
+    // A text already known to be UTF-8 (a JSON value's): written without checking it again.
+    void validString(std::string_view text);
     void literal(std::string_view text) { out_ += text; }
     void value(const Any& value);
     template <class Integer>
