@@ -422,7 +422,7 @@ bool Storage::startFile(const platform::URL& file) {
     return true;
 }
 
-void Storage::storeEvent(const std::function<std::optional<std::string>()>& eventText) {
+void Storage::storeEvent(const std::function<void(std::string& line)>& appendText) {
     recoverIfNeeded();
     auto file = currentFile();
     bool first = false;
@@ -479,14 +479,17 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         if (first) size = kOpeningText.size();
     }
 
-    std::optional<std::string> text;
+    // The comma and the event go down in one write, so a failed write never leaves a
+    // comma without its event behind; the event is encoded straight after its comma.
+    std::string line;
+    if (!first) line += ',';
     try {
-        text = eventText();
+        appendText(line);
     } catch (...) {
         report(std::current_exception());
         return;
     }
-    if (!outputStream_ || !text) {
+    if (!outputStream_) {
         const std::string fileDescription = file ? file->absoluteString() : std::string("nil");
         defer([fileDescription] {
             logThroughSharedAnalytics("Storage: Output stream is nil for " + fileDescription, LogFilterKind::error,
@@ -494,12 +497,6 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         });
         return;
     }
-    // The comma and the event go down in one write, so a failed write never leaves a
-    // comma without its event behind.
-    std::string line;
-    line.reserve(text->size() + 1);
-    if (!first) line += ',';
-    line += *text;
     if (auto error = appendWhole(*outputStream_, line, file ? std::optional(size) : std::nullopt)) report(error);
 }
 

@@ -140,7 +140,8 @@ private:
 
     // All on syncQueue_.
     void storeValue(Constants key, const std::optional<platform::PlistValue>& value, bool encodingFailed);
-    void storeEvent(const std::function<std::optional<std::string>()>& eventText);
+    // `appendText` appends the event's text to the line (which holds its comma, when it needs one).
+    void storeEvent(const std::function<void(std::string& line)>& appendText);
     std::int64_t readCounter() const;
     std::optional<platform::URL> currentFile();
     bool startFile(const platform::URL& file);
@@ -231,14 +232,14 @@ void Storage::appendEvent(const T& event) {
     // The text is made on the storage queue, after the size check, as the rest of the
     // append.
     perform([this, &event] {
-        storeEvent([&event]() -> std::optional<std::string> {
+        storeEvent([&event](std::string& line) {
             // An event of any kind is encoded as its own kind. The writer checks every text
             // as it goes and fails with the same error as a walk of the whole tree first
             // would, so that walk is left out.
             if constexpr (std::is_same_v<T, AnyRawEvent>) {
-                return std::visit([](const auto& kind) { return platform::JSONEncoder().encodeToString(kind); }, event);
+                std::visit([&line](const auto& kind) { platform::JSONEncoder().encodeAppending(kind, line); }, event);
             } else {
-                return platform::JSONEncoder().encodeToString(event);
+                platform::JSONEncoder().encodeAppending(event, line);
             }
         });
         synchronize();

@@ -46,6 +46,10 @@ public:
     struct QOR_EXPORT RepeatedKey {};
 
     explicit TextWriter(bool escapeSlashes) : escapeSlashes_(escapeSlashes) { out_.reserve(1024); }
+    // Writes on after the text that `start` holds already.
+    TextWriter(bool escapeSlashes, std::string start) : escapeSlashes_(escapeSlashes), out_(std::move(start)) {
+        out_.reserve(out_.size() + 1024);
+    }
 
     void beginObject() {
         out_ += '{';
