@@ -111,8 +111,8 @@ void Analytics::runStages(E event) {
     auto enriched = stages->runStage<E>(PluginType::enrichment, std::move(before));
     // With no plugin after the destinations, nobody sees the event again: the destinations
     // may have it instead of a copy.
-    if (stages->mediator(PluginType::after).plugins().empty()) {
-        stages->runStage<E>(PluginType::destination, std::move(enriched));
+    if (stages->mediator(PluginType::after).empty()) {
+        if (enriched) stages->mediator(PluginType::destination).runToEnd(AnyRawEvent(std::move(*enriched)));
         return;
     }
     // The destination stage works on a copy: the after stage sees the enrichment output.
@@ -132,11 +132,16 @@ void Analytics::process(AnyRawEvent event) {
 }
 
 void Analytics::applyRawEventData(RawEvent& event) const {
-    const auto info = store_->currentState<UserInfo>();
-    if (!info) return;
-    event.anonymousId = info->anonymousId;
+    // The two ids only: the traits stay in the store.
+    const bool found = store_
+                           ->withState<UserInfo>([&event](const UserInfo& info) {
+                               event.anonymousId = info.anonymousId;
+                               event.userId = info.userId;
+                               return true;
+                           })
+                           .has_value();
+    if (!found) return;
     event.messageId = platform::UUID::make().uuidString();
-    event.userId = info->userId;
     event.timestamp = sharedISO8601Formatter().string(platform::Date::now());
     event.integrations = JSON(JSON::Object());
     event._metadata = DestinationMetadata{};

@@ -217,14 +217,16 @@ std::optional<AnyRawEvent> Context::execute(AnyRawEvent event) {
         }
     }
     if (const auto owner = analytics()) {
-        const auto user = owner->store()->currentState<UserInfo>();
-        if (user && user->traits) {
-            if (const auto* traits = user->traits->object()) {
+        // Only the traits are copied out of the user's state.
+        owner->store()->withState<UserInfo>([&working](const UserInfo& user) {
+            if (!user.traits) return false;
+            if (const auto* traits = user.traits->object()) {
                 working.set("traits", JSON(*traits));
             } else {
                 working.erase("traits");
             }
-        }
+            return true;
+        });
     }
     raw.context = JSON(std::move(working));
     return event;

@@ -2,6 +2,8 @@
 
 #include "Analytics/Analytics.h"
 
+#include <iterator>
+
 namespace qor {
 
 Mediator::Mediator() : entries_(std::make_shared<const List>()) {}
@@ -40,19 +42,28 @@ std::size_t Mediator::removeAll(const std::shared_ptr<Plugin>& plugin) {
     return removed;
 }
 
-std::optional<AnyRawEvent> Mediator::run(AnyRawEvent event) const {
+std::optional<AnyRawEvent> Mediator::run(AnyRawEvent event) const { return runEntries(std::move(event), true); }
+
+void Mediator::runToEnd(AnyRawEvent event) const { runEntries(std::move(event), false); }
+
+std::optional<AnyRawEvent> Mediator::runEntries(AnyRawEvent event, bool resultNeeded) const {
     const auto entries = snapshot();
     std::optional<AnyRawEvent> result(std::move(event));
-    for (const auto& entry : *entries) {
+    for (auto entry = entries->begin(); entry != entries->end(); ++entry) {
         if (!result) break;
-        if (entry.isDestination) {
+        if (entry->isDestination) {
+            if (!resultNeeded && std::next(entry) == entries->end()) {
+                // Nobody sees the event after the last destination: it may have it.
+                entry->plugin->execute(std::move(*result));
+                return std::nullopt;
+            }
             // A destination works on its own copy; whatever it does, the next plugin sees
             // the same event.
-            entry.plugin->execute(*result);
+            entry->plugin->execute(*result);
             continue;
         }
         const std::size_t kind = result->index();
-        result = entry.plugin->execute(std::move(*result));
+        result = entry->plugin->execute(std::move(*result));
         if (result && result->index() != kind) result.reset();
     }
     return result;

@@ -28,6 +28,11 @@ public:
     // Runs the plugins in order. A plugin that returns nothing ends the run; a destination's
     // result is dropped, so the next plugin sees what the destination saw.
     std::optional<AnyRawEvent> run(AnyRawEvent event) const;
+    // The same run for a caller that drops the result: a destination that comes last gets
+    // the event itself instead of a copy.
+    void runToEnd(AnyRawEvent event) const;
+
+    bool empty() const { return snapshot()->empty(); }
 
     std::vector<std::shared_ptr<Plugin>> plugins() const;
 
@@ -39,6 +44,7 @@ private:
     using List = std::vector<Entry>;
 
     std::shared_ptr<const List> snapshot() const;
+    std::optional<AnyRawEvent> runEntries(AnyRawEvent event, bool resultNeeded) const;
 
     mutable std::mutex mutex_;
     std::shared_ptr<const List> entries_;  // replaced whole on each change

@@ -85,6 +85,15 @@ void OutputFileStream::write(std::string_view text) {
     }
 }
 
+std::optional<std::uint64_t> OutputFileStream::size() const {
+    if (!fileHandle_) return std::nullopt;
+    try {
+        return fileHandle_->seekToEnd();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 void OutputFileStream::close() {
     auto handle = std::move(fileHandle_);
     fileHandle_.reset();

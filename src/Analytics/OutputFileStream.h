@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +44,10 @@ public:
     void write(std::string_view text);
     // Flushes the file to storage and closes it; does nothing when not open.
     void close();
+
+    // The bytes the open file holds now, whoever wrote them; nothing when it is not open or
+    // cannot be measured.
+    std::optional<std::uint64_t> size() const;
 
     const platform::URL& fileURL() const { return fileURL_; }
     bool isOpen() const { return fileHandle_ != nullptr; }

@@ -1,6 +1,7 @@
 #include "Analytics/Plugin.h"
 
 #include "Analytics/Analytics.h"
+#include "Analytics/System.h"
 #include "Analytics/Timeline.h"
 #include "Core/KeyPath.h"
 
@@ -83,16 +84,20 @@ std::optional<AnyRawEvent> DestinationPlugin::execute(AnyRawEvent event) { retur
 
 bool DestinationPlugin::accepts(const RawEvent& event) const {
     bool flag = true;
-    if (event.integrations) {
+    const std::string name = key();
+    const auto* members = event.integrations ? event.integrations->object() : nullptr;
+    // Empty integrations (as every new event has them) name no destination.
+    if (event.integrations && !(members && members->empty())) {
         // The key is split at its dots here, unlike in the settings: "qor.io" reads the
         // member "io" of the object "qor".
-        if (auto explicitFlag = event.integrations->value<bool>(KeyPath(key()))) flag = *explicitFlag;
+        if (auto explicitFlag = event.integrations->value<bool>(KeyPath(name))) flag = *explicitFlag;
     }
     auto owner = analytics();
     if (!owner) return false;
-    auto settings = owner->settings();
-    if (!settings) return false;
-    return settings->hasIntegrationSettings(key()) && flag;
+    // The settings are asked in the store, not copied out of it for every event.
+    const auto listed = owner->store()->withState<System>(
+        [&name](const System& system) { return system.settings && system.settings->hasIntegrationSettings(name); });
+    return listed.value_or(false) && flag;
 }
 
 std::optional<AnyRawEvent> DestinationPlugin::deliver(AnyRawEvent event) {

@@ -272,8 +272,12 @@ std::optional<platform::URL> Storage::findEventsFolderURL(const std::string& wri
 }
 
 platform::URL Storage::batchFile(std::int64_t number, bool finished) const {
+    // Every event asks for the open file of the current number: its name is made once.
+    if (!finished && lastOpenFile_ && lastOpenFile_->first == number) return lastOpenFile_->second;
     auto file = eventsFolderURL()->appendingPathComponent(std::to_string(number) + kFileSuffix);
-    return finished ? file.appendingPathExtension(kFinishedExtension) : file;
+    if (finished) return file.appendingPathExtension(kFinishedExtension);
+    lastOpenFile_.emplace(number, file);
+    return file;
 }
 
 std::optional<platform::URL> Storage::currentFile() {
@@ -281,6 +285,12 @@ std::optional<platform::URL> Storage::currentFile() {
     if (userDefaults_) userDefaults_->set(platform::PlistValue(index), key(Constants::events));
     if (!eventsFolderURL()) return std::nullopt;
     return batchFile(index, false);
+}
+
+std::optional<std::uint64_t> Storage::openFileSize(const platform::URL& file) const {
+    // The stream already open on the file knows its size without a look-up of its path.
+    if (!outputStream_ || !(outputStream_->fileURL() == file)) return std::nullopt;
+    return outputStream_->size();
 }
 
 std::optional<platform::FileAttributes> Storage::attributesOf(const platform::URL& file) {
@@ -412,7 +422,7 @@ bool Storage::startFile(const platform::URL& file) {
     return true;
 }
 
-void Storage::storeEvent(const std::function<std::optional<std::string>()>& eventText) {
+void Storage::storeEvent(const std::function<void(std::string& line)>& appendText) {
     recoverIfNeeded();
     auto file = currentFile();
     bool first = false;
@@ -422,7 +432,10 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
     bool exists = false;
     std::uint64_t size = 0;
     if (file) {
-        if (auto attributes = attributesOf(*file)) {
+        if (const auto open = openFileSize(*file)) {
+            exists = true;
+            size = *open;
+        } else if (auto attributes = attributesOf(*file)) {
             exists = true;
             size = attributes->size;
         }
@@ -466,14 +479,17 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         if (first) size = kOpeningText.size();
     }
 
-    std::optional<std::string> text;
+    // The comma and the event go down in one write, so a failed write never leaves a
+    // comma without its event behind; the event is encoded straight after its comma.
+    std::string line;
+    if (!first) line += ',';
     try {
-        text = eventText();
+        appendText(line);
     } catch (...) {
         report(std::current_exception());
         return;
     }
-    if (!outputStream_ || !text) {
+    if (!outputStream_) {
         const std::string fileDescription = file ? file->absoluteString() : std::string("nil");
         defer([fileDescription] {
             logThroughSharedAnalytics("Storage: Output stream is nil for " + fileDescription, LogFilterKind::error,
@@ -481,12 +497,6 @@ void Storage::storeEvent(const std::function<std::optional<std::string>()>& even
         });
         return;
     }
-    // The comma and the event go down in one write, so a failed write never leaves a
-    // comma without its event behind.
-    std::string line;
-    line.reserve(text->size() + 1);
-    if (!first) line += ',';
-    line += *text;
     if (auto error = appendWhole(*outputStream_, line, file ? std::optional(size) : std::nullopt)) report(error);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -139,11 +140,14 @@ private:
 
     // All on syncQueue_.
     void storeValue(Constants key, const std::optional<platform::PlistValue>& value, bool encodingFailed);
-    void storeEvent(const std::function<std::optional<std::string>()>& eventText);
+    // `appendText` appends the event's text to the line (which holds its comma, when it needs one).
+    void storeEvent(const std::function<void(std::string& line)>& appendText);
     std::int64_t readCounter() const;
     std::optional<platform::URL> currentFile();
     bool startFile(const platform::URL& file);
     static std::optional<platform::FileAttributes> attributesOf(const platform::URL& file);
+    // The size of the file when the stream is open on it.
+    std::optional<std::uint64_t> openFileSize(const platform::URL& file) const;
     // The batch folder is found once: every event needs its files' names.
     static std::optional<platform::URL> findEventsFolderURL(const std::string& writeKey);
     const std::optional<platform::URL>& eventsFolderURL() const { return eventsFolderURL_; }
@@ -170,6 +174,8 @@ private:
     std::optional<platform::URL> eventsFolderURL_;
     std::unique_ptr<OutputFileStream> outputStream_;  // on syncQueue_
     bool recovered_ = false;                          // on syncQueue_
+    // The name batchFile made last for an open file, by its number (on syncQueue_).
+    mutable std::optional<std::pair<std::int64_t, platform::URL>> lastOpenFile_;
     // The deferred work of the block running on syncQueue_ (null outside one).
     std::vector<std::function<void()>>* deferred_ = nullptr;
 
@@ -226,14 +232,14 @@ void Storage::appendEvent(const T& event) {
     // The text is made on the storage queue, after the size check, as the rest of the
     // append.
     perform([this, &event] {
-        storeEvent([&event]() -> std::optional<std::string> {
+        storeEvent([&event](std::string& line) {
             // An event of any kind is encoded as its own kind. The writer checks every text
             // as it goes and fails with the same error as a walk of the whole tree first
             // would, so that walk is left out.
             if constexpr (std::is_same_v<T, AnyRawEvent>) {
-                return std::visit([](const auto& kind) { return platform::JSONEncoder().encodeToString(kind); }, event);
+                std::visit([&line](const auto& kind) { platform::JSONEncoder().encodeAppending(kind, line); }, event);
             } else {
-                return platform::JSONEncoder().encodeToString(event);
+                platform::JSONEncoder().encodeAppending(event, line);
             }
         });
         synchronize();

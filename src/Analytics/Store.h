@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <typeindex>
 #include <utility>
 #include <vector>
@@ -104,6 +105,11 @@ public:
 
     template <StoreState T>
     std::optional<T> currentState() const;
+    // What `read` makes of the current value of T, without a copy of the whole state;
+    // nothing when T was never provided. `read` runs on the update queue: store code only,
+    // never host code, and it must not call the store.
+    template <StoreState T, class F>
+    auto withState(F&& read) const -> std::optional<std::invoke_result_t<F, const T&>>;
 
     const std::shared_ptr<platform::DispatchQueue>& updateQueue() const { return updateQueue_; }
     const std::shared_ptr<platform::DispatchQueue>& syncQueue() const { return syncQueue_; }
@@ -225,6 +231,15 @@ void Store::dispatch(const A& action) {
         if (updated) store->template notify<T>(store->collect(typeid(T)), *updated);
     };
     action.operation(*current, std::function<void(std::optional<R>)>(std::move(completion)));
+}
+
+template <StoreState T, class F>
+auto Store::withState(F&& read) const -> std::optional<std::invoke_result_t<F, const T&>> {
+    std::optional<std::invoke_result_t<F, const T&>> result;
+    updateQueue_->sync([&] {
+        if (auto* box = container<T>()) result.emplace(read(std::as_const(box->state)));
+    });
+    return result;
 }
 
 template <StoreState T>

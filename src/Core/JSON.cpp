@@ -326,6 +326,42 @@ void JSON::logDecodingFailure(const KeyPath& keyPath, const std::string& error) 
 
 namespace qor::platform {
 
+void ValueCoding<qor::JSON>::write(const qor::JSON& value, coding::TextWriter& writer) {
+    switch (value.kind()) {
+        case qor::JSON::Kind::boolean:
+            writer.literal(*value.boolValue() ? "true" : "false");
+            return;
+        case qor::JSON::Kind::number:
+            writer.literal(value.decimalValue()->description());
+            return;
+        case qor::JSON::Kind::string:
+            writer.validString(*value.string());
+            return;
+        case qor::JSON::Kind::array:
+            writer.beginArray();
+            for (const auto& element : *value.array()) {
+                writer.separate();
+                write(element, writer);
+            }
+            writer.endArray();
+            return;
+        case qor::JSON::Kind::object:
+            writer.beginObject();
+            for (const auto& [key, member] : *value.object()) {
+                // Keys are checked as UTF-8 when they enter an object.
+                writer.separate();
+                writer.validString(key);
+                writer.literal(":");
+                write(member, writer);
+            }
+            writer.endObject();
+            return;
+        case qor::JSON::Kind::null:
+            writer.literal("null");
+            return;
+    }
+}
+
 qor::JSON ValueCoding<qor::JSON>::decode(const Any& value, const CodingPath& path) {
     try {
         return qor::JSON::fromAny(value);

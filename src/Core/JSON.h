@@ -216,6 +216,8 @@ struct ValueCoding<qor::JSON> {
     // Its numbers are finite and its texts and keys UTF-8, checked when it was made.
     static constexpr bool alwaysWritable = true;
     static Any encode(const qor::JSON& value) { return value.toAny(); }
+    // The same text as encode's value gives, written from the value itself.
+    static void write(const qor::JSON& value, coding::TextWriter& writer);
     static qor::JSON decode(const Any& value, const CodingPath& path);
 };
 

@@ -260,6 +260,24 @@ TEST_F(EngineEventTest, ADestinationThatRefusesTheEventLeavesTheNextOneUntouched
     EXPECT_TRUE(analytics->settings()->hasIntegrationSettings("absent.key"));
     analytics->track("Again");
     EXPECT_EQ(refused->tracked().size(), 1u);
+
+    // With no plugin after the destinations the last one is handed the event itself: those
+    // before it still work on copies, and each sees the event as the enrichment left it.
+    analytics->remove(stages[static_cast<std::size_t>(PluginType::after)]);
+    refused->changeName = true;
+    auto last = std::make_shared<RecordingDestination>("qor.io");
+    last->changeName = true;
+    analytics->add(last);
+    analytics->track("Moved on");
+    analytics->track("And again");
+    for (const auto* destination : {refused.get(), accepted.get(), last.get()}) {
+        const auto seen = destination->tracked();
+        ASSERT_GE(seen.size(), 2u);
+        EXPECT_EQ(seen[seen.size() - 2].event, "Moved on");
+        EXPECT_EQ(seen.back().event, "And again");
+        EXPECT_TRUE(seen.back().messageId.has_value());
+    }
+    EXPECT_EQ(lastAt<TrackEvent>(PluginType::destination).event, "And again");
 }
 
 TEST(EngineInstance, UserStateAndSettingsPersistForTheNextInstanceOfTheWriteKey) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Analytics/Events.h"
+#include "Platform/Foundation/Coding/JSONText.h"
 
 namespace qor {
 namespace {
@@ -63,6 +64,49 @@ TEST(EventRecords, StampedEventsWriteTheirExactKeySetsInOrder) {
               R"({"type":"track","anonymousId":"anon","messageId":"msg","userId":"user",)"
               R"("timestamp":"2024-03-05T14:07:09.123Z","context":{"app":{"v":"1\/2"}},"integrations":{},)"
               R"("metrics":[{"m":1}],"_metadata":{"bundled":["b"],"unbundled":[],"bundledIds":["id"]},"event":"e"})");
+}
+
+// Properties, traits and contexts are written straight from the JSON values: for awkward
+// values (texts beyond ASCII, escapes, big and small numbers, deep nesting) every kind of event
+// writes the very bytes of its untyped tree.
+TEST(EventRecords, AwkwardValuesWriteTheBytesOfTheirUntypedTree) {
+    const std::vector<std::string> payloads{
+        R"({"name":"caf\u00e9 \u20ac \ud83d\ude00","path":"a/b\\c\"d","ctl":"\b\f\n\r\t\u0001\u001f\u007f"})",
+        R"({"big":18446744073709551615,"neg":-9223372036854775808,"huge":1e100,"tiny":2.5e-100,"frac":0.1})",
+        R"({"exact":3.14159265358979323846264338327950288,"zero":-0,"int":42,"float":42.50,"e":1E+2})",
+        R"({"deep":{"a":[1,[2,[3,{"b":null,"c":[true,false,{}]}]],[]],"d":{"e":{"f":{"g":"h/i"}}}}})",
+        R"({"":"empty key","\u00fc\u00f1\u00ee":"keys beyond ASCII","k/\"\\":"escaped key"})",
+        R"(["array payload",1,{"x":"y"}])",
+        R"("a bare text")",
+        R"(12345678901234567890123)",
+        R"(null)"};
+    const auto untyped = [](const auto& event) {
+        std::string text;
+        EXPECT_FALSE(platform::coding::writeJSONText(platform::JSONEncoder().encodeToAny(event), {}, text));
+        return text;
+    };
+    for (const auto& payload : payloads) {
+        const JSON value = platform::JSONDecoder().decode<JSON>(payload);
+        auto track = stamped(TrackEvent("Bought \xe2\x82\xac/\"x\"", value));
+        track.context = value;
+        auto identify = stamped(IdentifyEvent("user/1", value));
+        identify.metrics = std::vector<JSON>{value, value};
+        auto screen = stamped(ScreenEvent("Home", "Nav", value));
+        screen.integrations = value;
+        auto group = stamped(GroupEvent("g", value));
+        auto alias = stamped(AliasEvent("new"));
+        alias.context = value;
+        for (const auto& event : std::vector<AnyRawEvent>{track, identify, screen, group, alias}) {
+            std::visit(
+                [&](const auto& typed) {
+                    EXPECT_EQ(platform::JSONEncoder().encodeToString(typed), untyped(typed)) << payload;
+                },
+                event);
+        }
+    }
+    const auto numbers = platform::JSONDecoder().decode<JSON>(R"({"big":18446744073709551615,"f":42.50,"z":-0})");
+    EXPECT_EQ(toString(TrackEvent("e", numbers)),
+              R"({"type":"track","event":"e","properties":{"big":18446744073709551615,"f":42.5,"z":0}})");
 }
 
 TEST(EventRecords, PresentNullContextIsWrittenButReadsBackAbsent) {

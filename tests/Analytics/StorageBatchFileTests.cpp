@@ -94,6 +94,24 @@ TEST_F(StorageBatchFileTest, EventsAreAppendedWithOneCommaBetweenThemAndFinished
     EXPECT_EQ(storage->userDefaults()->integerForKey("lumatix.events"), 1);
 }
 
+// Two storages of one write key append to one file: each measures the file as it is now, not
+// as it last wrote it, so the comma stays right and a file the other filled past the limit is
+// finished before the next event.
+TEST_F(StorageBatchFileTest, EachStorageMeasuresASharedOpenFileAsItIsNow) {
+    auto other = Storage::make("abc", nullptr);
+    const auto one = makeEvent("one");
+    storage->write(Constants::events, one);
+    auto big = makeEvent("big");
+    big.properties = JSON(JSON::Object{{"pad", JSON(std::string(Storage::maxFileSize, 'x'))}});
+    other->write(Constants::events, big);
+    EXPECT_EQ(readFile(folder / "0-lumatix-events"), kOpening + textOf(one) + "," + textOf(big));
+
+    const auto two = makeEvent("two");
+    storage->write(Constants::events, two);
+    EXPECT_EQ(parseFinished(readFile(folder / "0-lumatix-events.temp")).batchText, textOf(one) + "," + textOf(big));
+    EXPECT_EQ(readFile(folder / "1-lumatix-events"), kOpening + textOf(two));
+}
+
 TEST_F(StorageBatchFileTest, AnEventOfAnyKindIsWrittenAsItsOwnKindAndAnUnwritableOneLeavesNoTrace) {
     const auto first = makeEvent("one");
     storage->write(Constants::events, AnyRawEvent(first));

@@ -113,6 +113,9 @@ TEST_F(TimelinePluginTest, TheEventsIntegrationsCanSwitchADestinationOffAtTheDot
 
     EXPECT_TRUE(destination->accepts(TrackEvent("no integrations", std::nullopt)));
     EXPECT_FALSE(destination->accepts(eventWith(JSON(JSON::Object{{"qor", JSON(JSON::Object{{"io", JSON(false)}})}}))));
+    // Empty integrations, as every new event has them, and an explicit true switch nothing off.
+    EXPECT_TRUE(destination->accepts(eventWith(JSON(JSON::Object{}))));
+    EXPECT_TRUE(destination->accepts(eventWith(JSON(JSON::Object{{"qor", JSON(JSON::Object{{"io", JSON(true)}})}}))));
     // The flat member is not read.
     EXPECT_TRUE(destination->accepts(eventWith(JSON(JSON::Object{{"qor.io", JSON(false)}}))));
     // An object where a flag belongs is logged once and counts as on.

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <map>
 
+#include "Platform/Foundation/Coding/JSONText.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
@@ -151,6 +153,49 @@ TEST(CodingText, ScalarsAreWrittenByteForByte) {
     expectText(hold(Hash{"x/y"}), R"({"v":{"#":"x\/y"}})");
     expectText(hold(std::optional<int>()), R"({"v":null})");
     expectText(hold(Any()), R"({"v":null})");
+}
+
+// Escaping passes plain text over eight bytes at a time: every character that needs an escape
+// (and every byte beyond ASCII) is tried at every place of texts around the word size, with and
+// without slash escapes, against a byte-by-byte reference.
+TEST(CodingText, EveryEscapeIsFoundAtEveryPlaceOfAWord) {
+    const auto reference = [](std::string_view text, bool slashes) {
+        std::string out = "\"";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            const std::map<char, std::string> named{{'"', "\\\""}, {'\\', "\\\\"}, {'\b', "\\b"}, {'\f', "\\f"},
+                                                    {'\n', "\\n"}, {'\r', "\\r"},  {'\t', "\\t"}};
+            if (named.count(c)) {
+                out += named.at(c);
+            } else if (c == '/' && slashes) {
+                out += "\\/";
+            } else if (byte < 0x20) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\u%04x", byte);
+                out += hex;
+            } else {
+                out += c;
+            }
+        }
+        return out + "\"";
+    };
+    const std::vector<std::string> specials{"\"",   "\\", "/", "\x01",     "\x1f",         "\n",
+                                            "\x7f", " ",  "!", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"};
+    for (const bool slashes : {true, false}) {
+        for (std::size_t length = 0; length <= 19; ++length) {
+            for (const auto& special : specials) {
+                for (std::size_t at = 0; at <= length; ++at) {
+                    std::string text(length, 'a');
+                    text.insert(at, special);
+                    std::string out;
+                    ASSERT_TRUE(coding::appendJSONString(text, slashes, out));
+                    ASSERT_EQ(out, reference(text, slashes)) << "length " << length << " at " << at;
+                }
+            }
+        }
+    }
+    std::string out;
+    EXPECT_FALSE(coding::appendJSONString(std::string(9, 'a') + "\xc3", true, out));
 }
 
 TEST(CodingText, ContainersAndRecordsNestInOrder) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "Platform/Export.h"
@@ -26,19 +27,42 @@ public:
 
     template <class T>
     std::string encodeToString(const T& value) const {
+        std::string text;
+        encodeAppending(value, text);
+        return text;
+    }
+
+    // The same text, appended to what `out` holds already. Throws EncodingError and then
+    // leaves `out` as it was.
+    template <class T>
+    void encodeAppending(const T& value, std::string& out) const {
         // Sorted or indented text needs the whole tree first; compact text is written as the
         // values are coded.
-        if (sortedKeys || prettyPrinted) return write(encodeToAny(value));
-        coding::TextWriter writer(!withoutEscapingSlashes);
+        if (sortedKeys || prettyPrinted) {
+            out += write(encodeToAny(value));
+            return;
+        }
+        const std::size_t start = out.size();
+        coding::TextWriter writer(!withoutEscapingSlashes, std::move(out));
         const EncodingContext context{keyEncodingStrategy};
         const CodingPath root;
         try {
             coding::writeValue(value, root, context, writer);
         } catch (const coding::TextWriter::RepeatedKey&) {
-            return write(encodeToAny(value));
+            out = writer.take();
+            out.resize(start);
+            out += write(encodeToAny(value));
+            return;
+        } catch (...) {
+            out = writer.take();
+            out.resize(start);
+            throw;
         }
-        if (writer.failure()) throw EncodingError(CodingPath(), *writer.failure());
-        return writer.take();
+        out = writer.take();
+        if (writer.failure()) {
+            out.resize(start);
+            throw EncodingError(CodingPath(), *writer.failure());
+        }
     }
 
     // The untyped value the text would be made from. Throws EncodingError.

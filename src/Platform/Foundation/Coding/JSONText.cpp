@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "Platform/Foundation/CharacterSet.h"
@@ -215,20 +216,43 @@ constexpr std::array<bool, 256> escapedBytes(bool slash) {
 constexpr auto kEscapedWithSlash = escapedBytes(true);
 constexpr auto kEscapedWithoutSlash = escapedBytes(false);
 
-}  // namespace
+// Whether any of the eight bytes of `word` may need more than a copy: a byte below 0x20, a
+// quote, a backslash, a slash when slashes are escaped, or a byte beyond ASCII. It may say yes
+// for a word that needs nothing (the bytes are then looked at one by one), never no for one
+// that does.
+bool mayNeedEscape(std::uint64_t word, bool slash) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t highs = 0x8080808080808080ULL;
+    const auto hasZeroByte = [](std::uint64_t value) { return (value - ones) & ~value & highs; };
+    std::uint64_t flagged = ((word - ones * 0x20) & ~word & highs) | (word & highs);
+    flagged |= hasZeroByte(word ^ (ones * static_cast<unsigned char>('"')));
+    flagged |= hasZeroByte(word ^ (ones * static_cast<unsigned char>('\\')));
+    if (slash) flagged |= hasZeroByte(word ^ (ones * static_cast<unsigned char>('/')));
+    return flagged != 0;
+}
 
-bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out) {
-    if (!isValidUTF8(text)) return false;
+void appendEscaped(std::string_view text, bool escapeSlashes, std::string& out) {
     out += '"';
     const auto& escaped = escapeSlashes ? kEscapedWithSlash : kEscapedWithoutSlash;
-    // Runs of characters that need no escape are copied in one go.
+    // Runs of characters that need no escape are copied in one go; plain text is passed over
+    // a machine word at a time.
     std::size_t runStart = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (i + sizeof(std::uint64_t) <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if (!mayNeedEscape(word, escapeSlashes)) {
+                i += sizeof word;
+                continue;
+            }
+        }
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
+        ++i;
         if (!escaped[byte]) continue;
-        out.append(text, runStart, i - runStart);
-        runStart = i + 1;
+        out.append(text, runStart, i - 1 - runStart);
+        runStart = i;
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -260,6 +284,13 @@ bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& ou
     }
     out.append(text, runStart, text.size() - runStart);
     out += '"';
+}
+
+}  // namespace
+
+bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out) {
+    if (!isValidUTF8(text)) return false;
+    appendEscaped(text, escapeSlashes, out);
     return true;
 }
 
@@ -292,6 +323,8 @@ void TextWriter::recordKey(std::string_view key) {
 void TextWriter::string(std::string_view text) {
     if (!appendJSONString(text, escapeSlashes_, out_) && !failure_) failure_ = kNotUTF8;
 }
+
+void TextWriter::validString(std::string_view text) { appendEscaped(text, escapeSlashes_, out_); }
 
 void TextWriter::value(const Any& value) {
     JSONTextOptions options;

@@ -46,6 +46,10 @@ public:
     struct QOR_EXPORT RepeatedKey {};
 
     explicit TextWriter(bool escapeSlashes) : escapeSlashes_(escapeSlashes) { out_.reserve(1024); }
+    // Writes on after the text that `start` holds already.
+    TextWriter(bool escapeSlashes, std::string start) : escapeSlashes_(escapeSlashes), out_(std::move(start)) {
+        out_.reserve(out_.size() + 1024);
+    }
 
     void beginObject() {
         out_ += '{';
@@ -72,6 +76,8 @@ public:
         out_ += ':';
     }
     void string(std::string_view text);
+    // A text already known to be UTF-8 (a JSON value's): written without checking it again.
+    void validString(std::string_view text);
     void literal(std::string_view text) { out_ += text; }
     void value(const Any& value);
     template <class Integer>

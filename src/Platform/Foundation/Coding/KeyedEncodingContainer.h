@@ -107,6 +107,14 @@ concept ValueCodingAlwaysWritable = requires {
     requires ValueCoding<T>::alwaysWritable;
 };
 
+// A ValueCoding that can write its text straight out, without the untyped value in between,
+// declares `static void write(const T&, TextWriter&)`; the text must be the one its encode's
+// value would give.
+template <class T>
+concept ValueCodingWritesText = requires(const T& value, TextWriter& writer) {
+    ValueCoding<T>::write(value, writer);
+};
+
 template <class E>
 Any encodeEnum(const E& value, const CodingPath& path) {
     for (const auto& [candidate, raw] : EnumRawValues<E>::cases) {
@@ -198,7 +206,9 @@ void writeFloating(Floating value, const CodingPath& path, TextWriter& writer) {
 // throw the same errors in the same order.
 template <class T>
 void writeValue(const T& value, const CodingPath& path, const EncodingContext& context, TextWriter& writer) {
-    if constexpr (HasValueCoding<T>) {
+    if constexpr (ValueCodingWritesText<T>) {
+        ValueCoding<T>::write(value, writer);
+    } else if constexpr (HasValueCoding<T>) {
         const Any encoded = ValueCoding<T>::encode(value);
         if constexpr (!ValueCodingAlwaysWritable<T>) requireWritable(encoded, path);
         writer.value(encoded);
