@@ -145,10 +145,16 @@ std::vector<std::string> BidEndpoint::receivedBodies() const {
 }
 
 ScriptedResponse BidEndpoint::respond(const RecordedRequest& request) {
+    // The delay runs from the request's arrival: the answer is made first, then held until then,
+    // so that the time an endpoint takes is the delay it was given and nothing more.
     std::unique_lock lock(mutex_);
-    const BidAnswer answer = answer_;
-    if (answer.delay.count() > 0) stopping_.wait_for(lock, answer.delay, [this] { return stopped_; });
+    const auto due = std::chrono::steady_clock::now() + answer_.delay;
+    auto response = makeResponse(answer_, request);
+    if (answer_.delay.count() > 0) stopping_.wait_until(lock, due, [this] { return stopped_; });
+    return response;
+}
 
+ScriptedResponse BidEndpoint::makeResponse(const BidAnswer& answer, const RecordedRequest& request) {
     switch (answer.kind) {
         case BidAnswer::Kind::noContent:
             return ScriptedResponse::text(204, "");

@@ -74,6 +74,7 @@ public:
 
 private:
     ScriptedResponse respond(const RecordedRequest& request);
+    ScriptedResponse makeResponse(const BidAnswer& answer, const RecordedRequest& request);
 
     std::int64_t id_;
     std::string name_;
