@@ -42,18 +42,28 @@ public:
     void open();
     void write(const platform::Data& bytes);
     void write(std::string_view text);
+    // Cuts the file back to `length` bytes (after a write that failed part of the way).
+    void truncate(std::uint64_t length);
     // Flushes the file to storage and closes it; does nothing when not open.
     void close();
 
-    // The bytes the open file holds now, whoever wrote them; nothing when it is not open or
-    // cannot be measured.
+    // The bytes the open file holds now, whichever stream of this process wrote them (all
+    // streams open on one file share one count, so this asks the kernel nothing); nothing
+    // when it is not open or could not be measured.
     std::optional<std::uint64_t> size() const;
 
     const platform::URL& fileURL() const { return fileURL_; }
     bool isOpen() const { return fileHandle_ != nullptr; }
 
+    struct SharedSize;
+
 private:
+    void adopt(std::shared_ptr<platform::FileHandle> handle);
+    void release();
+    void remeasure();
+
     std::shared_ptr<platform::FileHandle> fileHandle_;
+    std::shared_ptr<SharedSize> size_;
     platform::URL fileURL_;
     std::string filePath_;
 };

@@ -34,9 +34,13 @@ std::exception_ptr appendWhole(OutputFileStream& stream, std::string_view text,
         stream.write(text);
         return nullptr;
     } catch (...) {
-        std::error_code ignored;
-        if (sizeBefore) std::filesystem::resize_file(stream.fileURL().path(), *sizeBefore, ignored);
-        return std::current_exception();
+        auto failure = std::current_exception();
+        try {
+            if (sizeBefore) stream.truncate(*sizeBefore);
+        } catch (...) {
+            // The write's own failure is the one to report.
+        }
+        return failure;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Platform/Foundation/FileHandle.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -89,6 +90,15 @@ void FileHandle::truncate(std::uint64_t length) {
     if (::ftruncate(fd, static_cast<off_t>(length)) != 0 || ::lseek(fd, static_cast<off_t>(length), SEEK_SET) < 0) {
         throw PlatformError::fromErrno("Truncating", path_.string(), errno, Code::fileWriteFailed);
     }
+}
+
+FileHandle::Identity FileHandle::identity() const {
+    std::lock_guard lock(mutex_);
+    struct stat status {};
+    if (::fstat(requireOpen("Reading the identity of"), &status) != 0) {
+        throw PlatformError::fromErrno("Reading the identity of", path_.string(), errno, Code::fileReadFailed);
+    }
+    return Identity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 void FileHandle::synchronize() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -40,6 +41,14 @@ public:
     std::uint64_t offset() const;
     // Cuts (or extends) the file to `length` bytes and moves to that offset.
     void truncate(std::uint64_t length);
+    // What names the file itself, whatever path it is reached by or renamed to: two handles
+    // on one file have equal identities.
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        auto operator<=>(const Identity&) const = default;
+    };
+    Identity identity() const;
     // Flushes the file's data to storage (fsync).
     void synchronize();
     // Closes the file; a second close does nothing.

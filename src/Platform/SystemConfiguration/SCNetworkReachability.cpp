@@ -65,7 +65,7 @@ std::optional<SCNetworkReachabilityFlags> hostReachabilityFlags() {
 
 std::shared_ptr<SCNetworkReachability> SCNetworkReachability::createWithAddress(const sockaddr_in& address) {
     if (address.sin_family != AF_INET) return nullptr;
-    if (currentDeviceProfile().reachability.source == ReachabilityFacts::Source::unavailable) return nullptr;
+    if (currentReachabilityFacts().source == ReachabilityFacts::Source::unavailable) return nullptr;
     return std::make_shared<SCNetworkReachability>();
 }
 
@@ -76,7 +76,7 @@ std::shared_ptr<SCNetworkReachability> SCNetworkReachability::createWithZeroAddr
 }
 
 std::optional<SCNetworkReachabilityFlags> SCNetworkReachability::flags() const {
-    const ReachabilityFacts facts = currentDeviceProfile().reachability;
+    const ReachabilityFacts facts = currentReachabilityFacts();
     switch (facts.source) {
         case ReachabilityFacts::Source::fixed:
             return facts.flags;

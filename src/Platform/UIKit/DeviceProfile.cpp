@@ -49,6 +49,15 @@ DeviceProfile currentDeviceProfile() {
     return *s.profile;
 }
 
+ReachabilityFacts currentReachabilityFacts() {
+    auto& s = slot();
+    {
+        std::shared_lock lock(s.mutex);
+        if (s.profile) return s.profile->reachability;
+    }
+    return currentDeviceProfile().reachability;
+}
+
 void setDeviceProfile(DeviceProfile profile) {
     auto& s = slot();
     std::unique_lock lock(s.mutex);

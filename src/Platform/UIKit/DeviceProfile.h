@@ -77,6 +77,10 @@ DeviceProfile hostDeviceProfile();
 // A copy of the profile in force (the host's facts until someone sets them). Safe from any thread.
 DeviceProfile currentDeviceProfile();
 
+// Only the reachability part of the profile in force, without copying the rest: it is read
+// for every recorded event. Safe from any thread.
+ReachabilityFacts currentReachabilityFacts();
+
 // Replace the whole profile, change part of it under the lock, or go back to the host's facts.
 void setDeviceProfile(DeviceProfile profile);
 void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change);
