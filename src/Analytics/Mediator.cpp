@@ -20,6 +20,7 @@ void Mediator::add(const std::shared_ptr<Plugin>& plugin) {
         auto next = std::make_shared<List>(*entries_);
         next->push_back(Entry{plugin, dynamic_cast<DestinationPlugin*>(plugin.get()) != nullptr});
         entries_ = std::move(next);
+        count_.store(entries_->size(), std::memory_order_release);
     }
     // The settings are read outside the lock: reading them waits for the store's queue.
     if (auto owner = plugin->analytics()) {
@@ -38,7 +39,10 @@ std::size_t Mediator::removeAll(const std::shared_ptr<Plugin>& plugin) {
             next->push_back(entry);
         }
     }
-    if (removed > 0) entries_ = std::move(next);
+    if (removed > 0) {
+        entries_ = std::move(next);
+        count_.store(entries_->size(), std::memory_order_release);
+    }
     return removed;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -32,7 +33,8 @@ public:
     // the event itself instead of a copy.
     void runToEnd(AnyRawEvent event) const;
 
-    bool empty() const { return snapshot()->empty(); }
+    // Without the list's lock: a stage with no plugins is passed over on every event.
+    bool empty() const { return count_.load(std::memory_order_acquire) == 0; }
 
     std::vector<std::shared_ptr<Plugin>> plugins() const;
 
@@ -48,6 +50,7 @@ private:
 
     mutable std::mutex mutex_;
     std::shared_ptr<const List> entries_;  // replaced whole on each change
+    std::atomic<std::size_t> count_{0};    // entries_->size(), kept beside it
 };
 
 }  // namespace qor

@@ -8,7 +8,9 @@ Timeline::Timeline() {
 
 std::optional<AnyRawEvent> Timeline::runStage(PluginType type, std::optional<AnyRawEvent> event) const {
     if (!event) return std::nullopt;
-    return mediator(type).run(std::move(*event));
+    const Mediator& stage = mediator(type);
+    if (stage.empty()) return event;
+    return stage.run(std::move(*event));
 }
 
 void Timeline::add(const std::shared_ptr<Plugin>& plugin) {

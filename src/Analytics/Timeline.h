@@ -26,7 +26,9 @@ public:
     template <class T>
     std::optional<T> runStage(PluginType type, std::optional<T> event) const {
         if (!event) return std::nullopt;
-        auto result = mediator(type).run(AnyRawEvent(std::move(*event)));
+        const Mediator& stage = mediator(type);
+        if (stage.empty()) return event;  // nothing to run: the event passes untouched
+        auto result = stage.run(AnyRawEvent(std::move(*event)));
         if (!result) return std::nullopt;
         if (auto* same = std::get_if<T>(&*result)) return std::move(*same);
         return std::nullopt;
