@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "Analytics/OutputFileStream.h"
@@ -70,6 +71,38 @@ TEST(StorageOutputStream, FailuresCarryThePath) {
         EXPECT_EQ(error.path, missing.string());
         EXPECT_EQ(std::string(error.what()), "unableToOpen(" + missing.string() + ")");
     }
+}
+
+// Streams open on one file know its size together, even after it was renamed under one of
+// them; a file made again at the old path starts a count of its own.
+TEST(StorageOutputStream, StreamsOnOneFileShareItsSizeAcrossARename) {
+    TestAppHome home;
+    const auto first = home.path() / "0-events";
+    const auto renamed = home.path() / "0-events.temp";
+    OutputFileStream writer(platform::URL::fileURL(first.string()));
+    writer.create();
+    writer.write(std::string_view("{ \"batch\": ["));
+    std::filesystem::rename(first, renamed);
+
+    OutputFileStream other(platform::URL::fileURL(renamed.string()));
+    other.open();
+    EXPECT_EQ(other.size(), 12U);
+    other.write(std::string_view("{\"a\":1}"));
+    EXPECT_EQ(writer.size(), 19U);
+    writer.write(std::string_view(",{\"b\":2}"));
+    EXPECT_EQ(other.size(), 27U);
+    other.truncate(19);
+    EXPECT_EQ(writer.size(), 19U);
+    EXPECT_EQ(readFile(renamed), "{ \"batch\": [{\"a\":1}");
+
+    OutputFileStream fresh(platform::URL::fileURL(first.string()));
+    fresh.create();
+    EXPECT_EQ(fresh.size(), 0U);
+    fresh.write(std::string_view("x"));
+    EXPECT_EQ(writer.size(), 19U);
+    writer.close();
+    EXPECT_FALSE(writer.size().has_value());
+    EXPECT_EQ(other.size(), 19U);
 }
 
 }  // namespace
