@@ -231,58 +231,65 @@ bool mayNeedEscape(std::uint64_t word, bool slash) {
     return flagged != 0;
 }
 
+void appendEscape(char c, std::string& out) {
+    switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '/':
+            out += "\\/";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            appendHex4(out, static_cast<unsigned char>(c));
+    }
+}
+
 void appendEscaped(std::string_view text, bool escapeSlashes, std::string& out) {
     out += '"';
     const auto& escaped = escapeSlashes ? kEscapedWithSlash : kEscapedWithoutSlash;
     // Runs of characters that need no escape are copied in one go; plain text is passed over
-    // a machine word at a time.
+    // a machine word at a time, and a word that may hold something to escape is looked at
+    // byte by byte once.
     std::size_t runStart = 0;
     std::size_t i = 0;
-    while (i < text.size()) {
-        if (i + sizeof(std::uint64_t) <= text.size()) {
-            std::uint64_t word;
-            std::memcpy(&word, text.data() + i, sizeof word);
-            if (!mayNeedEscape(word, escapeSlashes)) {
-                i += sizeof word;
-                continue;
-            }
+    const auto visit = [&](std::size_t end) {
+        for (; i < end; ++i) {
+            const char c = text[i];
+            if (!escaped[static_cast<unsigned char>(c)]) continue;
+            out.append(text.data() + runStart, i - runStart);
+            runStart = i + 1;
+            appendEscape(c, out);
         }
-        const char c = text[i];
-        const auto byte = static_cast<unsigned char>(c);
-        ++i;
-        if (!escaped[byte]) continue;
-        out.append(text, runStart, i - 1 - runStart);
-        runStart = i;
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '/':
-                out += "\\/";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                appendHex4(out, byte);
+    };
+    while (i + sizeof(std::uint64_t) <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if (mayNeedEscape(word, escapeSlashes)) {
+            visit(i + sizeof word);
+        } else {
+            i += sizeof word;
         }
     }
-    out.append(text, runStart, text.size() - runStart);
+    visit(text.size());
+    out.append(text.data() + runStart, text.size() - runStart);
     out += '"';
 }
 
