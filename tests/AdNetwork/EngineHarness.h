@@ -78,7 +78,9 @@ public:
     void startWith(const ContainerSpec& plan, const std::string& adKey = key) {
         network().serveContainer(adKey, plan);
         QOR::start(std::make_shared<QOR::Config>("analytics-key", adKey));
-        ASSERT_TRUE(testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }));
+        // A start on a machine loaded by sanitizers and parallel tests can take several seconds.
+        ASSERT_TRUE(
+            testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }, std::chrono::seconds(20)));
     }
     void startWithDefaultContainer() { startWith(network().defaultContainer()); }
 

@@ -100,7 +100,9 @@ public:
         network().serveContainer(key, plan);
         QOR::start(std::make_shared<QOR::Config>("analytics-key", key));
         started_ = true;
-        ASSERT_TRUE(testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }));
+        // A start on a machine loaded by sanitizers and parallel tests can take several seconds.
+        ASSERT_TRUE(
+            testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }, std::chrono::seconds(20)));
     }
     void startWithDefaultContainer() { startWith(network().defaultContainer()); }
 
