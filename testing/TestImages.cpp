@@ -87,7 +87,7 @@ Data makePNG(int width, int height) {
 }
 
 // The library's default error handler ends the process, which is right for a test's own input.
-Data makeJPEG(int width, int height) {
+Data makeJPEG(int width, int height, bool progressive) {
     auto pixels = gradient(width, height);
     jpeg_compress_struct encoder{};
     jpeg_error_mgr errors{};
@@ -102,6 +102,7 @@ Data makeJPEG(int width, int height) {
     encoder.in_color_space = JCS_RGB;
     jpeg_set_defaults(&encoder);
     jpeg_set_quality(&encoder, 90, TRUE);
+    if (progressive) jpeg_simple_progression(&encoder);
     jpeg_start_compress(&encoder, TRUE);
     while (encoder.next_scanline < encoder.image_height) {
         JSAMPROW row = pixels.data() + static_cast<std::size_t>(encoder.next_scanline) * 3 * width;
