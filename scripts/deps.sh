@@ -2,8 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libcurl4-openssl-dev nlohmann-json3-dev libpugixml-dev
-  libstb-dev libcpp-httplib-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev openssl
-  clang clang-format git)
+  libpng-dev libjpeg62-turbo-dev libgif-dev libcpp-httplib-dev libssl-dev libgtest-dev libgmock-dev
+  libbenchmark-dev openssl clang clang-format git)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb_image_write.h>
+#include <png.h>
+
+// After <cstdio>: jpeglib.h uses FILE.
+#include <jpeglib.h>
 
 namespace qor::testing {
 
@@ -25,12 +28,6 @@ std::vector<std::uint8_t> gradient(int width, int height) {
         }
     }
     return pixels;
-}
-
-void appendTo(void* context, void* bytes, int size) {
-    auto* data = static_cast<Data*>(context);
-    const auto* begin = static_cast<const std::uint8_t*>(bytes);
-    data->insert(data->end(), begin, begin + size);
 }
 
 void appendLittleEndian16(Data& data, int value) {
@@ -73,17 +70,48 @@ Data gifImageData(int pixelCount) {
 
 }  // namespace
 
+// Through the library's simplified writer, which reports failure by its return value.
 Data makePNG(int width, int height) {
-    Data data;
     const auto pixels = gradient(width, height);
-    stbi_write_png_to_func(appendTo, &data, width, height, 3, pixels.data(), width * 3);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr)) std::abort();
+    Data data(size);
+    if (!png_image_write_to_memory(&image, data.data(), &size, 0, pixels.data(), 0, nullptr)) std::abort();
+    data.resize(size);
     return data;
 }
 
-Data makeJPEG(int width, int height) {
-    Data data;
-    const auto pixels = gradient(width, height);
-    stbi_write_jpg_to_func(appendTo, &data, width, height, 3, pixels.data(), 90);
+// The library's default error handler ends the process, which is right for a test's own input.
+Data makeJPEG(int width, int height, bool progressive) {
+    auto pixels = gradient(width, height);
+    jpeg_compress_struct encoder{};
+    jpeg_error_mgr errors{};
+    encoder.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&encoder);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&encoder, &buffer, &size);
+    encoder.image_width = static_cast<JDIMENSION>(width);
+    encoder.image_height = static_cast<JDIMENSION>(height);
+    encoder.input_components = 3;
+    encoder.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&encoder);
+    jpeg_set_quality(&encoder, 90, TRUE);
+    if (progressive) jpeg_simple_progression(&encoder);
+    jpeg_start_compress(&encoder, TRUE);
+    while (encoder.next_scanline < encoder.image_height) {
+        JSAMPROW row = pixels.data() + static_cast<std::size_t>(encoder.next_scanline) * 3 * width;
+        jpeg_write_scanlines(&encoder, &row, 1);
+    }
+    jpeg_finish_compress(&encoder);
+    Data data(buffer, buffer + size);
+    jpeg_destroy_compress(&encoder);
+    std::free(buffer);
     return data;
 }
 
