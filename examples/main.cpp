@@ -201,7 +201,9 @@ int main(int argc, char** argv) {
         RunLoop::main().runUntil(lastLoad + 7s);
     }
 
-    std::cout << "\nWhat happened, judged by the auction rules:\n";
+    std::cout << "\nWhat happened, judged by the auction rules. For each load: what the app saw, what the rules\n"
+                 "make of each endpoint's answer, the trackers the shown ad fired and the auction events the SDK\n"
+                 "posted to the collection endpoint.\n";
     std::size_t problems = 0;
     if (!containerLoaded) {
         std::cout << "   PROBLEM    the container never arrived from " << QOR::adNetworkBaseURL() << "\n";
@@ -212,7 +214,8 @@ int main(int argc, char** argv) {
     AnalyticsSeen analytics{sent, std::nullopt, uploadResults(console)};
     if (embedded) analytics.posts = embedded->collectionPosts();
     const auto collected = judgeAnalytics(analytics);
-    std::cout << "\nAnalytics: which batches the collection endpoint accepted, per kind\n";
+    std::cout << "\nAnalytics: the events the app sent and which batches the collection endpoint accepted, per kind\n"
+                 "(track also counts the SDK's own lifecycle events):\n";
     printLines(collected);
     problems += collected.problems.size();
 
