@@ -41,152 +41,69 @@ std::vector<PostedEvent> events(const std::string& end, const std::string& winne
     return posted;
 }
 
+// What a unit of dsp-alpha, dsp-beta and the core with the floor 0.10 came to, and how the app
+// and the collection endpoint saw it.
+struct Unit {
+    bool directDeal = false;  // dsp-alpha's
+    bool passBack = false;
+};
+
+AdSeen seenOf(std::vector<BidAnswer> answers, Unit unit, LoadSeen load, std::optional<std::vector<PostedEvent>> posted,
+              bool trackerHit = true) {
+    AdSeen seen{std::move(load), {true, true, 0.1F, unit.passBack, {}}, std::nullopt};
+    seen.unit.endpoints = {{3, "dsp-alpha", unit.directDeal, {}}, {4, "dsp-beta", false, {}}, {-1, "core", false, {}}};
+    for (std::size_t i = 0; i < answers.size(); ++i) seen.unit.endpoints[i].answers = {answers[i]};
+    if (posted) seen.network = NetworkSeen{"R1", *posted, {trackerHit ? "/seen?rid=R1" : "/seen?rid=R0"}};
+    return seen;
+}
+
 TEST(ExampleJudgement, LoadsAreJudgedByTheAuctionRulesAndOnlyRealFaultsAreProblems) {
-    const auto shown = LoadSeen{AdFormat::banner, 101, 1, std::nullopt, true, false, "shown"};
-    const auto noAd = LoadSeen{AdFormat::banner, 101, 1, "No available Ad", false, false, "failed"};
-    const auto twice = LoadSeen{AdFormat::banner, 101, 2, std::nullopt, true, false, "shown"};
-    const auto never = LoadSeen{AdFormat::banner, 101, 0, std::nullopt, false, false, "no answer"};
-    struct Case {
-        std::string name;
-        std::vector<BidAnswer> answers;  // dsp-alpha (a direct deal where marked), dsp-beta, core
-        bool directDeal;
-        bool passBack;
-        LoadSeen load;
-        std::optional<std::vector<PostedEvent>> posted;  // nothing: another network
-        std::vector<std::string> hits;
-        Problems problems;
-    };
+    const LoadSeen shown{AdFormat::banner, 101, 1, std::nullopt, true, false, "shown"};
+    const LoadSeen noAd{AdFormat::banner, 101, 1, "No available Ad", false, false, "failed"};
+    const LoadSeen twice{AdFormat::banner, 101, 2, std::nullopt, true, false, "shown"};
+    const LoadSeen never{AdFormat::banner, 101, 0, std::nullopt, false, false, "no answer"};
+    const Unit open;
+    const Unit deal{true, false};
     const auto none = BidAnswer::noContent();
-    const std::string seen = "/seen?rid=R1";
-    const std::vector<Case> cases = {
-        {"a direct deal at 1.20 beats an open 2.50",
-         {bid(1.2, "a"), bid(2.5, "b"), none},
-         true,
-         false,
-         shown,
-         events("bidWinner", "a"),
-         {seen},
-         {}},
-        {"the open 2.50 recorded as the winner of a direct deal",
-         {bid(1.2, "a"), bid(2.5, "b"), none},
-         true,
-         false,
-         shown,
-         events("bidWinner", "b"),
-         {seen},
-         {"the SDK recorded bid b as the winner; the rules give dsp-alpha at 1.20"}},
-        {"the highest bid at or above the floor wins; a higher one under it was no bid",
-         {bid(0.09, "a"), bid(0.1, "b"), BidAnswer::failure(500)},
-         false,
-         false,
-         shown,
-         events("bidWinner", "b"),
-         {seen},
-         {}},
-        {"a pass-back when the direct deal bids under the floor",
-         {bid(0.05, "a"), bid(3.0, "b"), none},
-         true,
-         true,
-         shown,
-         events(""),
-         {},
-         {}},
-        {"\"No available Ad\" when nobody bids", {none, none, none}, false, false, noAd, events("bidError"), {}, {}},
-        {"a load reported twice",
-         {bid(1.0, "a"), none, none},
-         false,
-         false,
-         twice,
-         events("bidWinner", "a"),
-         {seen},
-         {"the load reached its delegate 2 times"}},
-        {"a load never reported",
-         {none, none, none},
-         false,
-         false,
-         never,
-         events("bidError"),
-         {},
-         {"the load never reached its delegate"}},
-        {"a failure the answers do not explain",
-         {none, bid(2.5, "b"), none},
-         false,
-         false,
-         noAd,
-         events("bidWinner", "b"),
-         {},
-         {"failed with \"No available Ad\", yet dsp-beta at 2.50 is a winning bid"}},
-        {"an ad although nobody bid",
-         {none, none, none},
-         false,
-         false,
-         shown,
-         events("bidError"),
-         {},
-         {"an ad was loaded, yet no bid passed and the unit has no pass-back"}},
-        {"the tracker of a shown ad not fired",
-         {bid(1.0, "a"), none, none},
-         false,
-         false,
-         shown,
-         events("bidWinner", "a"),
-         {"/seen?rid=R0"},
-         {"the viewable tracker of the shown ad was not fired (https://trackers.test/seen?rid={{REQUEST_ID}})"}},
-        {"auction events refused",
-         {bid(1.0, "a"), none, none},
-         false,
-         false,
-         shown,
-         events("bidWinner", "a", false),
-         {seen},
-         {"7 auction events were refused by the collection endpoint"}},
-        {"auction events missing",
-         {none, none, none},
-         false,
-         false,
-         noAd,
-         std::vector<PostedEvent>{},
-         {},
-         {"the collection endpoint got 0 bidRequest events for 3 bid requests",
-          "the collection endpoint got 0 bidResponse or \"00\" bidError events for 3 bid requests",
-          "no \"04\" bid error reached the collection endpoint"}},
-        {"another network: the delegate alone is judged", {}, true, false, noAd, std::nullopt, {}, {}},
-        {"another network, a load reported twice",
-         {},
-         false,
-         false,
-         twice,
-         std::nullopt,
-         {},
-         {"the load reached its delegate 2 times"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        AdSeen seen{c.load,
-                    {true,
-                     true,
-                     0.1F,
-                     c.passBack,
-                     {{3, "dsp-alpha", c.directDeal, {}}, {4, "dsp-beta", false, {}}, {-1, "core", false, {}}}},
-                    std::nullopt};
-        for (std::size_t i = 0; i < c.answers.size(); ++i) seen.unit.endpoints[i].answers = {c.answers[i]};
-        if (c.posted) seen.network = NetworkSeen{"R1", *c.posted, c.hits};
-        EXPECT_EQ(judgeLoad(seen).problems, c.problems);
-    }
+    const auto problems = [](const AdSeen& seen) { return judgeLoad(seen).problems; };
+
+    // As the rules say: the first direct deal decides alone, whatever the open bids; a bid under
+    // the floor loses; with no bid left the pass-back, else "No available Ad".
+    const auto directDeal = seenOf({bid(1.2, "a"), bid(2.5, "b"), none}, deal, shown, events("bidWinner", "a"));
+    EXPECT_EQ(problems(directDeal), Problems{});
+    EXPECT_EQ(problems(seenOf({bid(0.09, "a"), bid(0.1, "b"), BidAnswer::failure(500)}, open, shown,
+                              events("bidWinner", "b"))),
+              Problems{});
+    EXPECT_EQ(problems(seenOf({bid(0.05, "a"), bid(3.0, "b"), none}, {true, true}, shown, events(""))), Problems{});
+    EXPECT_EQ(problems(seenOf({none, none, none}, open, noAd, events("bidError"))), Problems{});
+    EXPECT_EQ(problems(seenOf({}, deal, noAd, std::nullopt)), Problems{});  // another network: not seen
+
+    // Real faults.
+    EXPECT_EQ(problems(seenOf({bid(1.2, "a"), bid(2.5, "b"), none}, deal, shown, events("bidWinner", "b"))),
+              Problems{"the SDK recorded bid b as the winner; the rules give dsp-alpha at 1.20"});
+    EXPECT_EQ(problems(seenOf({bid(1.0, "a"), none, none}, open, twice, events("bidWinner", "a"))),
+              Problems{"the load reached its delegate 2 times"});
+    EXPECT_EQ(problems(seenOf({}, open, twice, std::nullopt)), Problems{"the load reached its delegate 2 times"});
+    EXPECT_EQ(problems(seenOf({none, none, none}, open, never, events("bidError"))),
+              Problems{"the load never reached its delegate"});
+    EXPECT_EQ(problems(seenOf({none, bid(2.5, "b"), none}, open, noAd, events("bidWinner", "b"))),
+              Problems{"failed with \"No available Ad\", yet dsp-beta at 2.50 is a winning bid"});
+    EXPECT_EQ(problems(seenOf({none, none, none}, open, shown, events("bidError"))),
+              Problems{"an ad was loaded, yet no bid passed and the unit has no pass-back"});
+    EXPECT_EQ(
+        problems(seenOf({bid(1.0, "a"), none, none}, open, shown, events("bidWinner", "a"), false)),
+        Problems{"the viewable tracker of the shown ad was not fired (https://trackers.test/seen?rid={{REQUEST_ID}})"});
+    EXPECT_EQ(problems(seenOf({bid(1.0, "a"), none, none}, open, shown, events("bidWinner", "a", false))),
+              Problems{"7 auction events were refused by the collection endpoint"});
+    EXPECT_EQ(problems(seenOf({none, none, none}, open, noAd, std::vector<PostedEvent>{})),
+              (Problems{"the collection endpoint got 0 bidRequest events for 3 bid requests",
+                        "the collection endpoint got 0 bidResponse or \"00\" bidError events for 3 bid requests",
+                        "no \"04\" bid error reached the collection endpoint"}));
 
     // What the summary says of the direct deal, endpoint by endpoint.
-    AdSeen deal{shown,
-                {true,
-                 true,
-                 0.1F,
-                 false,
-                 {{3, "dsp-alpha", true, {bid(1.2, "a")}},
-                  {4, "dsp-beta", false, {bid(2.5, "b")}},
-                  {-1, "core", false, {none}}}},
-                NetworkSeen{"R1", events("bidWinner", "a"), {seen}}};
     using Lines = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(
-        judgeLoad(deal).lines,
+        judgeLoad(directDeal).lines,
         (Lines{{"rule", "the direct deal dsp-alpha decides alone: dsp-alpha at 1.20 wins, whatever the open bids"},
                {"dsp-alpha", "bid 1.20 (direct deal): wins"},
                {"dsp-beta", "bid 2.50: not considered, the direct deal decides alone"},
@@ -194,14 +111,11 @@ TEST(ExampleJudgement, LoadsAreJudgedByTheAuctionRulesAndOnlyRealFaultsAreProble
                {"events", "bidRequest 3, bidResponse 3, bidWinner 1: all accepted"},
                {"trackers", "viewable fired"}}));
     // A unit the container lacks is refused, whatever network it is.
-    deal.unit = {};
-    deal.network.reset();
-    deal.load = noAd;
-    deal.load.failure = "Couldn't find any inventory in container";
-    EXPECT_EQ(judgeLoad(deal).problems, Problems{});
-    deal.load = shown;
-    EXPECT_EQ(judgeLoad(deal).problems,
-              Problems{"an ad was loaded for a unit the container does not offer for this format"});
+    AdSeen missing{noAd, {}, std::nullopt};
+    missing.load.failure = "Couldn't find any inventory in container";
+    EXPECT_EQ(problems(missing), Problems{});
+    missing.load = shown;
+    EXPECT_EQ(problems(missing), Problems{"an ad was loaded for a unit the container does not offer for this format"});
 }
 
 TEST(ExampleJudgement, AnalyticsBatchesAreJudgedPerKind) {
