@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "AdNetwork/AdType.h"
+#include "Views/QORUniversalSDK.h"
 
 namespace qor::example {
 
@@ -62,5 +62,8 @@ constexpr AdType adTypeOf(AdFormat format) {
     }
     return AdType::banner;
 }
+
+// The format of the units the format loads, as the container writes it.
+constexpr std::string_view adTypeText(AdFormat format) { return rawValue(adTypeOf(format)); }
 
 }  // namespace qor::example

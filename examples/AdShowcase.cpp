@@ -3,132 +3,129 @@
 #include <chrono>
 #include <functional>
 
-#include "Platform/UIKit/UIApplication.h"
-#include "Platform/UIKit/UIImageView.h"
-#include "Platform/WebKit/WKWebView.h"
-#include "Views/AdView.h"
-#include "Views/InterstitialAd.h"
-#include "Views/MobileFirstViewAd.h"
-#include "Views/NativeAdTemplateView.h"
-#include "Views/VideoAdLoader.h"
-#include "testing/MainLoopPump.h"
+#include "Host.h"
 
 namespace qor::example {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr auto kLoadTimeout = std::chrono::seconds(10);
 
-bool waitFor(const std::function<bool()>& condition) { return testing::pumpMainUntil(condition, kLoadTimeout); }
+bool waitFor(const std::function<bool()>& condition) {
+    return platform::RunLoop::main().runUntil(condition, kLoadTimeout);
+}
 
-// Lets the work that a shown ad starts on the main thread (its trackers) go out and be answered.
-void settle(const WireLog& wire) {
-    for (int round = 0; round < 2; ++round) {
-        testing::pumpMainFor(30ms);
-        waitFor([&] { return wire.inFlight() == 0; });
-    }
+template <class T>
+void keep(ShownAd& ad, const std::shared_ptr<T>& object) {
+    ad.objects.push_back(object);
 }
 
 // MARK: Banner
 
 class BannerListener final : public AdViewDelegate {
 public:
+    explicit BannerListener(std::shared_ptr<LoadReports> reports) : reports_(std::move(reports)) {}
     void adViewDidFailLoad(const std::shared_ptr<AdView>& /*view*/, const std::string& message) override {
-        failure = message;
+        reports_->failed(message);
     }
-    void adView(const std::shared_ptr<AdView>& /*view*/) override { loaded = true; }
+    void adView(const std::shared_ptr<AdView>& /*view*/) override { reports_->loaded(); }
 
-    bool loaded = false;
-    std::optional<std::string> failure;
+private:
+    const std::shared_ptr<LoadReports> reports_;
 };
 
 void showBanner(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& root) {
     const auto view = AdView::make();
-    const auto listener = std::make_shared<BannerListener>();
+    const auto listener = std::make_shared<BannerListener>(ad.reports);
+    keep(ad, view);
+    keep(ad, listener);
     view->setUnitID(ad.unit);
     view->setAdType(AdType::banner);
     view->setAdSize(AdSize::banner());
     view->setDelegate(listener);
     root->view()->addSubview(view);
     view->loadAd(AdRequest());
-    if (!waitFor([&] { return listener->loaded || listener->failure; })) {
-        ad.outcome = "no answer from the banner view";
-    } else if (listener->failure) {
-        ad.outcome = "failed: " + *listener->failure;
-    } else {
-        view->webView()->simulateFinishNavigation();
-        ad.page = view->webView()->loadedHTML().back().html;
-        ad.shown = true;
-        ad.outcome = "shown in the app's screen";
-    }
+    if (!waitFor([&] { return ad.reports->count > 0; }) || ad.reports->failure) return;
+    ad.page = host::finishLoading(*view->webView());
+    ad.shown = ad.page.has_value();
+    ad.outcome = ad.shown ? "shown in the app's screen" : "the banner view has no page to show";
     view->removeFromSuperview();
 }
 
 // MARK: Full-screen formats
 
 // Hears the presented ad's fate; the two formats name their calls differently.
-template <class Base>
-class FullScreenListener : public Base {
-public:
+struct Presentation {
     bool dismissed = false;
     std::optional<std::string> failure;
 };
 
-class InterstitialListener final : public FullScreenListener<InterstitialAdDelegate> {
+class InterstitialListener final : public InterstitialAdDelegate {
 public:
+    explicit InterstitialListener(std::shared_ptr<Presentation> presentation)
+        : presentation_(std::move(presentation)) {}
     void interstitialAdDidFailToPresentContentWithError(const std::shared_ptr<InterstitialAd>& /*ad*/,
                                                         const std::string& message) override {
-        failure = message;
+        presentation_->failure = message;
     }
-    void adDidDismissScreentContent(const std::shared_ptr<InterstitialAd>& /*ad*/) override { dismissed = true; }
+    void adDidDismissScreentContent(const std::shared_ptr<InterstitialAd>& /*ad*/) override {
+        presentation_->dismissed = true;
+    }
+
+private:
+    const std::shared_ptr<Presentation> presentation_;
 };
 
-class FirstViewListener final : public FullScreenListener<MobileFirstViewAdDelegate> {
+class FirstViewListener final : public MobileFirstViewAdDelegate {
 public:
+    explicit FirstViewListener(std::shared_ptr<Presentation> presentation) : presentation_(std::move(presentation)) {}
     void mobilefirstviewAdDidFailToPresentContentWithError(const std::shared_ptr<MobileFirstViewAd>& /*ad*/,
                                                            const std::string& message) override {
-        failure = message;
+        presentation_->failure = message;
     }
-    void adDidDismissScreentContent(const std::shared_ptr<MobileFirstViewAd>& /*ad*/) override { dismissed = true; }
-};
+    void adDidDismissScreentContent(const std::shared_ptr<MobileFirstViewAd>& /*ad*/) override {
+        presentation_->dismissed = true;
+    }
 
-template <class Ad>
-struct FullScreenLoad {
-    bool done = false;
-    std::shared_ptr<Ad> ad;
-    std::string failure;
+private:
+    const std::shared_ptr<Presentation> presentation_;
 };
 
 template <class Ad, class Listener>
 void showFullScreen(ShownAd& shown, const std::shared_ptr<platform::UIViewController>& root) {
-    const auto load = std::make_shared<FullScreenLoad<Ad>>();
-    Ad::loadAd(std::nullopt, std::nullopt, shown.unit, std::nullopt, std::nullopt,
-               [load](std::shared_ptr<Ad> ad, const std::optional<FullScreenAdError>& error) {
-                   load->done = true;
-                   load->ad = std::move(ad);
-                   if (error) load->failure = error->localizedDescription();
-               });
-    if (!waitFor([&] { return load->done; }) || !load->ad) {
-        shown.outcome = "failed to load: " + (load->done ? load->failure : "no answer");
+    auto loadedAd = std::make_shared<std::shared_ptr<Ad>>();
+    keep(shown, loadedAd);
+    Ad::loadAd(
+        std::nullopt, std::nullopt, shown.unit, std::nullopt, std::nullopt,
+        [reports = shown.reports, loadedAd](std::shared_ptr<Ad> ad, const std::optional<FullScreenAdError>& error) {
+            if (error) {
+                reports->failed(error->localizedDescription());
+            } else {
+                reports->loaded();
+            }
+            *loadedAd = std::move(ad);
+        });
+    if (!waitFor([&] { return shown.reports->count > 0; }) || shown.reports->failure) return;
+    if (!*loadedAd) {
+        shown.outcome = "the load reported success without an ad";
         return;
     }
-    const auto listener = std::make_shared<Listener>();
-    load->ad->setDelegate(listener);
-    load->ad->present(root);
-    waitFor([&] { return root->presentedViewController() != nullptr || listener->failure; });
+    const auto presentation = std::make_shared<Presentation>();
+    const auto listener = std::make_shared<Listener>(presentation);
+    keep(shown, listener);
+    (*loadedAd)->setDelegate(listener);
+    (*loadedAd)->present(root);
+    waitFor([&] { return root->presentedViewController() != nullptr || presentation->failure; });
     const auto controller = std::dynamic_pointer_cast<FullScreenAdViewController>(root->presentedViewController());
-    if (!controller || !controller->adView() || controller->adView()->webView()->loadedHTML().empty()) {
-        shown.outcome = "not presented: " + listener->failure.value_or("no page");
+    const auto adView = controller ? controller->adView() : nullptr;
+    shown.page = adView ? host::finishLoading(*adView->webView()) : std::nullopt;
+    if (!shown.page) {
+        shown.outcome = "it was not presented: " + presentation->failure.value_or("no page");
         return;
     }
-    const auto webView = controller->adView()->webView();
-    webView->simulateFinishNavigation();
-    shown.page = webView->loadedHTML().back().html;
     // The page's close button posts this message to the SDK's bridge.
-    webView->simulateScriptMessage("bridge", R"({"action":"close_ad"})");
-    if (!waitFor([&] { return listener->dismissed && root->presentedViewController() == nullptr; })) {
-        shown.outcome = "presented, but the page's close did not dismiss it";
+    host::postScriptMessage(*adView->webView(), "bridge", R"({"action":"close_ad"})");
+    if (!waitFor([&] { return presentation->dismissed && root->presentedViewController() == nullptr; })) {
+        shown.outcome = "it was presented, but the page's close did not dismiss it";
         return;
     }
     shown.shown = true;
@@ -139,46 +136,55 @@ void showFullScreen(ShownAd& shown, const std::shared_ptr<platform::UIViewContro
 
 class NativeListener final : public NativeAdViewDelegate {
 public:
+    explicit NativeListener(std::shared_ptr<LoadReports> reports) : reports_(std::move(reports)) {}
     void onNativeAdViewEvent(NativeAdView& /*view*/, const NativeAdEvent& event) override {
         const auto data = event.data();
-        if (event.as<NativeAdEvent::AdLoaded>()) loaded = true;
+        if (event.as<NativeAdEvent::AdLoaded>()) reports_->loaded();
+        if (event.as<NativeAdEvent::AdFailedToLoad>()) reports_->failed(data.message().value_or(data.name()));
         if (event.as<NativeAdEvent::AdClicked>()) clicked = true;
-        if (event.as<NativeAdEvent::AdFailedToLoad>() || event.as<NativeAdEvent::AdFailedToLoadAsset>()) {
-            failures.push_back(data.name() + " " + data.message().value_or(""));
-        }
+        if (event.as<NativeAdEvent::AdFailedToLoadAsset>())
+            assetFailure = data.name() + " " + data.message().value_or("");
     }
 
-    bool loaded = false;
     bool clicked = false;
-    std::vector<std::string> failures;
+    std::optional<std::string> assetFailure;
+
+private:
+    const std::shared_ptr<LoadReports> reports_;
 };
 
 bool showsImage(const std::shared_ptr<platform::UIImageView>& outlet) { return !outlet || outlet->image() != nullptr; }
 
 void showNative(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& root) {
     const auto templateView = NativeAdTemplateView::make({{0, 0}, {375, 320}});
-    root->view()->addSubview(templateView);
     const auto content = templateView->contentView();
-    const auto listener = std::make_shared<NativeListener>();
+    const auto listener = std::make_shared<NativeListener>(ad.reports);
+    keep(ad, templateView);
+    keep(ad, listener);
+    root->view()->addSubview(templateView);
     content->setDelegate(listener);
     content->loadAd(ad.unit, AdRequest());
-    const bool loaded = waitFor([&] { return listener->loaded || !listener->failures.empty(); }) && listener->loaded;
-    const bool images =
-        loaded && waitFor([&] { return showsImage(content->mainImage()) && showsImage(content->iconImage()); });
-    if (!loaded || !images || !listener->failures.empty()) {
-        ad.outcome = "failed: " + (listener->failures.empty() ? std::string("no ad or images") : listener->failures[0]);
+    if (!waitFor([&] { return ad.reports->count > 0; }) || ad.reports->failure) {
+        templateView->removeFromSuperview();
+        return;
+    }
+    if (!waitFor([&] {
+            return listener->assetFailure || (showsImage(content->mainImage()) && showsImage(content->iconImage()));
+        }) ||
+        listener->assetFailure) {
+        ad.outcome = "its images did not show: " + listener->assetFailure.value_or("no answer");
         templateView->removeFromSuperview();
         return;
     }
     // The user taps the ad: its click tracker goes out and its link opens outside the app.
-    const auto application = platform::UIApplication::shared();
-    const auto opened = application->openedURLs().size();
+    const auto opened = host::openedLinks().size();
     content->onClicked();
-    waitFor([&] { return application->openedURLs().size() > opened; });
+    ad.tapped = true;
+    waitFor([&] { return host::openedLinks().size() > opened; });
     const auto title = content->title() ? content->title()->text() : std::nullopt;
-    ad.shown = listener->clicked && application->openedURLs().size() > opened;
+    ad.shown = listener->clicked && host::openedLinks().size() > opened;
     ad.outcome = "shown in a template view (\"" + title.value_or("") + "\"), tapped" +
-                 (ad.shown ? ", opened " + application->openedURLs().back().absoluteString() : ", nothing opened");
+                 (ad.shown ? ", opened " + host::openedLinks().back() : ", but nothing opened");
     templateView->removeFromSuperview();
 }
 
@@ -186,37 +192,46 @@ void showNative(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& 
 
 class VideoListener final : public VideoAdLoaderDelegate {
 public:
-    void videoAdLoader(std::int64_t /*unit*/, const std::string& vastTagURL) override { tag = vastTagURL; }
+    explicit VideoListener(std::shared_ptr<LoadReports> reports) : reports_(std::move(reports)) {}
+    void videoAdLoader(std::int64_t /*unit*/, const std::string& vastTagURL) override {
+        tag = vastTagURL;
+        reports_->loaded();
+    }
     void videoAdLoader(std::int64_t /*unit*/, const QORSDKError& error) override {
-        failure = error.errorDescription().value_or("unknown error");
+        reports_->failed(error.errorDescription().value_or("unknown error"));
     }
 
     std::optional<std::string> tag;
-    std::optional<std::string> failure;
+
+private:
+    const std::shared_ptr<LoadReports> reports_;
 };
 
 void showVideo(ShownAd& ad) {
     const auto loader = VideoAdLoader::make(ad.unit, AdSize::forCustom(480, 360));
-    const auto listener = std::make_shared<VideoListener>();
+    const auto listener = std::make_shared<VideoListener>(ad.reports);
+    keep(ad, loader);
+    keep(ad, listener);
     loader->setDelegate(listener);
     loader->loadAd(AdRequest());
-    if (!waitFor([&] { return listener->tag || listener->failure; })) {
-        ad.outcome = "no answer from the video loader";
-    } else if (listener->failure) {
-        ad.outcome = "failed: " + *listener->failure;
-    } else {
-        ad.shown = true;
-        ad.outcome = "VAST tag handed to the app's player: " + *listener->tag;
-    }
+    if (!waitFor([&] { return ad.reports->count > 0; }) || !listener->tag) return;
+    ad.shown = true;
+    ad.outcome = "its VAST tag went to the app's player: " + *listener->tag;
 }
 
 }  // namespace
 
-ShownAd showAd(AdFormat format, const WireLog& wire, const std::shared_ptr<platform::UIViewController>& root) {
+LoadSeen ShownAd::seen() const {
+    LoadSeen load{format, unit, reports->count, reports->failure, shown, tapped, outcome};
+    if (reports->count == 0) load.outcome = "no answer within " + std::to_string(kLoadTimeout.count()) + " s";
+    if (reports->failure) load.outcome = "failed: " + *reports->failure;
+    return load;
+}
+
+ShownAd showAd(AdFormat format, const std::shared_ptr<platform::UIViewController>& root) {
     ShownAd ad;
     ad.format = format;
     ad.unit = adUnitOf(format);
-    ad.firstExchange = wire.finishedCount();
     switch (format) {
         case AdFormat::banner:
             showBanner(ad, root);
@@ -234,8 +249,6 @@ ShownAd showAd(AdFormat format, const WireLog& wire, const std::shared_ptr<platf
             showVideo(ad);
             break;
     }
-    settle(wire);
-    ad.endExchange = wire.finishedCount();
     return ad;
 }
 

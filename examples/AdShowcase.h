@@ -1,33 +1,47 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "AdFormat.h"
-#include "Platform/UIKit/UIViewController.h"
-#include "WireLog.h"
+#include "Judgement.h"
+#include "Views/QORUniversalSDK.h"
 
 namespace qor::example {
 
-// What became of one ad the app loaded and showed.
+// How often a load reached its delegate with its end, loaded or failed. The delegates go on
+// counting as long as the ad's objects live, so a late second report is heard too.
+struct LoadReports {
+    int count = 0;
+    std::optional<std::string> failure;  // the last failure reported
+
+    void loaded() { count += 1; }
+    void failed(std::string message) {
+        count += 1;
+        failure = std::move(message);
+    }
+};
+
+// One ad the app loaded and showed.
 struct ShownAd {
     AdFormat format = AdFormat::banner;
     std::int64_t unit = 0;
+    std::shared_ptr<LoadReports> reports = std::make_shared<LoadReports>();
+    std::vector<std::shared_ptr<void>> objects;  // the ad's views, loaders and delegates, kept to the end
     bool shown = false;
+    bool tapped = false;
     std::string outcome;              // what the app saw, or why it could not show the ad
     std::optional<std::string> page;  // the HTML page a web ad showed
-    // Its stretch of the wire log: the exchanges that finished while it loaded and showed.
-    std::size_t firstExchange = 0;
-    std::size_t endExchange = 0;
+
+    LoadSeen seen() const;
 };
 
 // Loads one ad of the format through the SDK's public calls and shows it through the headless
 // views as an app does: a banner in the app's screen, a full-screen ad presented from the root
 // controller and closed by its page, a native ad in a template view and tapped, a video ad's tag
-// handed to the app's player. Returns once its trackers have been answered. Main thread only.
-ShownAd showAd(AdFormat format, const WireLog& wire, const std::shared_ptr<platform::UIViewController>& root);
+// handed to the app's player. Returns once the ad is shown or has failed. Main thread only.
+ShownAd showAd(AdFormat format, const std::shared_ptr<platform::UIViewController>& root);
 
 }  // namespace qor::example

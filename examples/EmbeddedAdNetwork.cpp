@@ -1,5 +1,7 @@
 #include "EmbeddedAdNetwork.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 
 namespace qor::example {
@@ -8,6 +10,7 @@ namespace {
 using std::chrono::milliseconds;
 using testing::BidAnswer;
 using testing::BidSpec;
+using Json = nlohmann::json;
 
 // A small self-contained ad, readable in a browser once the servers are gone.
 std::string webMarkup(const std::string& look) {
@@ -19,17 +22,35 @@ std::string webMarkup(const std::string& look) {
            "offer</a></div>";
 }
 
+constexpr const char* kPassBack =
+    "<div style=\"font-family:sans-serif;background:#555;color:#fff;padding:16px;text-align:center\">"
+    "<b>The app's own promotion</b><br>shown when no bid reaches the floor</div>";
+
 }  // namespace
 
 EmbeddedAdNetwork::EmbeddedAdNetwork(const std::string& containerKey)
     : network_(testing::SimulatedAdNetwork::start({.demandCount = 2})) {
     auto plan = network_->defaultContainer();
-    testing::InventorySpec firstView = plan.inventories.at(1);  // shaped like the interstitial unit
+    plan.inventories.at(1).platforms.at(0).directDeal = 1;  // dsp-alpha has a direct deal on the interstitial unit
+    testing::InventorySpec firstView = network_->defaultContainer().inventories.at(1);
     firstView.id = adUnitOf(AdFormat::firstView);
     firstView.width = 375;
     firstView.height = 667;
+    firstView.passBack = kPassBack;
     plan.inventories.push_back(firstView);
     network_->serveContainer(containerKey, plan);
+}
+
+const std::vector<Scene>& EmbeddedAdNetwork::scenes() {
+    static const std::vector<Scene> scenes{
+        {AdFormat::banner, "an open auction: the highest bid wins"},
+        {AdFormat::interstitial, "a direct deal decides alone, whatever the open bids"},
+        {AdFormat::firstView, "no bid reaches the floor: the unit's pass-back is shown"},
+        {AdFormat::native, "an open auction for a native ad, which the user taps"},
+        {AdFormat::video, "an open auction for a video ad, one endpoint answering nonsense"},
+        {AdFormat::banner, "nobody bids: \"No available Ad\""},
+    };
+    return scenes;
 }
 
 std::string EmbeddedAdNetwork::viewableTracker(AdFormat format) {
@@ -42,56 +63,53 @@ BidAnswer EmbeddedAdNetwork::webAd(AdFormat format, double price, const std::str
 
 BidAnswer EmbeddedAdNetwork::nativeAd(double price, const std::string& title) {
     const std::string path = "/native/" + std::to_string(static_cast<int>(price * 100));
-    const std::string markup = R"({"ver":"1.2","assets":[)"
-                               R"({"id":3,"title":{"text":")" +
-                               title + R"(","len":)" + std::to_string(title.size()) +
-                               R"(}},)"
-                               R"({"id":2,"img":{"url":")" +
-                               network_->imageURL(path + "/main.png") +
-                               R"(","w":300,"h":250}},)"
-                               R"({"id":1,"img":{"url":")" +
-                               network_->imageURL(path + "/icon.png") +
-                               R"(","w":64,"h":64}},)"
-                               R"({"id":4,"data":{"value":"Fresh beans, roasted this week."}},)"
-                               R"({"id":5,"data":{"value":"Order now"}}],)"
-                               R"("link":{"url":"https://advertiser.example/coffee","clicktrackers":[")" +
-                               network_->trackerURL("/native/click") +
-                               R"(?rid={{REQUEST_ID}}"]},)"
-                               R"("eventtrackers":[{"event":1,"method":1,"url":")" +
-                               network_->trackerURL("/native/impression") + R"(?rid={{REQUEST_ID}}"}]})";
-    return BidAnswer::bids({{BidSpec{price, markup, viewableTracker(AdFormat::native), std::nullopt}}});
+    const Json markup = {
+        {"ver", "1.2"},
+        {"assets",
+         {{{"id", 3}, {"title", {{"text", title}, {"len", title.size()}}}},
+          {{"id", 2}, {"img", {{"url", network_->imageURL(path + "/main.png")}, {"w", 300}, {"h", 250}}}},
+          {{"id", 1}, {"img", {{"url", network_->imageURL(path + "/icon.png")}, {"w", 64}, {"h", 64}}}},
+          {{"id", 4}, {"data", {{"value", "Fresh beans, roasted this week."}}}},
+          {{"id", 5}, {"data", {{"value", "Order now"}}}}}},
+        {"link",
+         {{"url", "https://advertiser.example/coffee"},
+          {"clicktrackers", {network_->trackerURL("/native/click") + "?rid={{REQUEST_ID}}"}}}},
+        {"eventtrackers",
+         {{{"event", 1}, {"method", 1}, {"url", network_->trackerURL("/native/impression") + "?rid={{REQUEST_ID}}"}}}},
+    };
+    return BidAnswer::bids({{BidSpec{price, markup.dump(), viewableTracker(AdFormat::native), std::nullopt}}});
 }
 
-void EmbeddedAdNetwork::scriptAnswers(AdFormat format) {
+void EmbeddedAdNetwork::script(std::size_t scene) {
     auto& alpha = network_->demand(0);
     auto& beta = network_->demand(1);
     auto& core = network_->core();
-    switch (format) {
-        case AdFormat::banner: {
+    switch (scene) {
+        case 0: {
             // The winner's markup is a URL on the markup server: the SDK fetches the page first.
             const auto page = network_->markupURL("/banner/page.html", webMarkup("Banner from dsp-beta"));
-            alpha.answer(webAd(format, 1.20, "Banner from dsp-alpha").after(milliseconds(30)));
-            beta.answer(BidAnswer::bids({{BidSpec{2.40, page, viewableTracker(format), std::nullopt}}})
+            alpha.answer(webAd(AdFormat::banner, 1.20, "Banner from dsp-alpha").after(milliseconds(30)));
+            beta.answer(BidAnswer::bids({{BidSpec{2.40, page, viewableTracker(AdFormat::banner), std::nullopt}}})
                             .after(milliseconds(120)));
             core.answer(BidAnswer::noContent());
             return;
         }
-        case AdFormat::interstitial:
-            alpha.answer(webAd(format, 3.10, "Interstitial from dsp-alpha").after(milliseconds(150)));
-            beta.answer(webAd(format, 0.05, "Interstitial from dsp-beta").after(milliseconds(20)));
-            core.answer(webAd(format, 0.90, "Interstitial from the core"));
+        case 1:
+            alpha.answer(webAd(AdFormat::interstitial, 1.20, "Interstitial from dsp-alpha").after(milliseconds(150)));
+            beta.answer(webAd(AdFormat::interstitial, 2.50, "Interstitial from dsp-beta").after(milliseconds(20)));
+            core.answer(webAd(AdFormat::interstitial, 0.90, "Interstitial from the core"));
             return;
-        case AdFormat::firstView:
+        case 2:
             alpha.answer(BidAnswer::failure(500).after(milliseconds(10)));
-            beta.answer(webAd(format, 1.75, "First view from dsp-beta").after(milliseconds(80)));
-            core.answer(webAd(format, 2.05, "First view from the core"));
+            beta.answer(webAd(AdFormat::firstView, 0.05, "First view from dsp-beta").after(milliseconds(80)));
+            core.answer(BidAnswer::noContent());
             return;
-        case AdFormat::native:
+        case 3:
             alpha.answer(nativeAd(1.60, "Coffee, delivered").after(milliseconds(40)));
             beta.answer(nativeAd(1.10, "Tea, delivered").after(milliseconds(90)));
             core.answer(BidAnswer::noContent());
             return;
-        case AdFormat::video: {
+        case 4: {
             const std::string vast =
                 R"(<VAST version="4.0"><Ad id="example"><InLine><AdTitle>Example video</AdTitle></InLine></Ad></VAST>)";
             alpha.answer(BidAnswer::bid(4.00, network_->markupURL("/video/alpha.xml", vast)).after(milliseconds(60)));
@@ -99,7 +117,91 @@ void EmbeddedAdNetwork::scriptAnswers(AdFormat format) {
             core.answer(BidAnswer::garbage());
             return;
         }
+        default:
+            alpha.answer(BidAnswer::noContent().after(milliseconds(20)));
+            beta.answer(BidAnswer::bids({}));
+            core.answer(BidAnswer::noContent());
+            return;
     }
+}
+
+std::vector<testing::BidEndpoint*> EmbeddedAdNetwork::endpoints() const {
+    std::vector<testing::BidEndpoint*> all{&network_->core()};
+    for (std::size_t index = 0; index < network_->demandCount(); ++index) all.push_back(&network_->demand(index));
+    return all;
+}
+
+EmbeddedAdNetwork::Mark EmbeddedAdNetwork::mark() const {
+    Mark mark;
+    for (const auto* endpoint : endpoints()) mark.push_back(endpoint->answered().size());
+    return mark;
+}
+
+std::vector<std::pair<std::size_t, testing::AnsweredBidRequest>> EmbeddedAdNetwork::answered(
+    const Stretch& load) const {
+    std::vector<std::pair<std::size_t, testing::AnsweredBidRequest>> answered;
+    const auto all = endpoints();
+    for (std::size_t index = 0; index < all.size(); ++index) {
+        const auto records = all[index]->answered();
+        for (auto at = load.from.at(index); at < load.to.at(index) && at < records.size(); ++at) {
+            answered.emplace_back(index, records[at]);
+        }
+    }
+    return answered;
+}
+
+std::map<std::string, std::vector<PostedEvent>> EmbeddedAdNetwork::postedEvents() const {
+    std::map<std::string, std::vector<PostedEvent>> events;
+    for (const auto& post : collectionPosts()) {
+        const auto envelope = Json::parse(post.body, nullptr, false);
+        if (!envelope.is_object() || envelope.value("typeSDK", "") != "adnetwork") continue;
+        for (const auto& event : envelope.value("batch", Json::array())) {
+            if (!event.is_object()) continue;
+            const auto data = event.value("context", Json::object()).value("adData", Json::object());
+            events[event.value("requestId", "")].push_back({event.value("name", ""), data.value("id", ""),
+                                                            data.value("error_code", ""),
+                                                            post.status >= 200 && post.status < 300});
+        }
+    }
+    return events;
+}
+
+NetworkSeen EmbeddedAdNetwork::seen(const Stretch& load, UnitSeen& unit) const {
+    NetworkSeen seen;
+    const auto all = endpoints();
+    for (const auto& [index, request] : answered(load)) {
+        if (seen.requestId.empty()) seen.requestId = request.requestId;
+        for (auto& endpoint : unit.endpoints) {
+            if (endpoint.id == all[index]->id()) endpoint.answers.push_back(request.answer);
+        }
+    }
+    if (!seen.requestId.empty()) seen.events = postedEvents()[seen.requestId];
+    for (const auto& hit : network_->trackerHits()) {
+        seen.trackerHits.push_back(hit.path + (hit.query.empty() ? "" : "?" + hit.query));
+    }
+    return seen;
+}
+
+bool EmbeddedAdNetwork::auctionEventsPosted(const std::vector<Stretch>& loads) const {
+    const auto events = postedEvents();
+    for (const auto& load : loads) {
+        const auto requests = answered(load);
+        if (requests.empty()) continue;
+        const auto found = events.find(requests.front().second.requestId);
+        if (found == events.end()) return false;
+        std::size_t sent = 0;
+        std::size_t answers = 0;
+        for (const auto& event : found->second) {
+            sent += event.name == "bidRequest" ? 1 : 0;
+            answers += event.name == "bidResponse" || (event.name == "bidError" && event.errorCode == "00") ? 1 : 0;
+        }
+        if (sent < requests.size() || answers < requests.size()) return false;
+    }
+    return true;
+}
+
+std::vector<testing::CollectionServer::AnsweredPost> EmbeddedAdNetwork::collectionPosts() const {
+    return network_->collection().answeredPosts();
 }
 
 }  // namespace qor::example

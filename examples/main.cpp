@@ -1,43 +1,40 @@
-// The example host app: the SDK's main job end to end. It starts the SDK from the Info.plist
-// beside it, downloads the ad network's container, loads and shows one ad of every format
-// (banner, interstitial, first-view, native, video) through the headless views, tracks and
-// flushes analytics events, and lets the SDK post its auction events. Then it prints what
-// happened: for each ad the winner, its price, the endpoints that lost and why, the trackers
-// fired; and the batches the collection endpoint accepted. The HTML page of each web ad goes to
-// a file, so a person can open it in a browser.
+// The example host app: the SDK's main job end to end, as an app does it. It starts the SDK from
+// the Info.plist beside it, loads and shows one ad of every format (banner, interstitial,
+// first-view, native, video) through the headless views, sends analytics events of all five
+// kinds, and lets the SDK post its auction events. Then it tells what happened and judges it by
+// the auction rules: for each load what the app saw, what the rules make of the endpoints'
+// answers, the trackers and auction events; and which analytics batches the collection
+// endpoint accepted, per kind. The HTML page of each web ad goes to a file, so a person can open
+// it in a browser.
 //
 // Servers: its own simulated ad network on loopback TLS, unless one of the deployment variables
 // (QOR_AD_NETWORK_*_URL, QOR_COLLECTION_URL, QOR_IP_ECHO_URL) is set; then it talks to those
-// (QOR_CA_FILE and QOR_CONNECT_TO say whom to trust and where to connect) and shows the formats
-// whose units the container has.
+// (QOR_CA_FILE and QOR_CONNECT_TO say whom to trust and where to connect). With its own network
+// it reads what that network recorded; with another one it sees only what any app sees: its
+// delegates, the container and the SDK's console lines.
 //
 // Usage: qor_example [pages folder]. The folder defaults to $QOR_EXAMPLE_OUT, else
 // "example-ads" beside the program. QOR_APP_HOME chooses the app's data folder (a fresh
-// temporary one otherwise). Exits 0 when every step succeeded, 1 otherwise.
+// temporary one otherwise). Exits 0 when the SDK behaved as the rules say, 1 when a PROBLEM was
+// found.
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "AdNetwork/BatchController.h"
-#include "AdNetwork/InventoryReaders.h"
-#include "AdNetwork/QOR.h"
 #include "AdShowcase.h"
-#include "Analytics/QORDestination.h"
-#include "AuctionSummary.h"
-#include "Core/DeploymentValues.h"
+#include "Console.h"
 #include "EmbeddedAdNetwork.h"
-#include "Platform/Foundation/Bundle.h"
-#include "Platform/UIKit/UIApplication.h"
-#include "Platform/UIKit/UIViewController.h"
-#include "WireLog.h"
-#include "testing/FileHelpers.h"
-#include "testing/MainLoopPump.h"
+#include "Host.h"
+#include "Judgement.h"
+#include "Views/QORUniversalSDK.h"
 #include "testing/TestAppHome.h"
 
 namespace {
@@ -46,167 +43,124 @@ using namespace qor;
 using namespace qor::example;
 using namespace std::chrono_literals;
 using platform::AnyDictionary;
+using platform::RunLoop;
 
-// The steps that failed, each with its reason.
-class Failures {
-public:
-    void check(bool ok, const std::string& step) {
-        if (!ok) failed_.push_back(step);
-    }
-    bool any() const { return !failed_.empty(); }
-    const std::vector<std::string>& list() const { return failed_; }
+constexpr std::string_view kUploadResult = "DMP tracking result: ";
 
-private:
-    std::vector<std::string> failed_;
-};
+std::optional<std::string> variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
 
 bool deploymentNamed() {
-    for (const char* variable : {deployment::kAdNetworkTestURLVariable, deployment::kAdNetworkStagingURLVariable,
-                                 deployment::kAdNetworkProductionURLVariable, deployment::kCollectionURLVariable,
-                                 deployment::kIPEchoURLVariable}) {
-        if (std::getenv(variable)) return true;
+    for (const char* name : {"QOR_AD_NETWORK_TEST_URL", "QOR_AD_NETWORK_STAGING_URL", "QOR_AD_NETWORK_PRODUCTION_URL",
+                             "QOR_COLLECTION_URL", "QOR_IP_ECHO_URL"}) {
+        if (variable(name)) return true;
     }
     return false;
 }
 
 std::filesystem::path pagesFolder(int argc, char** argv) {
     if (argc > 1) return argv[1];
-    if (const char* folder = std::getenv("QOR_EXAMPLE_OUT")) return folder;
-    return std::filesystem::path(platform::Bundle::main()->bundlePath()) / "example-ads";
+    if (const auto folder = variable("QOR_EXAMPLE_OUT")) return *folder;
+    return std::filesystem::absolute(argv[0]).parent_path() / "example-ads";
 }
 
-std::vector<platform::URL> batchFiles() {
-    return Analytics::sharedInstance()
-        ->storage()
-        ->read(Storage::Constants::events)
-        .value_or(std::vector<platform::URL>{});
+// The SDK's console lines of the analytics uploads, without their prefix.
+std::vector<std::string> uploadResults(Console& console) {
+    std::vector<std::string> results;
+    for (const auto& line : console.lines()) {
+        if (line.starts_with(kUploadResult)) results.push_back(line.substr(kUploadResult.size()));
+    }
+    return results;
 }
 
 // MARK: The app
 
-// Loads and shows one ad of every format whose unit the container has; with our own servers,
-// every format must be there.
-std::vector<ShownAd> showEveryFormat(const Container& container, EmbeddedAdNetwork* embedded, const WireLog& wire,
-                                     Failures& failures) {
-    const auto root = std::make_shared<platform::UIViewController>();
-    std::vector<ShownAd> shown;
-    for (const auto format : allAdFormats) {
-        const auto* inventory = findInventory(container, adUnitOf(format));
-        if (!inventory || !inventoryServes(*inventory, adTypeOf(format))) {
-            std::cout << formatName(format) << ": the container offers no unit " << adUnitOf(format) << "\n";
-            failures.check(!embedded, std::string(formatName(format)) + ": no unit in the container");
-            continue;
-        }
-        if (embedded) embedded->scriptAnswers(format);
-        shown.push_back(showAd(format, wire, root));
-        const auto& ad = shown.back();
-        QOR::track(ad.shown ? "Ad Shown" : "Ad Not Shown",
-                   AnyDictionary{{"format", std::string(formatName(format))}, {"unit", ad.unit}});
-    }
-    return shown;
-}
+// One load of the run and what it came to.
+struct Load {
+    Scene scene;
+    ShownAd ad;
+    EmbeddedAdNetwork::Stretch stretch;  // with our own network
+};
 
-void trackAppEvents() {
-    platform::UIApplication::shared()->simulateLaunch();
+// The analytics events an app sends besides its ads' own: who the reader is, where, in which
+// group, and the reader's new id.
+void sendAppEvents(std::vector<std::string>& sent) {
     QOR::identify("reader-7781", AnyDictionary{{"plan", "pro"}});
     QOR::screen("Home", std::string("Main"));
     QOR::group("newsroom-3", AnyDictionary{{"seats", 12}});
+    QOR::alias("reader-7781-pro");
+    sent.insert(sent.end(), {"identify", "screen", "group", "alias"});
+}
+
+std::vector<Load> loadEveryScene(EmbeddedAdNetwork* embedded, std::vector<std::string>& sent) {
+    std::vector<Scene> scenes;
+    if (embedded) {
+        scenes = EmbeddedAdNetwork::scenes();
+    } else {
+        for (const auto format : allAdFormats) scenes.push_back({format, ""});
+    }
+    const auto root = std::make_shared<platform::UIViewController>();
+    std::vector<Load> loads;
+    for (std::size_t index = 0; index < scenes.size(); ++index) {
+        Load load{scenes[index], {}, {}};
+        if (embedded) {
+            embedded->script(index);
+            load.stretch.from = embedded->mark();
+        }
+        load.ad = showAd(scenes[index].format, root);
+        if (embedded) load.stretch.to = embedded->mark();
+        QOR::track(load.ad.shown ? "Ad Shown" : "Ad Not Shown",
+                   AnyDictionary{{"format", std::string(formatName(load.ad.format))}, {"unit", load.ad.unit}});
+        sent.push_back("track");
+        loads.push_back(std::move(load));
+    }
+    return loads;
 }
 
 // MARK: The summary
 
-void printAd(const ShownAd& ad, const AuctionSummary& auction, const std::optional<std::filesystem::path>& page) {
-    std::cout << "\n" << formatName(ad.format) << " (unit " << ad.unit << "): " << ad.outcome << "\n";
-    if (auction.winner) {
-        std::cout << "  winner   " << *auction.winner
-                  << (auction.price ? " at " + priceText(*auction.price) : std::string()) << "\n";
-    }
-    for (const auto& [endpoint, why] : auction.losers) std::cout << "  lost     " << endpoint << ": " << why << "\n";
-    for (const auto& [url, answer] : auction.trackers) std::cout << "  tracker  " << url << " -> " << answer << "\n";
-    if (auction.trackers.empty()) std::cout << "  tracker  none\n";
-    std::cout << "  events  ";
-    for (const auto& [name, count] : auction.eventCounts) std::cout << " " << name << " " << count;
-    std::cout << "\n";
-    if (page) std::cout << "  page     " << page->string() << "\n";
-    for (const auto& problem : auction.problems) std::cout << "  PROBLEM  " << problem << "\n";
+void printLines(const Verdict& verdict) {
+    for (const auto& [label, text] : verdict.lines)
+        std::cout << "   " << std::left << std::setw(11) << label << text << "\n";
+    for (const auto& problem : verdict.problems) std::cout << "   PROBLEM    " << problem << "\n";
+    if (verdict.problems.empty()) std::cout << "   verdict    as the rules say\n";
 }
 
-// Prints what the collection endpoint answered; true when it accepted every upload, at least
-// one analytics batch and one auction-event envelope among them, and no batch file is left.
-bool printCollection(const std::vector<Exchange>& wire, std::size_t leftFiles) {
-    const auto collection = deployment::collectionEndpointURL();
-    std::size_t analytics = 0;
-    std::size_t envelopes = 0;
-    bool allAccepted = true;
-    std::cout << "\nCollection endpoint " << collection << ":\n";
-    for (const auto& exchange : wire) {
-        if (exchange.url != collection) continue;
-        const auto answer = exchange.status ? std::to_string(*exchange.status) : "no answer (" + exchange.error + ")";
-        allAccepted = allAccepted && exchange.succeeded();
-        if (exchange.requestBody.empty()) {
-            analytics += 1;
-            std::cout << "  analytics batch upload -> " << answer << "\n";
-            continue;
-        }
-        envelopes += 1;
-        const auto count = acceptedAuctionEvents({exchange}, collection).size();
-        std::cout << "  auction events envelope"
-                  << (exchange.succeeded() ? " of " + std::to_string(count) + " events" : std::string()) << " -> "
-                  << answer << "\n";
-    }
-    std::cout << "  analytics batch files left on disk: " << leftFiles << "\n";
-    return allAccepted && analytics > 0 && envelopes > 0 && leftFiles == 0;
-}
-
-// Flushes analytics and waits until every upload has been answered; the auction events go out
-// on their own a few seconds after the last one.
-bool flushAndWait(const WireLog& wire) {
-    const auto files = batchFiles();
-    const auto destination = Analytics::sharedInstance()->find<QORDestination>();
-    destination->flush();
-    const auto batches = BatchController::shared();
-    const auto uploadsAnswered = [&] {
-        std::size_t answered = 0;
-        for (const auto& exchange : wire.exchanges()) {
-            answered += exchange.url == deployment::collectionEndpointURL() && exchange.requestBody.empty() ? 1 : 0;
-        }
-        return answered >= files.size();
-    };
-    return testing::pumpMainUntil(
-        [&] {
-            return uploadsAnswered() && destination->pendingUploads() == 0 && batches->pendingCount() == 0 &&
-                   batches->inFlightCount() == 0 && wire.inFlight() == 0;
-        },
-        20s);
-}
-
-// Prints each ad's auction and writes each web ad's page into the folder.
-void reportAds(const std::vector<ShownAd>& shown, const std::vector<Exchange>& log, const std::filesystem::path& pages,
-               Failures& failures) {
-    const auto auctionEvents = acceptedAuctionEvents(log, deployment::collectionEndpointURL());
-    if (!shown.empty()) std::filesystem::create_directories(pages);
-    for (const auto& ad : shown) {
-        const auto auction = summarizeAuction(ad, log, *QOR::adNetworkContainer(), auctionEvents);
-        std::optional<std::filesystem::path> page;
+// Prints each load with its verdict and writes each web ad's page into the folder; the number
+// of problems found.
+std::size_t reportLoads(const std::vector<Load>& loads, const EmbeddedAdNetwork* embedded, const Container& container,
+                        const std::filesystem::path& pages) {
+    std::size_t problems = 0;
+    for (std::size_t index = 0; index < loads.size(); ++index) {
+        const auto& [scene, ad, stretch] = loads[index];
+        AdSeen seen{ad.seen(), unitOf(container, ad.unit, ad.format), std::nullopt};
+        if (embedded) seen.network = embedded->seen(stretch, seen.unit);
+        const auto verdict = judgeLoad(seen);
+        std::cout << "\n"
+                  << index + 1 << ". " << formatName(ad.format) << ", unit " << ad.unit
+                  << (scene.shows.empty() ? "" : ": " + scene.shows) << "\n";
+        std::cout << "   outcome    " << seen.load.outcome << "\n";
         if (ad.page) {
-            page = pages / (std::string(formatName(ad.format)) + ".html");
-            testing::writeFile(*page, *ad.page);
+            const auto page = pages / (std::to_string(index + 1) + "-" + std::string(formatName(ad.format)) + ".html");
+            std::filesystem::create_directories(pages);
+            std::ofstream(page, std::ios::binary) << *ad.page;
+            std::cout << "   page       " << page.string() << "\n";
         }
-        printAd(ad, auction, page);
-        failures.check(ad.shown, std::string(formatName(ad.format)) + ": " + ad.outcome);
-        for (const auto& problem : auction.problems) {
-            failures.check(false, std::string(formatName(ad.format)) + ": " + problem);
-        }
+        printLines(verdict);
+        problems += verdict.problems.size();
     }
+    return problems;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    Console console;
     std::optional<testing::TestAppHome> home;
-    if (!std::getenv("QOR_APP_HOME")) home.emplace("qor-example");
+    if (!variable("QOR_APP_HOME")) home.emplace("qor-example");
     const auto pages = pagesFolder(argc, argv);
-    Failures failures;
 
     // The servers: the deployment's when named, else our own simulated ad network.
     const auto keys = QOR::readInfoPlistConfig();
@@ -218,28 +172,63 @@ int main(int argc, char** argv) {
     if (!deploymentNamed()) {
         embedded = std::make_unique<EmbeddedAdNetwork>(keys->writeKeyForAdNetwork.value_or(keys->writeKey));
     }
-    std::cout << "Ad network: " << QOR::adNetworkBaseURL()
-              << (embedded ? " (our own simulated ad network on loopback TLS)" : " (the deployment's)") << "\n";
+    std::cout << "The QOR example app\n"
+              << "   ad network " << QOR::adNetworkBaseURL()
+              << (embedded ? " (the example's own simulated ad network on loopback TLS)" : " (the deployment's)")
+              << "\n   collection " << variable("QOR_COLLECTION_URL").value_or("the SDK's built-in endpoint") << "\n"
+              << "   pages      " << pages.string() << "\n\nThe SDK's console while the app runs:\n";
 
     // Start-up, as an app does it: the keys come from the Info.plist.
+    host::keepOpenedLinks();
     QOR::start(nullptr);
-    const auto wire = WireLog::watchSharedSession();
-    trackAppEvents();
-    const bool containerLoaded = testing::pumpMainUntil([] { return QOR::adNetworkContainer().has_value(); }, 10s);
-    failures.check(containerLoaded, "the container download");
-    std::vector<ShownAd> shown;
-    if (containerLoaded) shown = showEveryFormat(*QOR::adNetworkContainer(), embedded.get(), *wire, failures);
+    host::postLaunch();
+    std::vector<std::string> sent;
+    sendAppEvents(sent);
+    const bool containerLoaded = RunLoop::main().runUntil([] { return QOR::adNetworkContainer().has_value(); }, 10s);
+    std::vector<Load> loads;
+    if (containerLoaded) loads = loadEveryScene(embedded.get(), sent);
+    const auto lastLoad = RunLoop::Clock::now();
 
-    failures.check(flushAndWait(*wire), "the uploads to the collection endpoint finished in time");
-    reportAds(shown, wire->exchanges(), pages, failures);
-    failures.check(printCollection(wire->exchanges(), batchFiles().size()),
-                   "the collection endpoint accepted the analytics and auction-event batches");
+    // Leaving the screen makes the analytics side send what it holds; the SDK posts the auction
+    // events on its own 5 seconds after the latest.
+    host::postEnterBackground();
+    RunLoop::main().runUntil([&] { return console.countSoFar(kUploadResult) > 0; }, 20s);
+    if (embedded) {
+        std::vector<EmbeddedAdNetwork::Stretch> stretches;
+        for (const auto& load : loads) stretches.push_back(load.stretch);
+        RunLoop::main().runUntil([&] { return embedded->auctionEventsPosted(stretches); }, 20s);
+    } else {
+        // Another network's collection endpoint is not seen: the run loop turns long enough for
+        // the SDK's own timer and the upload it starts.
+        RunLoop::main().runUntil(lastLoad + 8s);
+    }
 
-    if (!failures.any()) {
-        std::cout << "\nEvery step succeeded: " << shown.size() << " ads shown.\n";
+    std::cout << "\nWhat happened, judged by the auction rules. For each load: what the app saw, what the rules\n"
+                 "make of each endpoint's answer, the trackers the shown ad fired and the auction events the SDK\n"
+                 "posted to the collection endpoint.\n";
+    std::size_t problems = 0;
+    if (!containerLoaded) {
+        std::cout << "   PROBLEM    the container never arrived from " << QOR::adNetworkBaseURL() << "\n";
+        problems += 1;
+    } else {
+        problems += reportLoads(loads, embedded.get(), *QOR::adNetworkContainer(), pages);
+    }
+    AnalyticsSeen analytics{sent, std::nullopt, uploadResults(console)};
+    if (embedded) analytics.posts = embedded->collectionPosts();
+    const auto collected = judgeAnalytics(analytics);
+    std::cout << "\nAnalytics: the events the app sent and which batches the collection endpoint accepted, per kind\n"
+                 "(track also counts the SDK's own lifecycle events):\n";
+    printLines(collected);
+    problems += collected.problems.size();
+
+    std::size_t shown = 0;
+    for (const auto& load : loads) shown += load.ad.shown ? 1 : 0;
+    std::cout << "\n"
+              << loads.size() << " loads: " << shown << " shown, " << loads.size() - shown << " without an ad. ";
+    if (problems == 0) {
+        std::cout << "No PROBLEM: the SDK behaved as the auction rules say.\n";
         return 0;
     }
-    std::cout << "\nFailed steps:\n";
-    for (const auto& step : failures.list()) std::cout << "  " << step << "\n";
+    std::cout << problems << " PROBLEM" << (problems > 1 ? "s" : "") << " found, each named above.\n";
     return 1;
 }

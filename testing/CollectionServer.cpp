@@ -74,8 +74,14 @@ ScriptedResponse CollectionServer::answer(const RecordedRequest& request) {
             response = ScriptedResponse::text(400, "Bad request: not a batch");
         }
         response.gate = gate_;
+        answered_.push_back({request.bodyString(), response.status});
     }
     return response;
+}
+
+std::vector<CollectionServer::AnsweredPost> CollectionServer::answeredPosts() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return answered_;
 }
 
 std::vector<RecordedRequest> CollectionServer::receivedRequests() const {

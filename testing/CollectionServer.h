@@ -21,6 +21,12 @@ namespace qor::testing {
 // answer for all of them, and hold answers open until it lets them go.
 class CollectionServer {
 public:
+    // One POST to the collection path and the status it was answered with.
+    struct AnsweredPost {
+        std::string body;
+        int status = 0;
+    };
+
     static constexpr const char* collectionPath = "/v1/b";
 
     static std::unique_ptr<CollectionServer> makeHTTP();
@@ -51,6 +57,8 @@ public:
     std::vector<RecordedRequest> receivedRequests() const;
     std::size_t receivedCount() const;
     bool waitForPosts(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    // Every POST answered so far, in the order answered.
+    std::vector<AnsweredPost> answeredPosts() const;
 
     // How the default judges a body: a JSON object with a "batch" list and a "writeKey" text.
     static bool isWellFormedBatch(const std::string& body);
@@ -64,6 +72,7 @@ private:
     std::deque<ScriptedResponse> next_;
     std::optional<ScriptedResponse> always_;
     std::shared_ptr<ResponseGate> gate_;
+    std::vector<AnsweredPost> answered_;
 };
 
 }  // namespace qor::testing

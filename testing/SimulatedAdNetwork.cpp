@@ -144,12 +144,24 @@ std::vector<std::string> BidEndpoint::receivedBodies() const {
     return bodies;
 }
 
+std::vector<AnsweredBidRequest> BidEndpoint::answered() const {
+    std::lock_guard lock(mutex_);
+    return answered_;
+}
+
 ScriptedResponse BidEndpoint::respond(const RecordedRequest& request) {
     // The delay runs from the request's arrival: the answer is made first, then held until then,
     // so that the time an endpoint takes is the delay it was given and nothing more.
     std::unique_lock lock(mutex_);
     const auto due = std::chrono::steady_clock::now() + answer_.delay;
-    auto response = makeResponse(answer_, request);
+    auto answer = answer_;
+    for (auto& seat : answer.seatBids) {
+        for (auto& bid : seat) {
+            if (!bid.id) bid.id = name_ + "-bid-" + std::to_string(++bidCounter_);
+        }
+    }
+    auto response = makeResponse(answer, request);
+    answered_.push_back({requestAndImpressionIDs(request.bodyString()).first, std::move(answer)});
     if (answer_.delay.count() > 0) stopping_.wait_until(lock, due, [this] { return stopped_; });
     return response;
 }
@@ -175,7 +187,7 @@ ScriptedResponse BidEndpoint::makeResponse(const BidAnswer& answer, const Record
         Json bids = Json::array();
         for (const auto& bid : seat) {
             Json json;
-            json["id"] = bid.id ? *bid.id : name_ + "-bid-" + std::to_string(++bidCounter_);
+            json["id"] = bid.id.value_or("");
             json["impid"] = impressionID;
             json["price"] = bid.price;
             json["adm"] = bid.markup;

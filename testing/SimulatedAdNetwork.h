@@ -50,8 +50,14 @@ struct BidAnswer {
     BidAnswer after(std::chrono::milliseconds wait) const;
 };
 
+// One bid request as a bid endpoint answered it.
+struct AnsweredBidRequest {
+    std::string requestId;  // the bid request's "id"
+    BidAnswer answer;       // as scripted, every bid's id filled in as it went out
+};
+
 // A bid endpoint on loopback (TLS): answers POST /bid with its script, echoing the request's id
-// and first impression id, and records every request.
+// and first impression id, and records every request and its answer.
 class BidEndpoint {
 public:
     // With `keepAlive` the endpoint keeps connections open for further requests, as a production
@@ -71,6 +77,8 @@ public:
     // The bodies of the bid requests received so far.
     std::vector<std::string> receivedBodies() const;
     std::size_t receivedCount() const { return server_->requestCount(); }
+    // Every bid request answered so far, in the order answered.
+    std::vector<AnsweredBidRequest> answered() const;
 
 private:
     ScriptedResponse respond(const RecordedRequest& request);
@@ -84,6 +92,7 @@ private:
     bool stopped_ = false;
     BidAnswer answer_ = BidAnswer::noContent();
     std::uint64_t bidCounter_ = 0;
+    std::vector<AnsweredBidRequest> answered_;
 };
 
 // A demand platform as the container lists it (top level) or an inventory refers to it.

@@ -188,6 +188,8 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     auto endpoints = endpointsForPlatforms(*container, platforms);
     auto [id, stored] = anonymousIDForRequest();
     const auto anonymousId = std::make_shared<const std::string>(std::move(id));
+    // Printed before any bid request goes out, so that the line comes first in the console.
+    if (stored) printStoredAnonymousID(*anonymousId);
     bidRequest.user.id = *anonymousId;
     const std::string requestId = bidRequest.id;
     const auto responses = std::make_shared<ResponseTable>();
@@ -198,8 +200,6 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
         sendBidRequest(endpoint, group, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
                        responses, body);
     }
-    // Printed once the requests are out: writing to standard output can take longer than a send.
-    if (stored) printStoredAnonymousID(*anonymousId);
     group->notify(platform::DispatchQueue::main(),
                   [this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
                    platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,

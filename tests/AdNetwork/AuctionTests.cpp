@@ -117,19 +117,48 @@ TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
     const auto outcome = banner();
     ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
     EXPECT_EQ(outcome.bid().adMarkup, "alpha");
+    // The send fails for both, each recorded as its own "00" bid error; the auction goes on.
+    std::map<std::int64_t, Json> errors;
+    for (const auto& event : auctionEvents(*outcome.bid().requestId, 13)) {
+        if (event["name"] == "bidError") errors[event["context"]["adData"]["dsp_id"]] = event["context"]["adData"];
+    }
+    ASSERT_EQ(errors.count(50), 1U);
+    ASSERT_EQ(errors.count(51), 1U);
+    EXPECT_EQ(errors[50]["dsp_name"], "refusing");
+    EXPECT_EQ(errors[50]["error_reason"], "Not yet implemented: ");  // a transport failure
+    EXPECT_EQ(errors[51]["dsp_name"], "malformed");
+    EXPECT_EQ(errors[51]["error_reason"], "Not yet implemented: missingURL");
+    for (const auto id : {50, 51}) {
+        EXPECT_EQ(errors[id]["error_code"], "00");
+        EXPECT_EQ(errors[id]["bid_reuqest_id"], *outcome.bid().requestId);
+        EXPECT_EQ(errors[id]["inventory_ids"], Json::array());
+    }
 }
 
 TEST_F(AuctionTest, ABidRequestThatCannotBeEncodedIsNeverPosted) {
     startWithDefaultContainer();
     script({single("alpha", 1.0)}, single("core", 1.0));
-    const auto outcome = run([](auto completion) {
+    std::string requestId;
+    const auto outcome = run([&](auto completion) {
         BidRequest request = AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
         request.user.keywords = std::string("\xff\xfe not text");
+        requestId = request.id;
         AdNetworkApiClient::shared().requestVideoAd(SimulatedAdNetwork::videoUnit, request, AdType::video, std::nullopt,
                                                     CallbackQueue::currentMainOrAsync{}, std::move(completion));
     });
     EXPECT_EQ(outcome.errorText(), "No available Ad");
     EXPECT_EQ(bidRequestsReceived(), 0U);
+    // Each endpoint's send fails as a "00" bid error, and the auction as "04".
+    std::vector<std::pair<std::int64_t, std::string>> errors;
+    for (const auto& event : auctionEvents(requestId, 5)) {
+        if (event["name"] != "bidError") continue;
+        const auto& error = event["context"]["adData"];
+        errors.emplace_back(error.value("dsp_id", 0),
+                            error["error_code"].get<std::string>() + " " + error["error_reason"].get<std::string>());
+    }
+    const std::string failed = "00 Not yet implemented: jsonEncodingFailed(The bid request cannot be encoded.)";
+    EXPECT_EQ(errors, (std::vector<std::pair<std::int64_t, std::string>>{
+                          {3, failed}, {4, failed}, {5, failed}, {-1, failed}, {0, "04 NO_CONTENT"}}));
 }
 
 // The auction's events reach the collection endpoint in the recorder's envelopes.

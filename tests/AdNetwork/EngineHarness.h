@@ -115,6 +115,25 @@ public:
         network().core().answer(core);
     }
 
+    // The auction events of one request that reached the collection endpoint, once at least
+    // `count` of them have: the recorder posts them 5 s after its latest recording.
+    std::vector<Json> auctionEvents(const std::string& requestId, std::size_t count) {
+        std::vector<Json> events;
+        const auto arrived = [&] {
+            events.clear();
+            for (const auto& body : network().collection().receivedBodies()) {
+                const auto envelope = Json::parse(body);
+                if (envelope.value("typeSDK", "") != "adnetwork") continue;
+                for (const auto& event : envelope["batch"]) {
+                    if (event["requestId"] == requestId) events.push_back(event);
+                }
+            }
+            return events.size() >= count;
+        };
+        EXPECT_TRUE(testing::pumpMainUntil(arrived, std::chrono::seconds(10))) << events.size() << " events";
+        return events;
+    }
+
     std::size_t bidRequestsReceived() {
         std::size_t count = network().core().receivedCount();
         for (std::size_t i = 0; i < network().demandCount(); ++i) count += network().demand(i).receivedCount();

@@ -1,5 +1,9 @@
+#include <stdio.h>
+
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <mutex>
 #include <set>
 
 #include "AdNetwork/NativeAssetRequests.h"
@@ -10,6 +14,44 @@ namespace qor::enginetest {
 namespace {
 
 using RequestFlowTest = EngineTest;
+
+// Standard output of this program goes through the tap from before main on, so no thread sees
+// the stream change. A test can watch each write as it is made, on the writing thread, while
+// the text still goes on to where standard output went before.
+class StdoutTap {
+public:
+    using Watcher = std::function<void(std::string_view)>;
+
+    StdoutTap() : original_(stdout) {
+        static const cookie_io_functions_t functions{nullptr, &StdoutTap::write, nullptr, nullptr};
+        if (FILE* tapped = fopencookie(this, "w", functions)) {
+            std::setvbuf(tapped, nullptr, _IOLBF, BUFSIZ);
+            stdout = tapped;
+        }
+    }
+    void watch(Watcher watcher) {
+        std::lock_guard lock(mutex_);
+        watcher_ = std::move(watcher);
+    }
+
+private:
+    static ssize_t write(void* cookie, const char* data, size_t size) {
+        auto* tap = static_cast<StdoutTap*>(cookie);
+        {
+            std::lock_guard lock(tap->mutex_);
+            if (tap->watcher_) tap->watcher_(std::string_view(data, size));
+        }
+        std::fwrite(data, 1, size, tap->original_);
+        std::fflush(tap->original_);
+        return static_cast<ssize_t>(size);
+    }
+
+    FILE* const original_;
+    std::mutex mutex_;
+    Watcher watcher_;
+};
+
+StdoutTap* const stdoutTap = new StdoutTap;
 
 Json firstImpression(const std::string& body) { return Json::parse(body)["imp"][0]; }
 
@@ -91,6 +133,21 @@ TEST_F(RequestFlowTest, ABannerRequestAsksEveryEndpointOnceWithTheCoreExtensionO
     script({BidAnswer::bid(1.0), BidAnswer::bid(2.0)}, BidAnswer::bid(0.5));
     const auto anonymousId = Analytics::sharedInstance()->storage()->read<std::string>(Storage::Constants::anonymousId);
     ASSERT_TRUE(anonymousId.has_value());
+    // The stored anonymous id is printed once per request, before any bid request is sent.
+    struct Printed {
+        std::string text;
+        std::size_t received = 0;  // bid requests the endpoints had received by then
+        std::size_t underWay = 0;  // requests the session had started and not finished
+    };
+    std::vector<Printed> printed;
+    const auto session = Session::sharedInstance();
+    stdoutTap->watch([&](std::string_view text) {
+        if (text.starts_with("AdNetwork AnonymousID from Analytics = ")) {
+            printed.push_back({std::string(text), bidRequestsReceived(), session->delegate()->taskCount()});
+        }
+    });
+    const auto idle = [&] { return session->delegate()->taskCount() == 0; };
+    ASSERT_TRUE(testing::pumpMainUntil(idle));
 
     const auto outcome = banner(101, FrameSize{300, 250});
     ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
@@ -118,6 +175,18 @@ TEST_F(RequestFlowTest, ABannerRequestAsksEveryEndpointOnceWithTheCoreExtensionO
     }
     EXPECT_NE(core["source"]["tid"], core["id"]);
     EXPECT_EQ(outcome.bid().price, 2.0F);
+
+    ASSERT_TRUE(testing::pumpMainUntil(idle));
+    EXPECT_TRUE(banner().result->isSuccess());
+    stdoutTap->watch(nullptr);
+    const std::string line = "AdNetwork AnonymousID from Analytics = " + *anonymousId + "\n";
+    ASSERT_EQ(printed.size(), 2U);
+    EXPECT_EQ(printed[0].text, line);
+    EXPECT_EQ(printed[0].received, 0U);
+    EXPECT_EQ(printed[0].underWay, 0U);
+    EXPECT_EQ(printed[1].text, line);
+    EXPECT_EQ(printed[1].received, bodies.size());
+    EXPECT_EQ(printed[1].underWay, 0U);
 }
 
 TEST_F(RequestFlowTest, TheImpressionSizeComesFromTheAdSizeTruncatedOrElseFromTheMetadata) {

@@ -2,6 +2,7 @@
 #include "AdNetwork/CappingManager.h"
 #include "Analytics/Storage.h"
 #include "EngineHarness.h"
+#include "testing/FileHelpers.h"
 #include "testing/ScopedEnvironment.h"
 
 namespace qor::enginetest {
@@ -175,6 +176,34 @@ TEST_F(StartupTest, AnalyticsCallsAreForwardedToTheSharedInstance) {
     QOR::screen("Home", std::optional<platform::AnyDictionary>{});
     QOR::group("group-1");
     QOR::alias("user-8");
+    // Each call reaches the shared instance as its own kind of event, in the order made, and
+    // lands in its batch files; the lifecycle's own events are left aside.
+    std::vector<Json> events;
+    ASSERT_TRUE(testing::pumpMainUntil([&] {
+        events.clear();
+        const auto files = Analytics::sharedInstance()->storage()->read(Storage::Constants::events);
+        for (const auto& file : files.value_or(std::vector<platform::URL>{})) {
+            auto batch = Json::parse(testing::readFile(file.path()))["batch"];
+            for (auto& event : batch) {
+                if (!event.value("event", "").starts_with("Application ")) events.push_back(std::move(event));
+            }
+        }
+        return events.size() >= 5;
+    }));
+    ASSERT_EQ(events.size(), 5U);
+    const auto has = [](const Json& event, const Json& expected) {
+        for (const auto& [name, value] : expected.items()) {
+            if (event.value(name, Json()) != value) return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(has(events[0], {{"type", "track"}, {"event", "Opened"}, {"properties", {{"screen", "home"}}}}));
+    EXPECT_TRUE(has(events[1], {{"type", "identify"}, {"userId", "user-7"}}));
+    EXPECT_TRUE(has(events[2], {{"type", "screen"}, {"name", "Home"}, {"userId", "user-7"}}));
+    EXPECT_TRUE(has(events[3], {{"type", "group"}, {"groupId", "group-1"}, {"userId", "user-7"}}));
+    EXPECT_TRUE(has(events[4], {{"type", "alias"}, {"userId", "user-8"}}));
+    EXPECT_FALSE(events[4].contains("previousId"));
+    for (const auto& event : events) EXPECT_EQ(event["anonymousId"], events[0]["anonymousId"]) << event.dump();
     EXPECT_TRUE(testing::pumpMainUntil([] {
         return Analytics::sharedInstance()->storage()->read<std::string>(Storage::Constants::userId) == "user-8";
     }));

@@ -1,4 +1,6 @@
 #include "EngineHarness.h"
+#include "Views/AdView.h"
+#include "Views/AdViewMarkup.h"
 
 namespace qor::enginetest {
 namespace {
@@ -96,11 +98,17 @@ TEST_F(TrackerTest, AWinningBidCarriesWhatTheFormatsFillIntoTheMacros) {
     ASSERT_TRUE(outcome.result->isSuccess());
     const Bid& bid = outcome.bid();
     EXPECT_EQ(bid.adMarkup, "<p>{{AUCTION_PRICE}} {{REQUEST_ID}}</p>");
-    ASSERT_TRUE(bid.ext && bid.ext->viewable);
-    std::string url = *bid.ext->viewable;
-    url.replace(url.find("{{REQUEST_ID}}"), 14, *bid.requestId);
-    ASSERT_TRUE(fire(url, AdTrackerType::viewable)->isSuccess());
-    EXPECT_EQ(network().trackerHits().back().query, "rid=" + *bid.requestId);
+    ASSERT_TRUE(bid.requestId.has_value());
+    // What the web formats fill in: the price and the request id into the markup, the request
+    // id into the viewable tracker they fire.
+    EXPECT_EQ(substituteAdMarkup(*bid.adMarkup, *bid.requestId, bid.price), "<p>1.25 " + *bid.requestId + "</p>");
+    test::SDKLogCapture log;
+    fireViewableTracker(bid);
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return !log.lines().empty(); }));
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"[QORSDK] Perform viewable tracker success\n"});
+    ASSERT_EQ(network().trackerHits().size(), 1U);
+    EXPECT_EQ(network().trackerHits()[0].path, "/vade");
+    EXPECT_EQ(network().trackerHits()[0].query, "rid=" + *bid.requestId);
 }
 
 }  // namespace

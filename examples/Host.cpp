@@ -1,0 +1,39 @@
+#include "Host.h"
+
+#include <memory>
+
+#include "Platform/UIKit/UIApplication.h"
+#include "Platform/WebKit/WKWebView.h"
+
+namespace qor::example::host {
+namespace {
+
+std::vector<std::string>& links() {
+    static std::vector<std::string> opened;
+    return opened;
+}
+
+}  // namespace
+
+void postLaunch() { platform::UIApplication::shared()->simulateLaunch(); }
+
+void postEnterBackground() { platform::UIApplication::shared()->simulateEnterBackground(); }
+
+void keepOpenedLinks() {
+    platform::UIApplication::shared()->setURLOpener(
+        [](const platform::URL& url) { links().push_back(url.absoluteString()); });
+}
+
+std::vector<std::string> openedLinks() { return links(); }
+
+std::optional<std::string> finishLoading(platform::WKWebView& view) {
+    if (view.loadedHTML().empty()) return std::nullopt;
+    view.simulateFinishNavigation();
+    return view.loadedHTML().back().html;
+}
+
+bool postScriptMessage(platform::WKWebView& view, const std::string& name, const std::string& json) {
+    return view.simulateScriptMessage(name, json);
+}
+
+}  // namespace qor::example::host
