@@ -674,6 +674,31 @@ TEST_F(URLSessionTests, EventsWaitBehindABusyDelegateQueueAndStayOnIt) {
     hosted->invalidateAndCancel();
 }
 
+// Handlers run on the delegate queue's worker, never on the I/O thread: while one blocks, the
+// session's other loads still go out.
+TEST_F(URLSessionTests, ABlockedCompletionHandlerDoesNotHoldUpOtherLoads) {
+    server->route("GET", "/first", ScriptedResponse::text(200, "first"));
+    server->route("GET", "/second", ScriptedResponse::text(200, "second"));
+    auto plain = URLSession::make(plainConfiguration());
+    std::promise<void> entered;
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    plain
+        ->dataTask(URLRequest(urlOf(server->url("/first"))),
+                   [&, released](std::optional<Data>, std::shared_ptr<URLResponse>, std::optional<URLError>) {
+                       entered.set_value();
+                       released.wait();
+                   })
+        ->resume();
+    ASSERT_EQ(entered.get_future().wait_for(5s), std::future_status::ready);
+    HandlerResult second;
+    plain->dataTask(URLRequest(urlOf(server->url("/second"))), second.handler())->resume();
+    EXPECT_TRUE(server->waitForRequests(2));  // while the first handler still blocks
+    release.set_value();
+    ASSERT_TRUE(second.wait());
+    EXPECT_EQ(stringFromData(*second.data), "second");
+}
+
 TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {
     testing::TempDirectory folder;
     auto path = folder.write("page.html", "<html></html>");
