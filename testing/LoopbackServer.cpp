@@ -190,12 +190,24 @@ void LoopbackServer::handle(const void* rawRequest, void* rawResponse) {
     }
     auto body = std::make_shared<std::string>(script.body.begin(), script.body.end());
     std::size_t chunks = std::max<std::size_t>(script.chunkCount, 1);
-    if (chunks == 1 || body->empty()) {
+    if ((chunks == 1 && !script.chunked) || body->empty()) {
         response.set_content(*body, contentType);
         return;
     }
     std::size_t chunkSize = (body->size() + chunks - 1) / chunks;
     auto delay = script.delayBetweenChunks;
+    if (script.chunked) {
+        response.set_chunked_content_provider(
+            contentType, [this, body, chunkSize, delay](std::size_t offset, httplib::DataSink& sink) {
+                if (offset >= body->size()) {
+                    sink.done();
+                    return true;
+                }
+                if (offset > 0 && delay.count() > 0 && !waitBetweenChunks(delay)) return false;
+                return sink.write(body->data() + offset, std::min(chunkSize, body->size() - offset));
+            });
+        return;
+    }
     response.set_content_provider(
         body->size(), contentType,
         [this, body, chunkSize, delay](std::size_t offset, std::size_t length, httplib::DataSink& sink) {

@@ -61,9 +61,11 @@ struct ScriptedResponse {
     HeaderList headers;  // "Content-Type" defaults to application/octet-stream
     platform::Data body;
     // The body goes out in this many writes of about equal size, with the pause
-    // between them; the length is announced up front (no chunked coding).
+    // between them; the length is announced up front unless `chunked`.
     std::size_t chunkCount = 1;
     std::chrono::milliseconds delayBetweenChunks{0};
+    // No length announced: chunked coding, one chunk per write (a trickle, with many writes).
+    bool chunked = false;
     // When set, the answer waits (head included) until the gate opens.
     std::shared_ptr<ResponseGate> gate;
 

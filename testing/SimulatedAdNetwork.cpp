@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <utility>
 
 namespace qor::testing {
@@ -113,6 +114,15 @@ BidAnswer BidAnswer::after(std::chrono::milliseconds wait) const {
     return copy;
 }
 
+BidAnswer BidAnswer::chunked(std::size_t bytesPerWrite, std::chrono::milliseconds pause,
+                             std::size_t leadingBlanks) const {
+    BidAnswer copy = *this;
+    copy.bytesPerWrite = std::max<std::size_t>(bytesPerWrite, 1);
+    copy.pause = pause;
+    copy.leadingBlanks = leadingBlanks;
+    return copy;
+}
+
 // MARK: BidEndpoint
 
 BidEndpoint::BidEndpoint(const TestCertificate& certificate, std::int64_t id, std::string name, bool keepAlive)
@@ -133,9 +143,12 @@ BidEndpoint::~BidEndpoint() {
 
 std::string BidEndpoint::url() const { return server_->url("/bid"); }
 
-void BidEndpoint::answer(BidAnswer answer) {
+void BidEndpoint::answer(BidAnswer answer) { answerInTurn({std::move(answer)}); }
+
+void BidEndpoint::answerInTurn(std::vector<BidAnswer> answers) {
+    if (answers.empty()) answers.push_back(BidAnswer::noContent());
     std::lock_guard lock(mutex_);
-    answer_ = std::move(answer);
+    answers_ = std::move(answers);
 }
 
 std::vector<std::string> BidEndpoint::receivedBodies() const {
@@ -153,16 +166,23 @@ ScriptedResponse BidEndpoint::respond(const RecordedRequest& request) {
     // The delay runs from the request's arrival: the answer is made first, then held until then,
     // so that the time an endpoint takes is the delay it was given and nothing more.
     std::unique_lock lock(mutex_);
-    const auto due = std::chrono::steady_clock::now() + answer_.delay;
-    auto answer = answer_;
+    auto answer = answers_.front();
+    if (answers_.size() > 1) answers_.erase(answers_.begin());
+    const auto due = std::chrono::steady_clock::now() + answer.delay;
     for (auto& seat : answer.seatBids) {
         for (auto& bid : seat) {
             if (!bid.id) bid.id = name_ + "-bid-" + std::to_string(++bidCounter_);
         }
     }
     auto response = makeResponse(answer, request);
-    answered_.push_back({requestAndImpressionIDs(request.bodyString()).first, std::move(answer)});
-    if (answer_.delay.count() > 0) stopping_.wait_until(lock, due, [this] { return stopped_; });
+    answered_.push_back({requestAndImpressionIDs(request.bodyString()).first, answer});
+    if (answer.delay.count() > 0) stopping_.wait_until(lock, due, [this] { return stopped_; });
+    if (answer.bytesPerWrite > 0) {
+        response.body.insert(response.body.begin(), answer.leadingBlanks, ' ');
+        response.chunked = true;
+        response.chunkCount = (response.body.size() + answer.bytesPerWrite - 1) / answer.bytesPerWrite;
+        response.delayBetweenChunks = answer.pause;
+    }
     return response;
 }
 

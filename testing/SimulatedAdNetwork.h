@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,11 @@ struct BidAnswer {
     std::vector<std::vector<BidSpec>> seatBids;  // one inner list per seat bid
     int status = 200;
     std::chrono::milliseconds delay{0};  // before the head goes out
+    // When set, the body goes out with chunked coding (no length announced), `bytesPerWrite` at
+    // a time with `pause` between writes, after `leadingBlanks` blanks (which JSON allows).
+    std::size_t bytesPerWrite = 0;
+    std::chrono::milliseconds pause{0};
+    std::size_t leadingBlanks = 0;
 
     static BidAnswer bid(double price, std::string markup = "<div class=\"ad\">ad</div>");
     static BidAnswer bids(std::vector<std::vector<BidSpec>> seatBids);
@@ -48,6 +54,7 @@ struct BidAnswer {
     static BidAnswer garbage();
     static BidAnswer emptyBody();
     BidAnswer after(std::chrono::milliseconds wait) const;
+    BidAnswer chunked(std::size_t bytesPerWrite, std::chrono::milliseconds pause, std::size_t leadingBlanks = 0) const;
 };
 
 // One bid request as a bid endpoint answered it.
@@ -74,6 +81,9 @@ public:
 
     // The answer to every request from now on.
     void answer(BidAnswer answer);
+    // The answers to the next requests, in the order they arrive; the last one answers every
+    // request after them.
+    void answerInTurn(std::vector<BidAnswer> answers);
     // The bodies of the bid requests received so far.
     std::vector<std::string> receivedBodies() const;
     std::size_t receivedCount() const { return server_->requestCount(); }
@@ -90,7 +100,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable stopping_;
     bool stopped_ = false;
-    BidAnswer answer_ = BidAnswer::noContent();
+    std::vector<BidAnswer> answers_{BidAnswer::noContent()};
     std::uint64_t bidCounter_ = 0;
     std::vector<AnsweredBidRequest> answered_;
 };

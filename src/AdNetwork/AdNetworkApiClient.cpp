@@ -19,6 +19,7 @@
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/CharacterSet.h"
 #include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/UUID.h"
 
 namespace qor {
@@ -34,6 +35,22 @@ void fail(const AdNetworkApiClient::BidCompletion& completion, std::string messa
 
 std::string newID() { return platform::UUID::make().uuidString(); }
 
+// The text a failed send is recorded with: the failure's description, or "Unknown" without one.
+// Every transport failure describes itself with the same text, so an answer refused for its
+// length is recorded with the transport's own words instead, which say so.
+std::string bidErrorReason(const QORSDKError& error) {
+    using Transport = QORSDKError::ResponseErrorReason::URLSessionError;
+    if (const auto* response = error.as<QORSDKError::responseFailed>()) {
+        if (const auto* transport = response->reason.as<Transport>()) {
+            const auto* urlError = transport->error.as<platform::URLError>();
+            if (urlError && urlError->code() == platform::URLError::Code::dataLengthExceedsMaximum) {
+                return urlError->localizedDescription();
+            }
+        }
+    }
+    return error.errorDescription().value_or("Unknown");
+}
+
 // The anonymous id the analytics side stored, or a fresh one; whether it was the stored one.
 std::pair<std::string, bool> anonymousIDForRequest() {
     auto stored = Analytics::sharedInstance()->storage()->read<std::string>(Storage::Constants::anonymousId);
@@ -48,19 +65,11 @@ void printStoredAnonymousID(const std::string& anonymousId) {
 
 // The bids that compete: each endpoint's last bid, in endpoint-list order. When an endpoint is
 // a direct deal, the first such endpoint decides alone.
-std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>& endpoints,
-                                                     const ResponseTable& responses) {
+std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>& endpoints, ResponseTable& responses) {
     std::vector<std::pair<std::int64_t, Bid>> result;
     auto addLastBid = [&](std::int64_t endpointID) {
-        if (std::any_of(result.begin(), result.end(), [&](const auto& entry) { return entry.first == endpointID; }))
-            return;
-        const auto response = responses.find(endpointID);
-        if (!response || !response->seatBids) return;
-        const Bid* last = nullptr;
-        for (const auto& seat : *response->seatBids) {
-            if (!seat.bids.empty()) last = &seat.bids.back();
-        }
-        if (last) result.emplace_back(endpointID, *last);
+        // An endpoint listed twice has been taken already.
+        if (auto bid = responses.take(endpointID)) result.emplace_back(endpointID, std::move(*bid));
     };
     const auto directDeal =
         std::find_if(endpoints.begin(), endpoints.end(), [](const Endpoint& e) { return e.directDeal; });
@@ -76,16 +85,27 @@ std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>
 
 // MARK: ResponseTable
 
-void ResponseTable::store(std::int64_t endpointID, BidResponse response) {
+void ResponseTable::store(std::int64_t endpointID, const BidResponse& response) {
+    if (!response.seatBids) return;
+    const Bid* last = nullptr;
+    for (const auto& seat : *response.seatBids) {
+        if (!seat.bids.empty()) last = &seat.bids.back();
+    }
     std::lock_guard lock(mutex_);
-    responses_.insert_or_assign(endpointID, std::move(response));
+    if (last) {
+        lastBids_.insert_or_assign(endpointID, *last);
+    } else {
+        lastBids_.erase(endpointID);
+    }
 }
 
-std::optional<BidResponse> ResponseTable::find(std::int64_t endpointID) const {
+std::optional<Bid> ResponseTable::take(std::int64_t endpointID) {
     std::lock_guard lock(mutex_);
-    const auto found = responses_.find(endpointID);
-    if (found == responses_.end()) return std::nullopt;
-    return found->second;
+    const auto found = lastBids_.find(endpointID);
+    if (found == lastBids_.end()) return std::nullopt;
+    std::optional<Bid> bid = std::move(found->second);
+    lastBids_.erase(found);
+    return bid;
 }
 
 // MARK: Building
@@ -233,6 +253,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
                                         payloadLength);
 
     PostBidRequest request(endpoint.url, bidRequest, body);
+    request.timeoutValue = bidTimeout();
     auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
         handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId, *group);
     };
@@ -261,7 +282,7 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
         error.dspId = endpoint.id;
         error.dspName = endpoint.name;
         error.errorCode = "00";
-        error.errorReason = result.error().errorDescription().value_or("Unknown");
+        error.errorReason = bidErrorReason(result.error());
         error.isHeaderBidding = endpoint.isHeaderBidding;
         error.inventoryIds = {};
         BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
@@ -271,7 +292,7 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
 
 // MARK: Auction
 
-void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, const ResponseTable& responses,
+void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, ResponseTable& responses,
                                     const Inventory& inventory, const std::vector<DemandSidePlatform>& platforms,
                                     const Container& container, std::int64_t adUnitID, const std::string& requestId,
                                     const std::string& anonymousId, const BidCompletion& completion) {
@@ -282,7 +303,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, cons
                      [](const auto& a, const auto& b) { return a.second.price > b.second.price; });
 
     if (!list.empty()) {
-        auto [endpointID, bid] = list.front();
+        auto& [endpointID, bid] = list.front();
         AdData::BidWinner winner;
         winner.id = bid.id;
         winner.impressionId = bid.impressionID;
@@ -297,7 +318,8 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, cons
         winner.isHeaderBidding = false;
         winner.containerId = container.id;
         winner.inventoryId = adUnitID;
-        BatchController::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(winner), anonymousId);
+        BatchController::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
+                                            anonymousId);
         bid.requestId = requestId;
         if (completion) completion(Result<Bid>::success(std::move(bid)));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -24,16 +25,19 @@
 
 namespace qor {
 
-// The answers of one ad request's endpoints, by endpoint id. Shared by every send of the
-// request and its auction; the sends' completions may run on any queue, so it is guarded.
+// What the auction reads of one ad request's answers: each endpoint's last bid, by endpoint id.
+// Shared by every send of the request and its auction; the sends' completions may run on any
+// queue, so it is guarded. The auction takes the bids out instead of copying them.
 class ResponseTable {
 public:
-    void store(std::int64_t endpointID, BidResponse response);
-    std::optional<BidResponse> find(std::int64_t endpointID) const;
+    // Keeps the answer's last bid (of its last seat that has one); an answer without one leaves
+    // nothing.
+    void store(std::int64_t endpointID, const BidResponse& response);
+    std::optional<Bid> take(std::int64_t endpointID);
 
 private:
-    mutable std::mutex mutex_;
-    std::map<std::int64_t, BidResponse> responses_;
+    std::mutex mutex_;
+    std::map<std::int64_t, Bid> lastBids_;
 };
 
 // The engine the ad formats load ads through: it builds the bid request, checks it against the
@@ -100,8 +104,9 @@ public:
     void handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
                          const Container& container, const std::string& requestId, const std::string& anonymousId,
                          platform::DispatchGroup& group);
-    // Picks the winner among the endpoints' last bids and calls the completion once.
-    void runAuction(const std::vector<Endpoint>& endpoints, const ResponseTable& responses, const Inventory& inventory,
+    // Picks the winner among the endpoints' last bids (taken out of `responses`) and calls the
+    // completion once.
+    void runAuction(const std::vector<Endpoint>& endpoints, ResponseTable& responses, const Inventory& inventory,
                     const std::vector<DemandSidePlatform>& platforms, const Container& container, std::int64_t adUnitID,
                     const std::string& requestId, const std::string& anonymousId, const BidCompletion& completion);
 
@@ -113,10 +118,17 @@ public:
     static constexpr const char* invalidAdSizeMessage = "Ad size must be finite and within the integer range";
     static constexpr const char* noAdMessage = "No available Ad";
 
+    // The time-out of each bid send from now on, in seconds: it bounds the whole exchange with
+    // one endpoint (PostBidRequest). 30 s unless changed.
+    void setBidTimeout(double seconds) { bidTimeout_.store(seconds); }
+    double bidTimeout() const { return bidTimeout_.load(); }
+
 private:
     AdNetworkApiClient() = default;
     void requestWebAd(std::int64_t adUnitID, const std::optional<FrameSize>& adSize, AdType adType,
                       const AdRequest& adRequest, BidCompletion completion);
+
+    std::atomic<double> bidTimeout_{PostBidRequest::defaultTimeout};
 };
 
 }  // namespace qor

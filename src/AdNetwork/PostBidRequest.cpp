@@ -24,6 +24,15 @@ PostBidRequest::PostBidRequest(std::string url, BidRequest request)
 PostBidRequest::PostBidRequest(std::string url, BidRequest request, std::shared_ptr<const Body> body)
     : url_(std::move(url)), request_(std::move(request)), body_(std::move(body)) {}
 
+std::optional<RequestAdapterList> PostBidRequest::suffixAdapters() const {
+    const double whole = timeout();
+    return RequestAdapterList{std::make_shared<AnyRequestAdapter>([whole](platform::URLRequest request) {
+        request.setTimeoutIntervalForResource(whole);
+        request.setMaximumResponseLength(maximumAnswerLength);
+        return request;
+    })};
+}
+
 std::optional<platform::URL> PostBidRequest::baseURL() const {
     auto url = platform::URL::make(url_);
     if (!url || !url->scheme() || !url->host() || url->host()->empty()) return std::nullopt;

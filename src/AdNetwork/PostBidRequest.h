@@ -15,6 +15,11 @@ namespace qor {
 // response. The body is the bid request's encoded members, built when the record is made; a
 // bid request that cannot be encoded leaves the record without a body, and the sender fails
 // that endpoint instead of posting it (encodingFailed() tells).
+//
+// An endpoint cannot hold the auction up: the time-out bounds the whole exchange from the send,
+// a wait for a free connection and a slow trickle of bytes included, and an answer longer than
+// maximumAnswerLength is refused before more of it is read. Either ends the post as a transport
+// failure.
 class PostBidRequest final : public Request<BidResponse> {
 public:
     // The body of one bid request in every form the post needs, made once: endpoints that are
@@ -31,9 +36,14 @@ public:
     // body must have been made from this very bid request.
     PostBidRequest(std::string url, BidRequest request, std::shared_ptr<const Body> body);
 
+    // No real bid answer comes near it; a markup of this size is already far beyond any ad.
+    static constexpr std::size_t maximumAnswerLength = 4 * 1024 * 1024;
+    static constexpr double defaultTimeout = 30.0;
+
     AuthenticationMethod authenticationValue = AuthenticationMethod::none();
     HTTPMethod methodValue = HTTPMethod::post;
     ContentType contentTypeValue = ContentType::json;
+    double timeoutValue = defaultTimeout;
 
     const std::string& url() const { return url_; }
     const BidRequest& request() const { return request_; }
@@ -48,6 +58,9 @@ public:
     std::shared_ptr<const platform::Data> encodedJSONBody() const override { return body_->json; }
     AuthenticationMethod authentication() const override { return authenticationValue; }
     ContentType contentType() const override { return contentTypeValue; }
+    double timeout() const override { return timeoutValue; }
+    // After the default chain: the time-out also bounds the whole load, and the answer's length.
+    std::optional<RequestAdapterList> suffixAdapters() const override;
 
 private:
     std::string url_;

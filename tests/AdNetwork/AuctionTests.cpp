@@ -10,6 +10,25 @@ using std::chrono::milliseconds;
 BidSpec from(const std::string& endpoint, double price) { return BidSpec{price, endpoint, std::nullopt, std::nullopt}; }
 BidAnswer single(const std::string& endpoint, double price) { return BidAnswer::bids({{from(endpoint, price)}}); }
 
+// The ad network's auction events that reached the collection endpoint so far.
+std::vector<Json> collectedEvents(SimulatedAdNetwork& network) {
+    std::vector<Json> events;
+    for (const auto& body : network.collection().receivedBodies()) {
+        const auto envelope = Json::parse(body);
+        if (envelope.value("typeSDK", "") != "adnetwork") continue;
+        for (const auto& event : envelope["batch"]) events.push_back(event);
+    }
+    return events;
+}
+
+// The bid time-out of one test; the default again afterwards.
+struct ShortBidTimeout {
+    explicit ShortBidTimeout(double seconds) { AdNetworkApiClient::shared().setBidTimeout(seconds); }
+    ~ShortBidTimeout() { AdNetworkApiClient::shared().setBidTimeout(PostBidRequest::defaultTimeout); }
+    ShortBidTimeout(const ShortBidTimeout&) = delete;
+    ShortBidTimeout& operator=(const ShortBidTimeout&) = delete;
+};
+
 TEST_F(AuctionTest, TheHighestOfEachEndpointsLastBidWins) {
     struct Case {
         std::string name;
@@ -176,12 +195,7 @@ TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
     std::vector<Json> events;
     ASSERT_TRUE(testing::pumpMainUntil(
         [&] {
-            events.clear();
-            for (const auto& body : network().collection().receivedBodies()) {
-                const auto envelope = Json::parse(body);
-                if (envelope.value("typeSDK", "") != "adnetwork") continue;
-                for (const auto& event : envelope["batch"]) events.push_back(event);
-            }
+            events = collectedEvents(network());
             return std::any_of(events.begin(), events.end(), [](const Json& e) {
                 return e["name"] == "bidError" && e["context"]["adData"]["error_code"] == "04";
             });
@@ -229,6 +243,73 @@ TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
         EXPECT_EQ(e["context"]["adData"]["is_header_bidding"], false);
     }
     EXPECT_TRUE(found04);
+}
+
+// An endpoint that is late however it goes about it, or whose answer is too long, becomes its "00"
+// bid error and the others' auction goes on: its bid never wins, though it is the highest.
+TEST_F(AuctionTest, AnEndpointPastTheTimeOutOrTheLengthLimitLosesAsItsBidError) {
+    const ShortBidTimeout timeout(1.5);
+    startWithDefaultContainer();
+    const std::string timedOut = "Not yet implemented: ";  // every transport failure's description
+    const std::string tooLong = "The answer is longer than the limit of 4194304 bytes.";
+    const auto huge = BidAnswer::bid(9.0, std::string(PostBidRequest::maximumAnswerLength, 'x'));
+    struct Case {
+        std::string name;
+        BidAnswer beta;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        // Both would be in after about 5 s, never idle for as long as the time-out.
+        {"trickling a byte at a time", single("beta", 9.0).chunked(1, milliseconds(30)), timedOut},
+        {"holding on with blanks now and then", single("beta", 9.0).chunked(40, milliseconds(600), 200), timedOut},
+        {"too long, and saying so", huge, tooLong},
+        {"too long, without saying so", huge.chunked(64 * 1024, milliseconds(0)), tooLong},
+    };
+    std::map<std::string, std::string> expectedReasons;  // by request id
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        script({single("alpha", 1.0), c.beta});
+        const auto outcome = banner();
+        ASSERT_TRUE(outcome.done());
+        ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
+        EXPECT_EQ(outcome.bid().adMarkup.value_or("").substr(0, 16), "alpha");  // not 4 MiB of a loser
+        expectedReasons[*outcome.bid().requestId] = c.reason;
+    }
+
+    // More loads at once than connections per host: the six sent first are never answered; the
+    // rest, were they sent when a connection frees up, would be answered well within a time-out.
+    script({single("alpha", 1.0)});
+    std::vector<BidAnswer> turns(6, single("beta", 9.0).after(std::chrono::hours(1)));
+    turns.push_back(single("beta", 9.0).after(milliseconds(800)));
+    network().demand(1).answerInTurn(turns);
+    std::vector<std::optional<Result<Bid>>> results(10);
+    for (auto& result : results) {
+        AdNetworkApiClient::shared().requestBannerAd(SimulatedAdNetwork::bannerUnit, std::nullopt, AdType::banner,
+                                                     AdRequest(), [&result](const Result<Bid>& r) { result = r; });
+    }
+    ASSERT_TRUE(testing::pumpMainUntil(
+        [&] { return std::all_of(results.begin(), results.end(), [](const auto& r) { return r.has_value(); }); },
+        std::chrono::seconds(10)));
+    for (const auto& result : results) {
+        ASSERT_TRUE(result->isSuccess());
+        EXPECT_EQ(result->value().adMarkup, "alpha");
+        expectedReasons[*result->value().requestId] = timedOut;
+    }
+
+    std::map<std::string, std::string> reasons;
+    ASSERT_TRUE(testing::pumpMainUntil(
+        [&] {
+            for (const auto& e : collectedEvents(network())) {
+                const auto& data = e["context"]["adData"];
+                if (e["name"] == "bidError" && data.value("dsp_id", 0) == network().demand(1).id()) {
+                    EXPECT_EQ(data["error_code"], "00");
+                    reasons[e["requestId"]] = data["error_reason"];
+                }
+            }
+            return reasons.size() >= expectedReasons.size();
+        },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(reasons, expectedReasons);
 }
 
 }  // namespace

@@ -382,6 +382,90 @@ TEST_F(URLSessionTests, IdleTimeoutEndsAStalledAnswerButNotASlowOne) {
     EXPECT_EQ(delegate->body(*slowTask).size(), 4000u);
 }
 
+// A whole-load time-out runs from resume(): neither an answer that never goes idle nor a wait for
+// a free connection outlasts it.
+TEST_F(URLSessionTests, AWholeLoadTimeOutBoundsATrickleAndAWaitForAConnection) {
+    auto trickle = ScriptedResponse::text(200, std::string(100, 't'));
+    trickle.chunked = true;
+    trickle.chunkCount = 100;  // a byte every 100 ms: 10 s in all, never idle for long
+    trickle.delayBetweenChunks = 100ms;
+    server->route("GET", "/trickle", trickle);
+    auto gate = std::make_shared<ResponseGate>();
+    auto held = ScriptedResponse::text(200, "held");
+    held.gate = gate;
+    server->route("GET", "/held", held);
+    auto configuration = plainConfiguration();
+    configuration.httpMaximumConnectionsPerHost = 1;
+    auto waits = std::make_shared<RecordingDelegate>();  // task identifiers are per session
+    auto limited = URLSession::make(configuration, waits);
+
+    URLRequest trickling(urlOf(server->url("/trickle")));
+    trickling.setTimeoutIntervalForResource(0.5);
+    auto trickled = session->dataTask(trickling);
+    trickled->resume();
+    ASSERT_TRUE(delegate->waitForCompletion(*trickled));
+    ASSERT_TRUE(delegate->completion(*trickled).error);
+    EXPECT_EQ(delegate->completion(*trickled).error->code(), URLError::Code::timedOut);
+    EXPECT_STREQ(delegate->completion(*trickled).error->what(), "The request timed out.");
+    EXPECT_LT(delegate->body(*trickled).size(), 100u);
+
+    // The first load holds the only connection; the second's time runs out while it waits.
+    auto holding = limited->dataTask(URLRequest(urlOf(server->url("/held"))));
+    holding->resume();
+    ASSERT_TRUE(server->waitForRequests(2));
+    URLRequest waiting(urlOf(server->url("/held")));
+    waiting.setTimeoutIntervalForResource(0.3);
+    auto waited = limited->dataTask(waiting);
+    waited->resume();
+    ASSERT_TRUE(waits->waitForCompletion(*waited));
+    EXPECT_EQ(waits->completion(*waited).error->code(), URLError::Code::timedOut);
+    EXPECT_EQ(waits->completionCount(*holding), 0u);
+    gate->open();
+    ASSERT_TRUE(waits->waitForCompletion(*holding));
+    EXPECT_FALSE(waits->completion(*holding).error);
+    EXPECT_EQ(server->requestCount(), 2u);  // the one that timed out waiting was never sent
+}
+
+// An answer past the request's limit ends the load before more of it is read: at its first byte
+// when its length is announced, where it passes the limit when it is not.
+TEST_F(URLSessionTests, AnAnswerLongerThanTheLimitIsRefused) {
+    auto announced = ScriptedResponse::text(200, std::string(5000, 'a'));
+    server->route("GET", "/announced", announced);
+    auto unannounced = announced;
+    unannounced.chunked = true;
+    unannounced.chunkCount = 10;
+    server->route("GET", "/unannounced", unannounced);
+    server->route("GET", "/fits", ScriptedResponse::text(200, std::string(1000, 'f')));
+    auto limited = [&](const std::string& path) {
+        URLRequest request(urlOf(server->url(path)));
+        request.setMaximumResponseLength(1000);
+        return request;
+    };
+
+    for (const char* path : {"/announced", "/unannounced"}) {
+        SCOPED_TRACE(path);
+        auto task = session->dataTask(limited(path));
+        task->resume();
+        ASSERT_TRUE(delegate->waitForCompletion(*task));
+        ASSERT_TRUE(delegate->completion(*task).error);
+        EXPECT_EQ(delegate->completion(*task).error->code(), URLError::Code::dataLengthExceedsMaximum);
+        EXPECT_STREQ(delegate->completion(*task).error->what(), "The answer is longer than the limit of 1000 bytes.");
+        EXPECT_LE(delegate->body(*task).size(), 1000u);
+        EXPECT_EQ(delegate->body(*task).empty(), std::string(path) == "/announced");
+    }
+    HandlerResult refused;
+    session->dataTask(limited("/announced"), refused.handler())->resume();
+    ASSERT_TRUE(refused.wait());
+    EXPECT_FALSE(refused.data);
+    EXPECT_EQ(refused.error->code(), URLError::Code::dataLengthExceedsMaximum);
+
+    HandlerResult fits;  // the limit itself is allowed
+    session->dataTask(limited("/fits"), fits.handler())->resume();
+    ASSERT_TRUE(fits.wait());
+    EXPECT_FALSE(fits.error);
+    EXPECT_EQ(fits.data->size(), 1000u);
+}
+
 TEST_F(URLSessionTests, ConnectionsAreReusedAndRedirectsFollowed) {
     server = LoopbackServer::makeHTTP({.keepAlive = true});
     server->route("GET", "/old", [this](const testing::RecordedRequest&) {
@@ -588,6 +672,31 @@ TEST_F(URLSessionTests, EventsWaitBehindABusyDelegateQueueAndStayOnIt) {
     }
     EXPECT_EQ(hostDelegate->offQueueEvents(), 0);
     hosted->invalidateAndCancel();
+}
+
+// Handlers run on the delegate queue's worker, never on the I/O thread: while one blocks, the
+// session's other loads still go out.
+TEST_F(URLSessionTests, ABlockedCompletionHandlerDoesNotHoldUpOtherLoads) {
+    server->route("GET", "/first", ScriptedResponse::text(200, "first"));
+    server->route("GET", "/second", ScriptedResponse::text(200, "second"));
+    auto plain = URLSession::make(plainConfiguration());
+    std::promise<void> entered;
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    plain
+        ->dataTask(URLRequest(urlOf(server->url("/first"))),
+                   [&, released](std::optional<Data>, std::shared_ptr<URLResponse>, std::optional<URLError>) {
+                       entered.set_value();
+                       released.wait();
+                   })
+        ->resume();
+    ASSERT_EQ(entered.get_future().wait_for(5s), std::future_status::ready);
+    HandlerResult second;
+    plain->dataTask(URLRequest(urlOf(server->url("/second"))), second.handler())->resume();
+    EXPECT_TRUE(server->waitForRequests(2));  // while the first handler still blocks
+    release.set_value();
+    ASSERT_TRUE(second.wait());
+    EXPECT_EQ(stringFromData(*second.data), "second");
 }
 
 TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {

@@ -29,6 +29,7 @@ public:
         cannotDecodeContentData = -1016,
         fileDoesNotExist = -1100,
         noPermissionsToReadFile = -1102,
+        dataLengthExceedsMaximum = -1103,
         secureConnectionFailed = -1200,
         serverCertificateUntrusted = -1202,
         clientCertificateRejected = -1205,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,17 @@ public:
     // True once a time-out has been given for this request; otherwise the session's wins.
     bool hasExplicitTimeoutInterval() const { return explicitTimeout_; }
 
+    // Seconds the whole load may take from resume(), a wait for a free connection included,
+    // however steadily bytes arrive; past it the load fails as timed out. Unset: only the idle
+    // time-out above bounds it.
+    const std::optional<double>& timeoutIntervalForResource() const { return resourceTimeout_; }
+    void setTimeoutIntervalForResource(std::optional<double> seconds) { resourceTimeout_ = seconds; }
+
+    // The most answer body bytes the load takes. A longer answer, by its announced length or by
+    // what arrives, ends the load with dataLengthExceedsMaximum before more is read. Unset: no limit.
+    const std::optional<std::size_t>& maximumResponseLength() const { return maximumResponseLength_; }
+    void setMaximumResponseLength(std::optional<std::size_t> bytes) { maximumResponseLength_ = bytes; }
+
     URLRequestCachePolicy cachePolicy() const { return cachePolicy_; }
     void setCachePolicy(URLRequestCachePolicy policy) { cachePolicy_ = policy; }
 
@@ -67,6 +79,8 @@ private:
     std::optional<Data> httpBody_;
     double timeoutInterval_ = defaultTimeoutInterval;
     bool explicitTimeout_ = false;
+    std::optional<double> resourceTimeout_;
+    std::optional<std::size_t> maximumResponseLength_;
     URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::useProtocolCachePolicy;
 };
 

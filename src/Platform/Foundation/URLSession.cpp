@@ -1,7 +1,6 @@
 #include "Platform/Foundation/URLSession.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "Platform/Foundation/Net/TransferEngine.h"
 #include "Platform/Foundation/OperationQueue.h"
@@ -112,14 +111,12 @@ void URLSession::deliverEvent(net::TaskEvent& event) {
     if (auto delegate = session.delegate()) delegate->didCompleteWithError(session, task, std::move(event.error));
 }
 
-// An idle delegate queue has the I/O thread run the events itself, as the queue's operation:
-// the order and the queue are the same as through a worker, without waking one per answer.
+// Always through the delegate queue's own workers, never on the I/O thread: the delegate and the
+// completion handlers are host code, and one that takes its time must not hold up the transfers.
 void URLSession::deliverEvents(std::vector<net::TaskEvent> events) {
-    std::function<void()> deliverAll = [events = std::move(events)]() mutable {
+    delegateQueue_->addOperation([events = std::move(events)]() mutable {
         for (auto& event : events) deliverEvent(event);
-    };
-    if (delegateQueue_->runNowIfIdle(deliverAll)) return;
-    delegateQueue_->addOperation(std::move(deliverAll));
+    });
 }
 
 void URLSession::deliverInvalidation() {

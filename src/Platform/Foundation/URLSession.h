@@ -21,9 +21,10 @@ struct TaskEvent;
 }  // namespace net
 
 // Runs HTTP(S) and file loads on one I/O thread of its own (libcurl's multi
-// interface, connections kept and reused) and reports on its delegate queue: as an
-// operation of that queue, run by one of its workers or, when the queue is idle, by the
-// I/O thread itself (no lock of the session is held meanwhile).
+// interface, connections kept and reused) and reports on its delegate queue: the
+// delegate's calls and the completion handlers run as operations of that queue, on its
+// workers, never on the I/O thread and with no lock of the session held, so a handler
+// that takes its time delays later events of the queue but no transfer.
 class QOR_EXPORT URLSession : public std::enable_shared_from_this<URLSession> {
 public:
     // Without a queue the session makes its own serial one. The delegate is held

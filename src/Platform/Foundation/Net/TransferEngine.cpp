@@ -137,6 +137,12 @@ struct Transfer {
     Clock::time_point lastActivity = Clock::now();
     double timeoutSeconds = 0;
     Clock::duration idleTimeout{};
+    // The end of the whole exchange, counted from resume(), when the request bounds it.
+    std::optional<Clock::time_point> deadline;
+    // Body bytes taken so far, and the request's limit on them.
+    std::size_t received = 0;
+    std::optional<std::size_t> maximumLength;
+    bool tooLong = false;  // ended for passing the limit: reported as such, not as a write failure
     std::int64_t uploadSize = -1;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
@@ -204,12 +210,30 @@ size_t TransferEngine::onHeader(char* buffer, size_t size, size_t count, void* c
     return length;
 }
 
+// An answer that announces a length above the limit is refused at its first byte; one that does
+// not is cut where it passes the limit. Either way the bytes past the limit are never kept.
+bool TransferEngine::exceedsLimit(Transfer& transfer, std::size_t length) {
+    if (!transfer.maximumLength) return false;
+    const std::size_t limit = *transfer.maximumLength;
+    if (transfer.received == 0) {
+        curl_off_t announced = -1;
+        curl_easy_getinfo(transfer.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced > 0 && static_cast<std::uint64_t>(announced) > limit) return true;
+    }
+    return length > limit - transfer.received;
+}
+
 size_t TransferEngine::onBody(char* buffer, size_t size, size_t count, void* context) {
     auto& transfer = *static_cast<Transfer*>(context);
     size_t length = size * count;
     transfer.lastActivity = Clock::now();
     ensureResponse(transfer);
     if (length == 0) return 0;
+    if (exceedsLimit(transfer, length)) {
+        transfer.tooLong = true;
+        return 0;  // libcurl ends the transfer
+    }
+    transfer.received += length;
     if (transfer.collects) {
         transfer.collected.insert(transfer.collected.end(), buffer, buffer + length);
     } else {
@@ -246,14 +270,16 @@ TransferEngine::~TransferEngine() {
     if (thread_.joinable()) thread_.detach();
 }
 
-void TransferEngine::start(std::shared_ptr<URLSessionTask> task) { post({Command::Kind::start, std::move(task), {}}); }
+void TransferEngine::start(std::shared_ptr<URLSessionTask> task) {
+    post({Command::Kind::start, std::move(task), {}, Clock::now()});
+}
 
 void TransferEngine::cancel(std::shared_ptr<URLSessionTask> task) {
-    post({Command::Kind::cancel, std::move(task), {}});
+    post({Command::Kind::cancel, std::move(task), {}, {}});
 }
 
 void TransferEngine::invalidate(std::shared_ptr<URLSession> session, bool cancelRunning) {
-    post({cancelRunning ? Command::Kind::invalidate : Command::Kind::finishAndInvalidate, {}, std::move(session)});
+    post({cancelRunning ? Command::Kind::invalidate : Command::Kind::finishAndInvalidate, {}, std::move(session), {}});
 }
 
 // The I/O thread is woken only when it waits: while it runs, it looks at the commands before
@@ -294,7 +320,7 @@ void TransferEngine::run() {
         int running = 0;
         curl_multi_perform(multi_, &running);
         readMessages();
-        enforceIdleTimeouts();
+        enforceTimeouts();
         releaseDelegateIfDone();
         deliverReported();
         {
@@ -322,7 +348,7 @@ void TransferEngine::run() {
 void TransferEngine::execute(Command& command) {
     switch (command.kind) {
         case Command::Kind::start:
-            begin(command.task);
+            begin(command.task, command.postedAt);
             break;
         case Command::Kind::cancel:
             abort(command.task);
@@ -383,7 +409,7 @@ void TransferEngine::recycle(Transfer& transfer) {
     transfer.easy = nullptr;
 }
 
-void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
+void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task, Clock::time_point resumedAt) {
     if (task->state() != URLSessionTask::State::running) return;  // cancelled before it got here
     if (invalidated_) {
         completeWithoutTransfer(task, URLError(URLError::Code::cancelled, "cancelled"));
@@ -405,6 +431,11 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task) {
                                                                : URLRequest::defaultTimeoutInterval;
     transfer->timeoutSeconds = timeout;
     transfer->idleTimeout = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
+    if (const auto& whole = request.timeoutIntervalForResource()) {
+        transfer->deadline = resumedAt + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(std::max(*whole, 0.0)));
+    }
+    transfer->maximumLength = request.maximumResponseLength();
 
     if (task->uploadFile_) {
         const URL& file = *task->uploadFile_;
@@ -593,7 +624,12 @@ void TransferEngine::readMessages() {
         if (!transfer) continue;
         CURLcode result = message->data.result;
         std::optional<URLError> error;
-        if (result != CURLE_OK) {
+        if (transfer->tooLong) {
+            error = URLError(
+                URLError::Code::dataLengthExceedsMaximum,
+                "The answer is longer than the limit of " + std::to_string(*transfer->maximumLength) + " bytes.",
+                transfer->task->originalRequest().url());
+        } else if (result != CURLE_OK) {
             std::string text = transfer->errorBuffer[0] ? transfer->errorBuffer : curl_easy_strerror(result);
             error = URLError(errorCode(result), std::move(text), transfer->task->originalRequest().url());
         }
@@ -601,11 +637,17 @@ void TransferEngine::readMessages() {
     }
 }
 
-void TransferEngine::enforceIdleTimeouts() {
+// A transfer waiting for a connection has no idle clock yet, but its deadline runs.
+bool TransferEngine::hasTimedOut(const Transfer& transfer, Clock::time_point now) {
+    if (transfer.deadline && now >= *transfer.deadline) return true;
+    return transfer.added && now - transfer.lastActivity >= transfer.idleTimeout;
+}
+
+void TransferEngine::enforceTimeouts() {
     auto now = Clock::now();
     for (std::size_t i = 0; i < transfers_.size();) {
         auto& transfer = *transfers_[i];
-        if (transfer.added && now - transfer.lastActivity >= transfer.idleTimeout) {
+        if (hasTimedOut(transfer, now)) {
             finish(transfer, URLError(URLError::Code::timedOut, "The request timed out.",
                                       transfer.task->originalRequest().url()));
         } else {
@@ -620,11 +662,13 @@ long TransferEngine::pollTimeoutMilliseconds() const {
     curl_multi_timeout(multi_, &curlTimeout);
     if (curlTimeout >= 0) timeout = std::min(timeout, curlTimeout);
     auto now = Clock::now();
-    for (const auto& transfer : transfers_) {
-        if (!transfer->added) continue;
-        auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(transfer->lastActivity + transfer->idleTimeout - now);
+    auto wakeBy = [&](Clock::time_point due) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
         timeout = std::min<long>(timeout, std::max<long>(0, left.count() + 1));
+    };
+    for (const auto& transfer : transfers_) {
+        if (transfer->deadline) wakeBy(*transfer->deadline);
+        if (transfer->added) wakeBy(transfer->lastActivity + transfer->idleTimeout);
     }
     return timeout;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -59,11 +60,13 @@ private:
         enum class Kind { start, cancel, invalidate, finishAndInvalidate } kind;
         std::shared_ptr<URLSessionTask> task;
         std::shared_ptr<URLSession> session;
+        std::chrono::steady_clock::time_point postedAt;  // start: when the task was resumed
     };
 
     // libcurl callbacks, on the I/O thread.
     static void ensureResponse(Transfer& transfer);
     static std::size_t onHeader(char* buffer, std::size_t size, std::size_t count, void* context);
+    static bool exceedsLimit(Transfer& transfer, std::size_t length);
     static std::size_t onBody(char* buffer, std::size_t size, std::size_t count, void* context);
     static std::size_t onUploadRead(char* buffer, std::size_t size, std::size_t count, void* context);
     static int onUploadSeek(void* context, std::int64_t offset, int origin);
@@ -71,7 +74,7 @@ private:
     void post(Command command);
     void run();
     void execute(Command& command);
-    void begin(const std::shared_ptr<URLSessionTask>& task);
+    void begin(const std::shared_ptr<URLSessionTask>& task, std::chrono::steady_clock::time_point resumedAt);
     // Takes a handle and sets it up for the transfer's request.
     void configure(Transfer& transfer);
     void abort(const std::shared_ptr<URLSessionTask>& task);
@@ -81,7 +84,8 @@ private:
     void addToMulti(Transfer& transfer);
     void startWaitingTransfer(const std::string& origin);
     void readMessages();
-    void enforceIdleTimeouts();
+    static bool hasTimedOut(const Transfer& transfer, std::chrono::steady_clock::time_point now);
+    void enforceTimeouts();
     long pollTimeoutMilliseconds() const;
     void releaseDelegateIfDone();
     void report(TaskEvent event);
