@@ -228,9 +228,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container->configurationID.value_or("");
-    const auto payloadLength = body->parameters ? std::optional(body->requestLength) : std::nullopt;
-    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId,
-                                        payloadLength);
+    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
 
     PostBidRequest request(endpoint.url, bidRequest, body);
     auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
