@@ -1,6 +1,7 @@
 // What the ad-request engine reads from the container: the endpoint list of a unit, the native
 // asset requests, the pass-back bid and the metadata readers.
 #include <set>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,24 @@ TEST(InventoryReaders, VideoAdaptiveSizeAndCloseButton) {
     metadata.responsive.reset();
     EXPECT_FALSE(closeButtonFadeSeconds(metadata).has_value());
     EXPECT_FALSE(adaptiveHeight(metadata, 375).has_value());
+
+    // Only positive sizes give a height: nothing negative or empty goes to the bidders.
+    metadata.responsive = true;
+    struct Case {
+        std::int64_t width, height;
+        double viewWidth;
+        std::optional<double> expected;
+    };
+    const Case cases[] = {{320, 50, 375, 59.0},          {-320, 50, 375, std::nullopt},
+                          {320, -50, 375, std::nullopt}, {0, 50, 375, std::nullopt},
+                          {320, 0, 375, std::nullopt},   {320, 50, 0, std::nullopt},
+                          {320, 50, -375, std::nullopt}, {320, 50, std::nan(""), std::nullopt}};
+    for (const auto& c : cases) {
+        metadata.width = c.width;
+        metadata.height = c.height;
+        EXPECT_EQ(adaptiveHeight(metadata, c.viewWidth), c.expected)
+            << c.width << "x" << c.height << " at " << c.viewWidth;
+    }
 }
 
 }  // namespace
