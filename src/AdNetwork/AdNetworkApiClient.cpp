@@ -17,7 +17,6 @@
 #include "Networking/Client/Request/PassBackRequest.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/CharacterSet.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/UUID.h"
 
@@ -318,7 +317,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, cons
 // MARK: Trackers and markup
 
 void AdNetworkApiClient::fireTracker(const std::string& url, TextCompletion completion) {
-    const auto encoded = platform::addingPercentEncoding(url, platform::CharacterSet::urlQueryAllowed());
+    const auto encoded = trackerRequestText(url);
     if (!encoded) return;
     Session::sharedInstance()->send(ViewAdRequest(*encoded), CallbackQueue::currentMainOrAsync{},
                                     [completion = std::move(completion)](Result<std::string> result) {
