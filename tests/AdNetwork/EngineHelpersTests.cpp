@@ -1,7 +1,7 @@
 // What the ad-request engine reads from the container: the endpoint list of a unit, the native
 // asset requests, the pass-back bid and the metadata readers.
-#include <set>
 #include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
