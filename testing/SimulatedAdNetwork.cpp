@@ -268,7 +268,10 @@ SimulatedAdNetwork::SimulatedAdNetwork(Options options)
     set("QOR_COLLECTION_URL", collection_->collectionURL());
     set("QOR_IP_ECHO_URL", ipEcho_->baseURL());
     set("QOR_CA_FILE", certificate_->caFilePath());
-    set("QOR_CONNECT_TO", std::string(trackerHost) + ":443:127.0.0.1:" + std::to_string(trackers_->port()));
+    // Trackers named by the IPv6 loopback address reach the same server.
+    const std::string trackerPort = std::to_string(trackers_->port());
+    set("QOR_CONNECT_TO",
+        std::string(trackerHost) + ":443:127.0.0.1:" + trackerPort + ",[::1]:443:127.0.0.1:" + trackerPort);
 }
 
 SimulatedAdNetwork::~SimulatedAdNetwork() {

@@ -143,8 +143,8 @@ std::string containerJSON(const ContainerSpec& plan);
 //   the base URLs "/test/", "/staging/" and "/production/";
 // - a core bid endpoint and `demandCount` demand endpoints (BidEndpoint), silent (204) until
 //   scripted;
-// - a tracker server reached as https://trackers.qor.test on the default port, answering the
-//   paths handed out by trackerURL and recording every hit;
+// - a tracker server reached as https://trackers.qor.test (or https://[::1]) on the default
+//   port, answering the paths handed out by trackerURL and recording every hit;
 // - a markup and image server;
 // - the collection endpoint and the IP-echo service.
 // While it lives, the deployment variables (QOR_AD_NETWORK_*_URL, QOR_COLLECTION_URL,

@@ -81,7 +81,7 @@ TestCertificate::TestCertificate(std::vector<std::string> dnsNames) {
     serverCertificate_ = makeCertificate(serverKey_, commonName, caCertificate_);
     std::string alternativeNames;
     for (const auto& dnsName : dnsNames) alternativeNames.append("DNS:").append(dnsName).append(1, ',');
-    alternativeNames += "IP:127.0.0.1";
+    alternativeNames += "IP:127.0.0.1,IP:::1";
     addExtension(serverCertificate_, caCertificate_, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(serverCertificate_, caCertificate_, NID_key_usage, "critical,digitalSignature,keyEncipherment");
     addExtension(serverCertificate_, caCertificate_, NID_ext_key_usage, "serverAuth");

@@ -12,7 +12,7 @@ namespace qor::testing {
 
 // A throw-away certificate authority and a server certificate it signed, made
 // when the object is built. The server certificate names the given DNS names
-// (wildcards such as "*.example.test" allowed) and the address 127.0.0.1. The
+// (wildcards such as "*.example.test" allowed) and the addresses 127.0.0.1 and ::1. The
 // CA's PEM is written to a file for URLSessionConfiguration::caFile / QOR_CA_FILE.
 class TestCertificate {
 public:

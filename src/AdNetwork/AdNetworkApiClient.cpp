@@ -17,7 +17,6 @@
 #include "Networking/Client/Request/PassBackRequest.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/CharacterSet.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/UUID.h"
@@ -248,9 +247,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container->configurationID.value_or("");
-    const auto payloadLength = body->parameters ? std::optional(body->requestLength) : std::nullopt;
-    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId,
-                                        payloadLength);
+    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
 
     PostBidRequest request(endpoint.url, bidRequest, body);
     request.timeoutValue = bidTimeout();
@@ -342,7 +339,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
 // MARK: Trackers and markup
 
 void AdNetworkApiClient::fireTracker(const std::string& url, TextCompletion completion) {
-    const auto encoded = platform::addingPercentEncoding(url, platform::CharacterSet::urlQueryAllowed());
+    const auto encoded = trackerRequestText(url);
     if (!encoded) return;
     Session::sharedInstance()->send(ViewAdRequest(*encoded), CallbackQueue::currentMainOrAsync{},
                                     [completion = std::move(completion)](Result<std::string> result) {

@@ -1,15 +1,16 @@
 #include "AdNetwork/BatchController.h"
 
 #include <algorithm>
-#include <string_view>
 #include <utility>
 
 #include "Analytics/PostBatchRequest.h"
+#include "Core/EncodeToDictionary.h"
 #include "Core/SDKLog.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/JSONSerialization.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Thread.h"
 #include "Platform/Foundation/Timer.h"
@@ -18,28 +19,24 @@ namespace qor {
 
 namespace {
 
-// The length of the event's compact JSON text; the list's length follows from its events'
-// (brackets and commas), so no recording encodes the whole list again.
-std::optional<std::size_t> encodedLength(const Batch& batch) {
+// An event sits this many containers deep in its envelope: the envelope and its "batch" list.
+constexpr std::size_t eventDepthInEnvelope = 2;
+
+// The length of the event's compact JSON text, once that text is known to read back in its
+// envelope as the upload converts it: an event that would fail there would take every other
+// event of its envelope with it. The list's length follows from its events' (brackets and
+// commas), so no recording encodes the whole list again.
+std::optional<std::size_t> postableLength(const Batch& batch) {
     try {
-        return platform::JSONEncoder().encodeToString(batch).size();
+        const std::string text = platform::JSONEncoder().encodeToString(batch);
+        readBackAtDepth(text, eventDepthInEnvelope);
+        return text.size();
     } catch (const platform::EncodingError& error) {
         writeSDKLogLine("Encode Batch Error: " + error.localizedDescription() + "\n");
-        return std::nullopt;
+    } catch (const platform::JSONSerializationError& error) {
+        writeSDKLogLine("Encode Batch Error: " + error.localizedDescription() + "\n");
     }
-}
-
-// The event's length from its length without the payload and the payload's own: the payload is
-// the context's last member, written as `,"adData":` and its text.
-std::optional<std::size_t> encodedLength(Batch& batch, std::optional<std::size_t> payloadLength) {
-    if (!payloadLength || !batch.context.adData) return encodedLength(batch);
-    auto payload = std::move(batch.context.adData);
-    batch.context.adData.reset();
-    auto length = encodedLength(batch);
-    batch.context.adData = std::move(payload);
-    if (!length) return std::nullopt;
-    constexpr std::string_view member = ",\"adData\":";
-    return *length + member.size() + *payloadLength;
+    return std::nullopt;
 }
 
 void onMainThread(std::function<void()> block) {
@@ -83,21 +80,20 @@ Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, co
 }
 
 void BatchController::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
-                               std::optional<AdData> data, const std::string& anonymousId,
-                               std::optional<std::size_t> payloadLength) {
+                               std::optional<AdData> data, const std::string& anonymousId) {
     const auto recordedAt = platform::Date::now();
     queue_->async([self = shared_from_this(), type, key = writeKey + "@ios", requestId, data = std::move(data),
-                   anonymousId, payloadLength, recordedAt]() mutable {
+                   anonymousId, recordedAt]() mutable {
         Batch batch = self->makeBatch(type, key, requestId, anonymousId);
         batch.timestamp = platform::localDateTimeString(recordedAt);
         batch.fillBatchAdData(type, std::move(data));
-        self->record(std::move(batch), payloadLength);
+        self->record(std::move(batch));
     });
 }
 
-void BatchController::record(Batch batch, std::optional<std::size_t> payloadLength) {
-    // An event that cannot be encoded would fail every later envelope: it is dropped here.
-    const auto length = encodedLength(batch, payloadLength);
+void BatchController::record(Batch batch) {
+    // An event that cannot be posted would fail every later envelope: it is dropped here.
+    const auto length = postableLength(batch);
     if (!length) return;
     std::optional<BatchRequest> postNow;
     bool armTimer = false;

@@ -49,13 +49,12 @@ public:
     BatchController& operator=(const BatchController&) = delete;
 
     // Records one event. The write key gets "@ios" appended; the payload lands in the event's
-    // context when it is the record the kind calls for. An event that cannot be encoded is
-    // reported on standard output ("Encode Batch Error: ...") and dropped.
-    //
-    // payloadLength, when the caller already knows it, is the length of the payload's own compact
-    // JSON text: the event is then measured without encoding the payload again.
+    // context when it is the record the kind calls for. An event that cannot be encoded, or
+    // whose text would not read back in its envelope as the upload converts it (nesting too
+    // deep, for one), is reported on standard output ("Encode Batch Error: ...") and dropped
+    // alone.
     void addBatch(BatchType type, const std::string& writeKey, const std::string& requestId, std::optional<AdData> data,
-                  const std::string& anonymousId, std::optional<std::size_t> payloadLength = std::nullopt);
+                  const std::string& anonymousId);
 
     // One event from the recorder's context, stamped now.
     Batch makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
@@ -77,9 +76,9 @@ public:
 private:
     BatchController(Settings settings, Batch::Context context);
 
-    // On the recorder's queue: measures the event and queues it, posting at once past the
-    // threshold.
-    void record(Batch batch, std::optional<std::size_t> payloadLength);
+    // On the recorder's queue: checks and measures the event and queues it, posting at once
+    // past the threshold.
+    void record(Batch batch);
     // On the main thread: waits until the wait after the latest recording has passed.
     void scheduleTimer(std::chrono::steady_clock::time_point due);
     void timerFired();

@@ -34,17 +34,23 @@ std::vector<Endpoint> endpointsForPlatforms(const Container& container,
     std::vector<Endpoint> endpoints;
     endpoints.reserve(resolvedPlatforms.size() + 1);
     for (const DemandSidePlatform& platform : resolvedPlatforms) {
+        const bool directDeal = platform.directDeal.value_or(0) > 0;
         // Without a bidding URL there is nowhere to post; the other endpoints are still asked.
-        if (!platform.url) {
+        // A direct deal stays, with no URL, so that it fails as its own endpoint and still
+        // decides the auction alone: its absence must not hand the ad to the open bidders.
+        if (!platform.url && !directDeal) {
             sdkLog("Demand platform ", platform.id, " has no bidding URL in the container; it is not asked");
             continue;
+        }
+        if (!platform.url) {
+            sdkLog("Direct deal ", platform.id, " has no bidding URL in the container; it fails unasked");
         }
         endpoints.push_back(Endpoint{
             platform.id,
             platform.name.value_or("unknown"),
-            *platform.url,
+            platform.url.value_or(""),
             "dsp",
-            platform.directDeal.value_or(0) > 0,
+            directDeal,
             platform.headerBidding.value_or(0) > 0,
         });
     }

@@ -16,8 +16,9 @@ std::vector<DemandSidePlatform> resolvePlatforms(const Container& container, con
 
 // The endpoints of one auction: one "dsp" endpoint per resolved platform, in order (named
 // "unknown" when the platform has no name; flags true when above 0), then the core ad server
-// last (id -1, "core"). A platform without a bidding URL is left out with a debug line, so the
-// list always ends with the core endpoint and is never empty.
+// last (id -1, "core"), so the list always ends with the core endpoint and is never empty. A
+// platform without a bidding URL is left out with a debug line, unless it is a direct deal: that
+// one stays with an empty URL, fails when sent (no request goes out) and still decides alone.
 std::vector<Endpoint> endpointsForPlatforms(const Container& container,
                                             const std::vector<DemandSidePlatform>& resolvedPlatforms);
 

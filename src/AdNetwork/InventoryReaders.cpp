@@ -48,7 +48,9 @@ VideoMetadata videoMetadata(const Metadata& metadata) {
 }
 
 std::optional<double> adaptiveHeight(const Metadata& metadata, double width) {
-    if (metadata.responsive != true || metadata.width == 0) return std::nullopt;
+    // Only sizes that make sense give one: a negative side or width would go to the bidders.
+    if (metadata.responsive != true || metadata.width <= 0 || metadata.height <= 0) return std::nullopt;
+    if (!std::isfinite(width) || width <= 0) return std::nullopt;
     // std::round takes halves away from zero.
     return std::round(width * static_cast<double>(metadata.height) / static_cast<double>(metadata.width));
 }

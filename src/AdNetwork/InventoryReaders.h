@@ -34,7 +34,8 @@ std::optional<Bid> passBackBid(const Metadata& metadata, const std::string& requ
 VideoMetadata videoMetadata(const Metadata& metadata);
 
 // The banner height for this width when the unit is responsive: width × height ÷ width of the
-// metadata, rounded half away from zero. Nothing when not responsive or the metadata width is 0.
+// metadata, rounded half away from zero. Nothing when not responsive, when the metadata width or
+// height is not positive, or when the width given is not a positive number.
 std::optional<double> adaptiveHeight(const Metadata& metadata, double width);
 
 // The close button's fade-in in seconds when the unit shows one (0 without a delay); nothing

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Networking/Client/Request/Request.h"
@@ -15,6 +16,12 @@ namespace qor {
 // default port, with its path and query; the fragment is not sent. A text that does not parse,
 // or that names no host, gives no base URL, and the Session fails the request with missingURL
 // without sending anything.
+// A tracker URL as text a ViewAdRequest can be made from: every character a URL cannot carry
+// percent-encoded, the percent sign included (an escape arrives encoded twice, as servers have
+// always received it), while the brackets of an IPv6 host stay. The fragment is left out: it is
+// never sent. Nothing when the text is not UTF-8.
+std::optional<std::string> trackerRequestText(std::string_view url);
+
 class ViewAdRequest final : public Request<std::string> {
 public:
     explicit ViewAdRequest(const std::string& url);

@@ -16,6 +16,7 @@ namespace qor {
 class PostBatchRequest final : public Request<std::string> {
 public:
     // The envelope as parameters, computed on each read; empty when the request carries none.
+    // An envelope that cannot be converted throws, so the post fails instead of going out empty.
     using Envelope = std::function<std::optional<Parameters>()>;
 
     PostBatchRequest(HTTPMethod method, std::string path, AuthenticationMethod authentication,

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "Core/JSON.h"
 #include "Platform/Foundation/Any.h"
@@ -11,19 +13,26 @@
 namespace qor {
 
 // Any encodable value as request parameters, by way of its JSON text: the members of the
-// top-level object as plain values. Nothing when encoding or reading fails or when the top
-// level is not an object; it never throws.
+// top-level object as plain values. Throws what encoding or reading raises, and a
+// JSONSerializationError when the top level is not an object.
 // encodedLength receives the length of the JSON text read, when encoding succeeds.
+template <class T>
+platform::AnyDictionary convertToDictionary(const T& value, std::size_t& encodedLength) {
+    const platform::Data data = platform::JSONEncoder().encode(value);
+    encodedLength = data.size();
+    platform::JSONReadingOptions options;
+    options.fragmentsAllowed = true;
+    platform::Any parsed = platform::JSONSerialization::jsonObject(data, options);
+    if (auto* dictionary = parsed.tryDictionary()) return std::move(*dictionary);
+    throw platform::JSONSerializationError(platform::JSONSerializationError::Kind::invalidText,
+                                           "the top level is not a dictionary");
+}
+
+// As convertToDictionary, but nothing when it fails; it never throws.
 template <class T>
 std::optional<platform::AnyDictionary> encodeToDictionary(const T& value, std::size_t& encodedLength) {
     try {
-        const platform::Data data = platform::JSONEncoder().encode(value);
-        encodedLength = data.size();
-        platform::JSONReadingOptions options;
-        options.fragmentsAllowed = true;
-        platform::Any parsed = platform::JSONSerialization::jsonObject(data, options);
-        if (const auto* dictionary = parsed.tryDictionary()) return *dictionary;
-        return std::nullopt;
+        return convertToDictionary(value, encodedLength);
     } catch (...) {
         return std::nullopt;
     }
@@ -35,11 +44,19 @@ std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
     return encodeToDictionary(value, length);
 }
 
-// An auction-event batch envelope as the parameters of a batch post. A template, so that the
-// envelope's type stays with the code that owns it.
+// Reads JSON text back as the conversion above reads it, as if the text sat `nesting` arrays or
+// dictionaries deep inside a larger one: the reader's depth limit counts those as well. A part of
+// a larger value checked this way alone is known to read back once it is in place. Throws what
+// reading raises.
+void readBackAtDepth(std::string_view text, std::size_t nesting);
+
+// An auction-event batch envelope as the parameters of a batch post; throws when it cannot be
+// converted, so that the post fails instead of going out without its events. A template, so
+// that the envelope's type stays with the code that owns it.
 template <class Batch>
-std::optional<platform::AnyDictionary> encodeBatchRequestToDictionary(const Batch& batch) {
-    return encodeToDictionary(batch);
+platform::AnyDictionary encodeBatchRequestToDictionary(const Batch& batch) {
+    std::size_t length = 0;
+    return convertToDictionary(batch, length);
 }
 
 // A JSON value (traits, a native request) as a dictionary; nothing unless it is an object.

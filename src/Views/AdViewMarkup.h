@@ -6,8 +6,9 @@
 // The one page format of web-rendered ads, shared by the banner and the full-screen formats.
 namespace qor {
 
-// The price as "{{AUCTION_PRICE}}" becomes: the shortest text that reads back as the same float,
-// with ".0" after a whole number (2 gives "2.0", 1.25 gives "1.25").
+// The price as "{{AUCTION_PRICE}}" becomes: the shortest digits that read back as the same
+// float, as plain decimal text with ".0" after a whole number, never an exponent (2 gives "2.0",
+// 1.25 gives "1.25", 100000 gives "100000.0", 0.0005 gives "0.0005").
 std::string auctionPriceText(float price);
 
 // The markup with every "{{AUCTION_PRICE}}" and then every "{{REQUEST_ID}}" replaced, literally.

@@ -8,10 +8,12 @@ namespace qor {
 
 namespace {
 
-// The image of an asset, with its metadata when the bidder gave both sides.
+// The image of an asset, with its metadata when the bidder gave both sides. Metadata describes
+// the URL filed with it: a later asset with the same id replaces both or clears the old sizes.
 void fileImage(const std::optional<AssetImage::Response>& image, std::optional<std::string>& url,
                std::optional<NativeAd::ImageMetadata>& metadata) {
     url = image ? std::optional(image->url) : std::nullopt;
+    metadata.reset();
     if (image && image->width && image->height) {
         metadata = NativeAd::ImageMetadata{image->url, static_cast<double>(*image->width),
                                            static_cast<double>(*image->height)};

@@ -107,6 +107,17 @@ TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
     plan.inventories[1] = plan.inventories[0];
     plan.inventories[1].id = 201;
     plan.inventories[1].passBack.reset();
+    // 202 and 203: a direct deal the container gives no bidding URL still decides alone, as a
+    // failed endpoint.
+    for (const auto& [unit, passBack] :
+         {std::pair<std::int64_t, std::optional<std::string>>{202, "<b>pass-back</b>"}, {203, std::nullopt}}) {
+        auto inventory = plan.inventories[0];
+        inventory.id = unit;
+        inventory.passBack = passBack;
+        inventory.platforms[1].directDeal = 0;
+        inventory.platforms.insert(inventory.platforms.begin() + 1, {60, "unlisted", std::nullopt, 1, 0});
+        plan.inventories.push_back(std::move(inventory));
+    }
     startWith(plan);
 
     script({single("alpha", 5.0), single("beta", 0.2), single("gamma", 9.0)}, single("core", 3.0));
@@ -123,6 +134,25 @@ TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
         EXPECT_TRUE(passBack.bid().requestId.has_value());
         EXPECT_EQ(banner(201).errorText(), "No available Ad");
     }
+
+    script({single("alpha", 5.0), single("beta", 6.0), single("gamma", 9.0)}, single("core", 3.0));
+    EXPECT_EQ(banner(202).bid().adMarkup, "<b>pass-back</b>");
+    EXPECT_EQ(banner(203).errorText(), "No available Ad");
+    // Its failure is recorded as the endpoint's bid error.
+    ASSERT_TRUE(testing::pumpMainUntil(
+        [&] {
+            for (const auto& body : network().collection().receivedBodies()) {
+                const auto envelope = Json::parse(body);
+                for (const auto& event : envelope.value("batch", Json::array())) {
+                    const auto data = event["context"].value("adData", Json::object());
+                    if (event["name"] == "bidError" && data.value("dsp_id", 0) == 60 &&
+                        data.value("error_code", "") == "00")
+                        return true;
+                }
+            }
+            return false;
+        },
+        std::chrono::seconds(10)));
 }
 
 TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {

@@ -13,6 +13,7 @@
 #include "AdNetwork/BatchController.h"
 #include "AdNetwork/PostBidRequest.h"
 #include "AdNetworkTestSupport.h"
+#include "Analytics/PostBatchRequest.h"
 #include "Core/SDKLogCapture.h"
 #include "Networking/Client/Session/Session.h"
 #include "testing/CollectionServer.h"
@@ -137,15 +138,12 @@ TEST_F(BatchControllerTest, ReachingTheThresholdPostsAtOnceOneByteLessWaits) {
     EXPECT_EQ(collection_->receivedCount(), 1U);
 }
 
-// A bid request event measured by the length its posted body found weighs exactly what the whole
-// event encodes to: at the threshold it goes out at once, one byte under it waits.
-TEST_F(BatchControllerTest, ABidRequestMeasuredByItsPostedBodyWeighsWhatItEncodesTo) {
+// A bid request event weighs exactly what the whole event encodes to: at the threshold it goes
+// out at once, one byte under it waits.
+TEST_F(BatchControllerTest, ABidRequestEventWeighsWhatItEncodesTo) {
     BidRequest request = AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
     request.user.id = "anon \"quoted\" / \u00e9";
     request.impression.front().ext = extensionForEndpoint("core", 12, 101);
-    const auto body = PostBidRequest::Body::make(request);
-    ASSERT_TRUE(body->parameters.has_value());
-    ASSERT_NE(body->json, nullptr);
 
     const auto probeOwner = recorder(5s);
     Batch probe = probeOwner->makeBatch(BatchType::bidRequest, "key@ios", "r", "anon");
@@ -153,14 +151,14 @@ TEST_F(BatchControllerTest, ABidRequestMeasuredByItsPostedBodyWeighsWhatItEncode
     const std::size_t length = platform::JSONEncoder{}.encodeToString(std::vector<Batch>{probe}).size();
 
     const auto below = recorder(5s, length + 1);
-    below->addBatch(BatchType::bidRequest, "key", "r", AdData(request), "anon", body->requestLength);
+    below->addBatch(BatchType::bidRequest, "key", "r", AdData(request), "anon");
     EXPECT_EQ(below->pendingCount(), 1U);
-    // A payload that is not the kind's record is left out, whatever length comes with it.
-    below->addBatch(BatchType::bidResponse, "key", "r", AdData(request), "anon", body->requestLength);
+    // A payload that is not the kind's record is left out.
+    below->addBatch(BatchType::bidResponse, "key", "r", AdData(request), "anon");
     EXPECT_EQ(below->pendingCount(), 0U);  // the second event's brackets and comma crossed it
 
     const auto at = recorder(5s, length);
-    at->addBatch(BatchType::bidRequest, "key", "r", AdData(request), "anon", body->requestLength);
+    at->addBatch(BatchType::bidRequest, "key", "r", AdData(request), "anon");
     EXPECT_EQ(at->pendingCount(), 0U);
     ASSERT_TRUE(collection_->waitForPosts(2));
     ASSERT_TRUE(settle(*below));
@@ -211,20 +209,59 @@ TEST_F(BatchControllerTest, AFailedUploadIsNotRetriedAndItsEventsAreGone) {
     EXPECT_EQ(requestIds(envelopes()[1]), std::vector<std::string>{"r2"});
 }
 
-TEST_F(BatchControllerTest, AnEventThatCannotBeEncodedIsReportedAndDropped) {
+// A bid request whose ad request context nests `depth` arrays.
+BidRequest bidRequestWithContextDepth(std::size_t depth) {
+    JSON context = 1;
+    for (std::size_t level = 0; level < depth; ++level) context = JSON(JSON::Array{std::move(context)});
+    return AdNetworkApiClient::shared().buildBidRequest(context);
+}
+
+// An event that cannot be encoded, or whose text would not read back inside its envelope, is
+// reported and dropped alone: the events beside it are posted. An envelope that cannot be
+// converted anyway is never posted without its events.
+TEST_F(BatchControllerTest, AnEventThatCannotBePostedIsReportedAndDroppedAlone) {
     const auto controller = recorder(100ms);
     test::SDKLogCapture log;
     AdData::BidWinner broken = winner();
     broken.price = std::numeric_limits<float>::infinity();
-    record(*controller, "broken", AdData(broken));
+    record(*controller, "infinite", AdData(broken));
     EXPECT_EQ(controller->pendingCount(), 0U);  // waits for the recording to be measured
     ASSERT_EQ(log.lines().size(), 1U);
     EXPECT_EQ(log.lines()[0].rfind("Encode Batch Error: ", 0), 0U) << log.lines()[0];
 
-    record(*controller, "fine");
+    // The bid request itself is sent to the bidders at these depths, but its event sits six
+    // containers deeper in an envelope: 506 is the deepest context an envelope can carry.
+    for (const std::size_t depth : {507U, 510U}) {
+        ASSERT_TRUE(PostBidRequest::Body::make(bidRequestWithContextDepth(depth))->parameters.has_value());
+    }
+    record(*controller, "before");
+    controller->addBatch(BatchType::bidRequest, "key", "deep-510", AdData(bidRequestWithContextDepth(510)), "anon");
+    controller->addBatch(BatchType::bidRequest, "key", "deepest", AdData(bidRequestWithContextDepth(506)), "anon");
+    controller->addBatch(BatchType::bidRequest, "key", "deep-507", AdData(bidRequestWithContextDepth(507)), "anon");
+    record(*controller, "after");
+    EXPECT_EQ(controller->pendingCount(), 3U);
+    ASSERT_EQ(log.lines().size(), 3U);
+    for (const auto& line : log.lines()) EXPECT_EQ(line.rfind("Encode Batch Error: ", 0), 0U) << line;
+
     ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
-    EXPECT_EQ(requestIds(envelopes()[0]), std::vector<std::string>{"fine"});
     ASSERT_TRUE(settle(*controller));
+    EXPECT_EQ(requestIds(envelopes()[0]), (std::vector<std::string>{"before", "deepest", "after"}));
+
+    // An envelope built around such an event fails as a request that cannot be encoded.
+    BatchRequest envelope;
+    envelope.writeKey = "key@ios";
+    envelope.batches.push_back(controller->makeBatch(BatchType::bidRequest, "key@ios", "deep", "anon"));
+    envelope.batches.back().fillBatchAdData(BatchType::bidRequest, AdData(bidRequestWithContextDepth(507)));
+    std::optional<Result<std::string>> outcome;
+    Session::sharedInstance()->send(PostBatchRequest::carrying(std::move(envelope)),
+                                    CallbackQueue::currentMainOrAsync{},
+                                    [&](const Result<std::string>& result) { outcome = result; });
+    ASSERT_TRUE(pumpMainUntil([&] { return outcome.has_value(); }));
+    ASSERT_TRUE(outcome->isFailure());
+    const auto* failed = outcome->error().as<QORSDKError::requestFailed>();
+    ASSERT_NE(failed, nullptr) << outcome->error().description();
+    EXPECT_NE(failed->reason.as<QORSDKError::RequestErrorReason::jsonEncodingFailed>(), nullptr);
+    EXPECT_EQ(collection_->receivedCount(), 1U);
 }
 
 TEST_F(BatchControllerTest, RecordingsFromSeveralThreadsGoOutEachExactlyOnce) {

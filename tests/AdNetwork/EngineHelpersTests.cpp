@@ -1,5 +1,6 @@
 // What the ad-request engine reads from the container: the endpoint list of a unit, the native
 // asset requests, the pass-back bid and the metadata readers.
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,22 +39,28 @@ TEST(EndpointList, PlatformsInInventoryOrderThenTheCoreServer) {
               (std::vector<Endpoint>{{-1, "core", "https://core.example/bid", "core", false, false}}));
 }
 
-TEST(EndpointList, PlatformsWithoutABiddingURLAreLeftOutAndTheRestStillAsked) {
+TEST(EndpointList, PlatformsWithoutABiddingURLAreLeftOutButADirectDealStays) {
     Json document = realisticContainerDocument();
     document["dsps"].push_back({{"id", 3}, {"bidding_url", "https://second.example"}});
-    document["dsps"][1].erase("bidding_url");                                            // platform 4: listed, no URL
+    document["dsps"][1].erase("bidding_url");  // platform 4, a direct deal here: listed, no URL
     document["inventories"][0]["dsps"].push_back({{"id", 99}, {"header_bidding", -1}});  // not listed at all
     const Container container = decodeContainer(document.dump());
 
     test::SDKLogCapture log;
     const auto endpoints = endpointsForInventory(container, container.inventories[0]);
-    ASSERT_EQ(endpoints.size(), 2U);
+    ASSERT_EQ(endpoints.size(), 3U);
     EXPECT_EQ(endpoints[0].url, "https://alpha.example/bid");  // the first platform of that id wins
-    EXPECT_EQ(endpoints[1].type, "core");
+    // The direct deal stays without a URL, to fail unasked and still decide alone.
+    EXPECT_EQ(endpoints[1], (Endpoint{4, "unknown", "", "dsp", true, false}));
+    EXPECT_EQ(endpoints[2].type, "core");
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 2U);
-    EXPECT_EQ(lines[0].rfind("[QORSDK] Demand platform 4 ", 0), 0U) << lines[0];
+    EXPECT_EQ(lines[0].rfind("[QORSDK] Direct deal 4 ", 0), 0U) << lines[0];
     EXPECT_EQ(lines[1].rfind("[QORSDK] Demand platform 99 ", 0), 0U) << lines[1];
+
+    document["inventories"][0]["dsps"][1]["direct_deal"] = 0;
+    const Container open = decodeContainer(document.dump());
+    EXPECT_EQ(endpointsForInventory(open, open.inventories[0]).size(), 2U);  // 4 is then left out
 
     document["dsps"] = nullptr;
     const Container withoutPlatforms = decodeContainer(document.dump());
@@ -169,6 +176,24 @@ TEST(InventoryReaders, VideoAdaptiveSizeAndCloseButton) {
     metadata.responsive.reset();
     EXPECT_FALSE(closeButtonFadeSeconds(metadata).has_value());
     EXPECT_FALSE(adaptiveHeight(metadata, 375).has_value());
+
+    // Only positive sizes give a height: nothing negative or empty goes to the bidders.
+    metadata.responsive = true;
+    struct Case {
+        std::int64_t width, height;
+        double viewWidth;
+        std::optional<double> expected;
+    };
+    const Case cases[] = {{320, 50, 375, 59.0},          {-320, 50, 375, std::nullopt},
+                          {320, -50, 375, std::nullopt}, {0, 50, 375, std::nullopt},
+                          {320, 0, 375, std::nullopt},   {320, 50, 0, std::nullopt},
+                          {320, 50, -375, std::nullopt}, {320, 50, std::nan(""), std::nullopt}};
+    for (const auto& c : cases) {
+        metadata.width = c.width;
+        metadata.height = c.height;
+        EXPECT_EQ(adaptiveHeight(metadata, c.viewWidth), c.expected)
+            << c.width << "x" << c.height << " at " << c.viewWidth;
+    }
 }
 
 }  // namespace

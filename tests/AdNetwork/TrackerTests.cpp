@@ -24,27 +24,35 @@ TEST_F(TrackerTest, TrackersGoToHttpsOnTheDefaultPortEncodedOnceForAQuery) {
     startWithDefaultContainer();
     test::SDKLogCapture log;
     const std::string base = network().trackerURL("/v1/view");
+    network().trackerURL("/");
+    const std::string host = SimulatedAdNetwork::trackerHost;
     struct Case {
         std::string url;
         std::string query;  // as the tracker server received it
+        std::string path = "/v1/view";
     };
     const std::vector<Case> cases = {
         {base + "?rid=REQ-1&w=a b", "rid=REQ-1&w=a%20b"},
         {base + "?n=caf\xc3\xa9", "n=caf%C3%A9"},
         {base + "?already=%41", "already=%2541"},  // an escape is encoded again
-        // Scheme and port of the given URL are not used; "#" is encoded into the query.
-        {"http://" + std::string(SimulatedAdNetwork::trackerHost) + ":8080/v1/view?p=1#frag", "p=1%23frag"},
+        // Scheme and port of the given URL are not used; the fragment is never sent.
+        {"http://" + host + ":8080/v1/view?p=1#frag", "p=1"},
+        {"https://" + host + "#frag", "", "/"},
+        {"https://" + host + "/v1/view#a#b [c]", ""},
+        // A bracketed host stays a host; brackets elsewhere are encoded.
+        {"https://[::1]/v1/view?x=[1]", "x=%5B1%5D"},
+        {"https://[::1]:8443/v1/view#frag", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         const auto before = network().trackerHits().size();
         const auto outcome = fire(c.url, AdTrackerType::viewable);
         ASSERT_TRUE(outcome.has_value());
-        EXPECT_TRUE(outcome->isSuccess()) << outcome->error().errorDescription().value_or("");
+        EXPECT_TRUE(outcome->isSuccess()) << outcome->error().description();
         ASSERT_EQ(network().trackerHits().size(), before + 1);
         const auto hit = network().trackerHits().back();
         EXPECT_EQ(hit.method, "GET");
-        EXPECT_EQ(hit.path, "/v1/view");
+        EXPECT_EQ(hit.path, c.path);
         EXPECT_EQ(hit.query, c.query);
         EXPECT_EQ(log.lines().back(), "[QORSDK] Perform viewable tracker success\n");
     }

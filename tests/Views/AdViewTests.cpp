@@ -39,13 +39,23 @@ public:
 };
 
 TEST(AdPageTest, PricesAndIdsAreFilledInLiterallyAndOnlyBannersGetAPage) {
+    // Plain decimal text from the shortest digits that read back, never an exponent.
     const std::pair<float, std::string> prices[] = {{2.0F, "2.0"},
                                                     {1.25F, "1.25"},
                                                     {0.1F, "0.1"},
                                                     {0.0F, "0.0"},
+                                                    {-0.0F, "-0.0"},
                                                     {-3.0F, "-3.0"},
-                                                    {1e10F, "1e+10"},
-                                                    {3.4028235e38F, "3.4028235e+38"}};
+                                                    {100000.0F, "100000.0"},
+                                                    {120000.0F, "120000.0"},
+                                                    {0.0005F, "0.0005"},
+                                                    {-0.00125F, "-0.00125"},
+                                                    {123.456F, "123.456"},
+                                                    {16777216.0F, "16777216.0"},
+                                                    {1e10F, "10000000000.0"},
+                                                    {1e-10F, "0.0000000001"},
+                                                    {3.4028235e38F, "340282350000000000000000000000000000000.0"},
+                                                    {1e-45F, "0.000000000000000000000000000000000000000000001"}};
     for (const auto& [price, text] : prices) EXPECT_EQ(auctionPriceText(price), text);
     // The price goes in first, so an id that looks like the price macro stays as it is.
     EXPECT_EQ(substituteAdMarkup("{{AUCTION_PRICE}}|{{auction_price}}|{{REQUEST_ID}}{{REQUEST_ID}}",

@@ -60,6 +60,38 @@ TEST(NativeAdModel, FilesEachAssetByItsIdAndLetALaterOneReplaceIt) {
     EXPECT_EQ(json["width"], 50);
     EXPECT_EQ(platform::JSONDecoder{}.decode<NativeAd::ImageMetadata>(text), *ad->iconImageMetadata());
     EXPECT_ANY_THROW(platform::JSONDecoder{}.decode<NativeAd::ImageMetadata>(R"({"url":"u","width":1})"));
+
+    // Metadata belongs to the URL filed with it: a later image under the same id never keeps
+    // the sizes of the one it replaces.
+    const auto image = [](int id, const std::string& url, std::optional<int> w, std::optional<int> h) {
+        Json img = {{"url", url}};
+        if (w) img["w"] = *w;
+        if (h) img["h"] = *h;
+        return Json{{"id", id}, {"img", img}};
+    };
+    const std::string b = "https://i.test/b.png";
+    struct Case {
+        Json later;
+        std::optional<std::string> url;
+        std::optional<NativeAd::ImageMetadata> metadata;
+    };
+    const std::vector<Case> cases = {
+        {image(2, b, std::nullopt, std::nullopt), b, std::nullopt},
+        {image(2, b, 10, std::nullopt), b, std::nullopt},
+        {Json{{"id", 2}}, std::nullopt, std::nullopt},
+        {image(2, b, 20, 30), b, NativeAd::ImageMetadata{b, 20, 30}},
+    };
+    for (const auto& c : cases) {
+        const auto replaced =
+            adFrom({{"ver", "1.2"}, {"assets", Json::array({image(2, "https://i.test/a.png", 300, 250), c.later})}});
+        EXPECT_EQ(replaced->mainImageUrl(), c.url) << c.later.dump();
+        EXPECT_EQ(replaced->mainImageMetadata(), c.metadata) << c.later.dump();
+    }
+    const auto icon =
+        adFrom({{"ver", "1.2"},
+                {"assets", Json::array({image(1, "https://i.test/a.png", 50, 50), image(1, b, std::nullopt, 16)})}});
+    EXPECT_EQ(icon->iconUrl(), b);
+    EXPECT_FALSE(icon->iconImageMetadata().has_value());
 }
 
 using NativeAdClickTest = NativeFormatTest;

@@ -1,11 +1,28 @@
 #include "Networking/Client/Request/Request.h"
 
 #include "Core/DeploymentValues.h"
+#include "Networking/Client/QORSDKError.h"
 #include "Networking/Client/Request/Redirectors.h"
 #include "Networking/Client/Request/UserAgent.h"
 #include "Platform/Foundation/FatalError.h"
 
 namespace qor {
+namespace {
+
+// The request's parameters; a request that cannot make them fails as a JSON encoding failure,
+// so that it is never sent without them.
+std::optional<Parameters> madeParameters(const AnyRequest& request) {
+    try {
+        return request.parameters();
+    } catch (const QORSDKError&) {
+        throw;
+    } catch (...) {
+        throw QORSDKError(QORSDKError::requestFailed{
+            QORSDKError::RequestErrorReason::jsonEncodingFailed{AnyError(std::current_exception())}});
+    }
+}
+
+}  // namespace
 
 std::optional<platform::URL> AnyRequest::baseURL() const {
     return platform::URL::make(deployment::kDefaultRequestBaseURL);
@@ -37,7 +54,7 @@ RequestAdapterList defaultAdapters(const AnyRequest& request) {
             urlRequest.setHTTPBody(*encodedBody);
             return urlRequest;
         }));
-    } else if (auto parameters = request.parameters()) {
+    } else if (auto parameters = madeParameters(request)) {
         if (method == HTTPMethod::get) {
             list.push_back(std::make_shared<URLQueryEncoder>(std::move(*parameters)));
         } else if (contentType == ContentType::formUrlEncoded) {

@@ -35,6 +35,8 @@ public:
     virtual std::optional<platform::URL> baseURL() const;
     virtual std::string path() const = 0;
     virtual std::optional<std::vector<platform::URLQueryItem>> pathQueries() const { return std::nullopt; }
+    // Nothing when the request has none. A request that cannot make its parameters throws:
+    // building then fails (a foreign exception as jsonEncodingFailed) and nothing is sent.
     virtual std::optional<Parameters> parameters() const { return std::nullopt; }
     // The JSON body already made from parameters(), byte for byte what the JSON encoder would
     // write, for a request that shares one body among several posts; nothing makes the default
