@@ -17,6 +17,22 @@ namespace qor {
 
 namespace {
 
+// True while this thread runs the host's error handler. A failure that the handler's own work
+// meets (it records an event and the storage cannot be written) is logged but not handed back
+// to it: otherwise each failure would call the handler one level deeper until the stack ran out.
+thread_local bool insideErrorHandler = false;
+
+// Runs the host's error handler with the flag above set; cleared again even when it throws.
+void runErrorHandler(const std::function<void(std::exception_ptr)>& handler, const std::exception_ptr& error) {
+    struct Inside {
+        Inside() { insideErrorHandler = true; }
+        ~Inside() { insideErrorHandler = false; }
+        Inside(const Inside&) = delete;
+        Inside& operator=(const Inside&) = delete;
+    } inside;
+    handler(error);
+}
+
 SharedSlot<Analytics>& sharedSlot() {
     static auto* slot = new SharedSlot<Analytics>("Analytics");
     return *slot;
@@ -151,7 +167,9 @@ void Analytics::applyRawEventData(RawEvent& event) const {
 
 void Analytics::reportInternalError(std::exception_ptr error, bool /*fatal*/) {
     const auto translated = translate(error);
-    if (const auto handler = configuration()->values().errorHandler) handler(translated);
+    if (!insideErrorHandler) {
+        if (const auto handler = configuration()->values().errorHandler) runErrorHandler(handler, translated);
+    }
     const std::string message = "An internal error occurred: " + describeError(translated);
     if (auto shared = sharedAnalytics()) {
         shared->dispatchLog(message, LogFilterKind::error, "reportInternalError(_:fatal:)", 67);

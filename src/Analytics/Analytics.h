@@ -89,7 +89,8 @@ public:
     virtual void process(AnyRawEvent event);
 
     // Translates the error, hands it to the configuration's error handler and logs it.
-    // `fatal` changes nothing: the process goes on.
+    // `fatal` changes nothing: the process goes on. An error met while the handler runs on this
+    // thread is only logged.
     void reportInternalError(std::exception_ptr error, bool fatal);
     // The same without an instance: no error handler, only the log line.
     static void reportInternalErrorWithoutInstance(std::exception_ptr error, bool fatal);

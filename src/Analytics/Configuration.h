@@ -25,7 +25,8 @@ public:
         // destination's flush queue ("flush.qor.io") for a flush, the storage queue's thread
         // for a stored user or settings change. It is never called while the engine holds one
         // of its locks or runs a synchronous block of one of its queues, so it may record
-        // events, flush or change the configuration.
+        // events, flush or change the configuration. An error that its own work meets on the
+        // same thread (its event cannot be stored either) is logged and not handed to it again.
         std::function<void(std::exception_ptr)> errorHandler;
         std::optional<Settings> defaultSettings;
         bool autoAddQORDestination = true;

@@ -15,6 +15,7 @@
 #include "Platform/UIKit/UIApplication.h"
 #include "Platform/UIKit/UIScreen.h"
 #include "Views/AdViewMarkup.h"
+#include "Views/DelegateCall.h"
 
 namespace qor {
 
@@ -182,13 +183,9 @@ void AdView::adaptiveSize(double width) {
 }
 
 void AdView::loadAd(const AdRequest& request) {
-    if (!adType_) {
-        if (delegate_) delegate_->adViewDidFailLoad(self(), missingTypeMessage);
-        return;
-    }
+    if (!adType_) return callDelegate(delegate_, &AdViewDelegate::adViewDidFailLoad, self(), missingTypeMessage);
     if (!adSize_ || unitID_ < 1) {
-        if (delegate_) delegate_->adViewDidFailLoad(self(), missingSizeMessage);
-        return;
+        return callDelegate(delegate_, &AdViewDelegate::adViewDidFailLoad, self(), missingSizeMessage);
     }
     AdController::sharedInstance();
     const auto frame = adSize_->frame();
@@ -200,7 +197,8 @@ void AdView::loadAd(const AdRequest& request) {
 }
 
 void AdView::failLoad(const std::string& message, AdType adType) {
-    if (delegate_) delegate_->adViewDidFailLoad(self(), message);
+    const auto keepAlive = self();  // the delegate may let go of the view
+    callDelegate(delegate_, &AdViewDelegate::adViewDidFailLoad, keepAlive, message);
     indicator_->stopAnimating();
     indicator_->setHidden(true);
     labelError_->setText("Failed to load " + std::string(rawValue(adType)) + " ad:\nReason: " + message);
@@ -230,14 +228,15 @@ void AdView::renderFetchedMarkup(const Result<std::string>& result, const Bid& b
 }
 
 bool AdView::render(const std::string& markup, const Bid& bid) {
+    const auto keepAlive = self();  // the delegate may let go of the view
     const auto page = htmlForAdMarkup(markup, bid.requestId.value_or(""), bid.price);
     if (!page) {
-        if (delegate_) delegate_->adViewDidFailLoad(self(), invalidTypeMessage);
+        callDelegate(delegate_, &AdViewDelegate::adViewDidFailLoad, keepAlive, invalidTypeMessage);
         return false;
     }
     labelError_->setHidden(true);
     webView_->loadHTMLString(*page, std::nullopt);
-    if (delegate_) delegate_->adView(self());
+    callDelegate(delegate_, &AdViewDelegate::adView, keepAlive);
     revealCloseButton();
     return true;
 }
@@ -262,9 +261,7 @@ void AdView::revealCloseButton() {
     UIView::animate(static_cast<double>(*fadeSeconds), [button = closeButton_] { button->setAlpha(1); });
 }
 
-void AdView::adCloseTapped() {
-    if (delegate_) delegate_->adViewDidSuccessCLoseAd(self(), "success");
-}
+void AdView::adCloseTapped() { callDelegate(delegate_, &AdViewDelegate::adViewDidSuccessCLoseAd, self(), "success"); }
 
 void AdView::didStartProvisionalNavigation(const std::shared_ptr<platform::WKWebView>& /*webView*/,
                                            const std::shared_ptr<platform::WKNavigation>& /*navigation*/) {
@@ -283,7 +280,8 @@ std::shared_ptr<platform::WKWebView> AdView::createWebView(
     const std::shared_ptr<platform::WKWebViewConfiguration>& /*configuration*/,
     const platform::WKNavigationAction& action, const platform::WKWindowFeatures& /*features*/) {
     if (action.targetFrame && action.targetFrame->isMainFrame) return nullptr;
-    if (const auto& url = action.request.url(); url && delegate_) delegate_->adViewDidClickAd(self(), *url);
+    if (const auto& url = action.request.url())
+        callDelegate(delegate_, &AdViewDelegate::adViewDidClickAd, self(), *url);
     return nullptr;
 }
 
@@ -305,7 +303,7 @@ void AdView::didReceiveScriptMessage(const platform::WKScriptMessage& message) {
     if (action && *action == "close_ad") {
         auto keepAlive = self();  // leaving the superview may drop the last owner
         removeFromSuperview();
-        if (delegate_) delegate_->adViewDidSuccessCLoseAd(keepAlive, "success");
+        callDelegate(delegate_, &AdViewDelegate::adViewDidSuccessCLoseAd, keepAlive, "success");
         return;
     }
     if (!action || *action != "collapse") return collapseTo(0);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "Views/DelegateCall.h"
+
 namespace qor {
 
 void InterstitialAd::loadAd(const std::optional<AdSize>& /*adSize*/, std::optional<AdType> adType,
@@ -11,8 +13,12 @@ void InterstitialAd::loadAd(const std::optional<AdSize>& /*adSize*/, std::option
                      [completionHandler = std::move(completionHandler)](const std::optional<FullScreenAdError>& error) {
                          if (!completionHandler) return;
                          if (error) return completionHandler(nullptr, error);
-                         completionHandler(std::make_shared<InterstitialAd>(), std::nullopt);
+                         completionHandler(make(), std::nullopt);
                      });
+}
+
+std::shared_ptr<InterstitialAd> InterstitialAd::make() {
+    return std::make_shared<InterstitialAd>(platform::ConstructionKey<InterstitialAd>{});
 }
 
 void InterstitialAd::present(std::shared_ptr<platform::UIViewController> rootController) {
@@ -21,14 +27,13 @@ void InterstitialAd::present(std::shared_ptr<platform::UIViewController> rootCon
         FullScreenFormat::interstitial, std::move(rootController),
         [ad] {
             auto controller = std::make_shared<InterstitialAdView>();
-            controller->setOnCloseAdCompleted([ad] {
-                if (const auto delegate = ad->delegate()) delegate->adDidDismissScreentContent(ad);
-            });
+            controller->setOnCloseAdCompleted(
+                [ad] { callDelegate(ad->delegate(), &InterstitialAdDelegate::adDidDismissScreentContent, ad); });
             return controller;
         },
         [ad](const std::string& message) {
-            if (const auto delegate = ad->delegate())
-                delegate->interstitialAdDidFailToPresentContentWithError(ad, message);
+            callDelegate(ad->delegate(), &InterstitialAdDelegate::interstitialAdDidFailToPresentContentWithError, ad,
+                         message);
         });
 }
 

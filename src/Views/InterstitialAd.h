@@ -9,6 +9,7 @@
 #include "AdNetwork/AdRequest.h"
 #include "AdNetwork/AdType.h"
 #include "Platform/Export.h"
+#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/UIKit/UIViewController.h"
 #include "Views/AdSize.h"
 #include "Views/InterstitialFullScreen.h"
@@ -21,7 +22,8 @@ class InterstitialAd;
 class QOR_EXPORT InterstitialAdDelegate {
 public:
     virtual ~InterstitialAdDelegate() = default;
-    // The ad could not be presented (nothing loaded yet, no root controller); the text says why.
+    // The ad could not be presented (nothing loaded yet, no root controller, or the root already
+    // presents another controller); the text says why.
     virtual void interstitialAdDidFailToPresentContentWithError(const std::shared_ptr<InterstitialAd>& ad,
                                                                 const std::string& message) = 0;
     // The page closed the presented ad.
@@ -45,13 +47,15 @@ public:
                        std::optional<bool> showCLoseAd, const std::optional<AdRequest>& context,
                        CompletionHandler completionHandler);
 
-    InterstitialAd() = default;
+    // A handle to present what the format loaded last; loadAd hands one back, too.
+    static std::shared_ptr<InterstitialAd> make();
+    explicit InterstitialAd(platform::ConstructionKey<InterstitialAd>) {}
 
     const std::shared_ptr<InterstitialAdDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::shared_ptr<InterstitialAdDelegate> delegate) { delegate_ = std::move(delegate); }
 
     // Any thread: on the main queue, presents the loaded ad full-screen from the root controller,
-    // or tells the delegate why it cannot. The ad must live in a std::shared_ptr.
+    // or tells the delegate why it cannot.
     void present(std::shared_ptr<platform::UIViewController> rootController);
 
 private:

@@ -199,7 +199,7 @@ void presentFullScreenAd(FullScreenFormat format, std::shared_ptr<platform::UIVi
         if (!rootController) return notPresented(fullScreenNoRootMessage);
         const auto controller = makeController();
         controller->setModalPresentationStyle(platform::UIModalPresentationStyle::fullScreen);
-        rootController->present(controller, false);
+        if (!rootController->present(controller, false)) notPresented(fullScreenRootBusyMessage);
     });
 }
 

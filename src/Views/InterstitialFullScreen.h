@@ -90,12 +90,15 @@ private:
 };
 
 // Hops to the main queue; there, presents the controller from the root full-screen without
-// animation when the format has a loaded ad, else runs `notPresented` with the reason.
+// animation when the format has a loaded ad and the root presents nothing yet, else runs
+// `notPresented` with the reason.
 void presentFullScreenAd(FullScreenFormat format, std::shared_ptr<platform::UIViewController> rootController,
                          std::function<std::shared_ptr<FullScreenAdViewController>()> makeController,
                          std::function<void(const std::string&)> notPresented);
 
 inline constexpr const char* fullScreenNotLoadedMessage = "No ad has been loaded to present";
 inline constexpr const char* fullScreenNoRootMessage = "No root view controller to present from";
+inline constexpr const char* fullScreenRootBusyMessage =
+    "The root view controller is already presenting another view controller";
 
 }  // namespace qor

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <utility>
 
+#include "Views/DelegateCall.h"
+
 namespace qor {
 
 void MobileFirstViewAd::loadAd(const std::optional<AdSize>& /*adSize*/, std::optional<AdType> adType,
@@ -12,8 +14,12 @@ void MobileFirstViewAd::loadAd(const std::optional<AdSize>& /*adSize*/, std::opt
                      [completionHandler = std::move(completionHandler)](const std::optional<FullScreenAdError>& error) {
                          if (!completionHandler) return;
                          if (error) return completionHandler(nullptr, error);
-                         completionHandler(std::make_shared<MobileFirstViewAd>(), std::nullopt);
+                         completionHandler(make(), std::nullopt);
                      });
+}
+
+std::shared_ptr<MobileFirstViewAd> MobileFirstViewAd::make() {
+    return std::make_shared<MobileFirstViewAd>(platform::ConstructionKey<MobileFirstViewAd>{});
 }
 
 void MobileFirstViewAd::present(std::shared_ptr<platform::UIViewController> rootController) {
@@ -22,15 +28,13 @@ void MobileFirstViewAd::present(std::shared_ptr<platform::UIViewController> root
         FullScreenFormat::mobileFirstView, std::move(rootController),
         [ad] {
             auto controller = std::make_shared<MobilefirstviewAdView>();
-            controller->setOnCloseAdCompleted([ad] {
-                if (const auto delegate = ad->delegate()) delegate->adDidDismissScreentContent(ad);
-            });
+            controller->setOnCloseAdCompleted(
+                [ad] { callDelegate(ad->delegate(), &MobileFirstViewAdDelegate::adDidDismissScreentContent, ad); });
             return controller;
         },
         [ad](const std::string& message) {
-            if (const auto delegate = ad->delegate()) {
-                delegate->mobilefirstviewAdDidFailToPresentContentWithError(ad, message);
-            }
+            callDelegate(ad->delegate(), &MobileFirstViewAdDelegate::mobilefirstviewAdDidFailToPresentContentWithError,
+                         ad, message);
         });
 }
 

@@ -9,6 +9,7 @@
 #include "AdNetwork/AdRequest.h"
 #include "AdNetwork/AdType.h"
 #include "Platform/Export.h"
+#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/UIKit/UIViewController.h"
 #include "Views/AdSize.h"
 #include "Views/InterstitialFullScreen.h"
@@ -21,7 +22,8 @@ class MobileFirstViewAd;
 class QOR_EXPORT MobileFirstViewAdDelegate {
 public:
     virtual ~MobileFirstViewAdDelegate() = default;
-    // The ad could not be presented (nothing loaded yet, no root controller); the text says why.
+    // The ad could not be presented (nothing loaded yet, no root controller, or the root already
+    // presents another controller); the text says why.
     virtual void mobilefirstviewAdDidFailToPresentContentWithError(const std::shared_ptr<MobileFirstViewAd>& ad,
                                                                    const std::string& message) = 0;
     // The page closed the presented ad.
@@ -46,13 +48,15 @@ public:
                        std::optional<bool> showCLoseAd, const std::optional<AdRequest>& context,
                        CompletionHandler completionHandler);
 
-    MobileFirstViewAd() = default;
+    // A handle to present what the format loaded last; loadAd hands one back, too.
+    static std::shared_ptr<MobileFirstViewAd> make();
+    explicit MobileFirstViewAd(platform::ConstructionKey<MobileFirstViewAd>) {}
 
     const std::shared_ptr<MobileFirstViewAdDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::shared_ptr<MobileFirstViewAdDelegate> delegate) { delegate_ = std::move(delegate); }
 
     // Any thread: on the main queue, presents the loaded ad full-screen from the root controller,
-    // or tells the delegate why it cannot. The ad must live in a std::shared_ptr.
+    // or tells the delegate why it cannot.
     void present(std::shared_ptr<platform::UIViewController> rootController);
 
 private:

@@ -5,6 +5,7 @@
 #include "AdNetwork/AdNetworkApiClient.h"
 #include "AdNetwork/NativeAssetRequests.h"
 #include "Platform/Foundation/WholeLink.h"
+#include "Views/DelegateCall.h"
 #include "Views/NativeTrackers.h"
 
 namespace qor {
@@ -57,7 +58,7 @@ void NativeAdLoader::handleLoadResult(const Result<Bid>& result) {
         return;
     }
     const auto nativeAd = NativeAd::make(bid.requestId, response.value());
-    if (const auto target = delegate()) target->nativeAdLoader(adUnitID_, nativeAd);
+    callDelegate(delegate(), [&](NativeAdLoaderDelegate& target) { target.nativeAdLoader(adUnitID_, nativeAd); });
     fireLoadTrackers(response.value().eventTrackers, bid.requestId,
                      bid.ext ? bid.ext->viewable : std::optional<std::string>());
 }
@@ -82,7 +83,7 @@ void NativeAdLoader::fireLoadTrackers(const std::optional<std::vector<EventTrack
 bool NativeAdLoader::matchesWholeLink(std::string_view text) { return platform::isWholeLink(text); }
 
 void NativeAdLoader::reportFailure(const QORSDKError& error) const {
-    if (const auto target = delegate()) target->nativeAdLoader(adUnitID_, error);
+    callDelegate(delegate(), [&](NativeAdLoaderDelegate& target) { target.nativeAdLoader(adUnitID_, error); });
 }
 
 }  // namespace qor

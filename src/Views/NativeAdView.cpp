@@ -5,6 +5,7 @@
 
 #include "Platform/UIKit/UIApplication.h"
 #include "Platform/UIKit/UITapGestureRecognizer.h"
+#include "Views/DelegateCall.h"
 #include "Views/ImageManager.h"
 #include "Views/NativeAdLoader.h"
 #include "Views/NativeTrackers.h"
@@ -172,8 +173,8 @@ void NativeAdView::onClicked() {
 }
 
 void NativeAdView::send(const NativeAdEvent& event) {
-    // Held for the call: the delegate may replace itself.
-    if (const auto target = delegate_) target->onNativeAdViewEvent(*this, event);
+    const auto keepAlive = shared_from_this();  // the delegate may let go of the view
+    callDelegate(delegate_, &NativeAdViewDelegate::onNativeAdViewEvent, *this, event);
 }
 
 }  // namespace qor

@@ -4,6 +4,7 @@
 
 #include "AdNetwork/AdController.h"
 #include "AdNetwork/AdNetworkApiClient.h"
+#include "Views/DelegateCall.h"
 
 namespace qor {
 
@@ -32,19 +33,19 @@ void VideoAdLoader::loadAd(const AdRequest& adRequest) {
 }
 
 void VideoAdLoader::handleLoadResult(const Result<Bid>& result) {
-    const auto target = delegate();
-    if (!target) return;
-    const auto fail = [&](const std::string& text) {
-        target->videoAdLoader(
-            adUnitID_, QORSDKError::generalError{QORSDKError::GeneralErrorReason::coreError{failurePrefix + text}});
-    };
-    if (const auto* error = result.errorIf()) {
-        fail(error->errorDescription().value_or(unknownErrorMessage));
-    } else if (const auto& markup = result.value().adMarkup) {
-        target->videoAdLoader(adUnitID_, *markup);
-    } else {
-        fail(missingTagMessage);
-    }
+    callDelegate(delegate(), [&](VideoAdLoaderDelegate& target) {
+        const auto fail = [&](const std::string& text) {
+            target.videoAdLoader(
+                adUnitID_, QORSDKError::generalError{QORSDKError::GeneralErrorReason::coreError{failurePrefix + text}});
+        };
+        if (const auto* error = result.errorIf()) {
+            fail(error->errorDescription().value_or(unknownErrorMessage));
+        } else if (const auto& markup = result.value().adMarkup) {
+            target.videoAdLoader(adUnitID_, *markup);
+        } else {
+            fail(missingTagMessage);
+        }
+    });
 }
 
 }  // namespace qor

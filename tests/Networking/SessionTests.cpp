@@ -412,6 +412,27 @@ TEST(CallbackQueue, RunsBlocksWhereItSays) {
     deliverFailure<std::string>(nullptr, std::make_exception_ptr(std::runtime_error("ignored")));
 }
 
+// A completion run inline on the session's delegate queue throws: it was called once, and its
+// exception stops the process as that queue's rules say, whether the answer parsed or a bad
+// status (with an error body in a known form) stopped it. Each call throws its own number.
+using SessionCompletionDeathTest = SessionTest;
+
+TEST_F(SessionCompletionDeathTest, ACompletionThatThrowsIsCalledOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto sendThrowing = [this](const std::string& path) {
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        session_->send(textRequest(path), CallbackQueue::untouch{}, [calls](Result<std::string>) {
+            throw std::runtime_error("completion call " + std::to_string(++*calls));
+        });
+        qor::testing::pumpMainFor(std::chrono::seconds(5));
+    };
+    server_->route("GET", "/parsed", ScriptedResponse::text(200, "fine"));
+    EXPECT_DEATH(sendThrowing("parsed"), "Fatal error: A block on operation queue .* threw: completion call 1\n");
+    server_->route("GET", "/refused",
+                   ScriptedResponse::text(400, R"({"error":"denied","error_description":"no"})", "application/json"));
+    EXPECT_DEATH(sendThrowing("refused"), "Fatal error: A block on operation queue .* threw: completion call 1\n");
+}
+
 TEST(SessionDeathTest, SharedSessionBeforeSetupStops) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(Session::sharedInstance(),

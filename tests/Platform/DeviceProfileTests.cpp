@@ -198,7 +198,15 @@ TEST(TimeZoneFromHost, PrefersTheTZVariable) {
     EXPECT_FALSE(timeZoneIdentifierFromHost().empty());
 }
 
+// An update's function may read device facts and write the profile itself; updates from many
+// threads each land, none lost, and no read sees half of one.
 TEST_F(DeviceProfileTest, ReadsAndWritesFromManyThreadsStayConsistent) {
+    updateDeviceProfile([](DeviceProfile& p) {
+        p.name = UIDevice::current()->systemName() + " box";
+        updateDeviceProfile([](DeviceProfile& inner) { inner.mainScreen.scale = 2; });
+    });
+    EXPECT_EQ(UIDevice::current()->name(), "Linux box");
+    EXPECT_EQ(UIScreen::main()->scale(), 2.0);
     std::atomic<bool> torn{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -208,6 +216,7 @@ TEST_F(DeviceProfileTest, ReadsAndWritesFromManyThreadsStayConsistent) {
                     updateDeviceProfile([i](DeviceProfile& p) {
                         p.model = "m" + std::to_string(i);
                         p.systemVersion = "v" + std::to_string(i);
+                        p.mainScreen.nativeScale += 1;
                     });
                 } else {
                     const auto profile = currentDeviceProfile();
@@ -219,6 +228,7 @@ TEST_F(DeviceProfileTest, ReadsAndWritesFromManyThreadsStayConsistent) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_FALSE(torn);
+    EXPECT_EQ(currentDeviceProfile().mainScreen.nativeScale, 1.0 + 2 * 200);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/OperationQueue.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Foundation/Timer.h"
 #include "Platform/Support/FaultPoint.h"
 
 namespace qor::platform {
@@ -85,7 +86,7 @@ TEST(WorkerFaults, AThreadTheSystemRefusesIsNotCountedAsAWorker) {
 }
 
 // A block that nobody waits for has nowhere to send its exception: on every queue, main included,
-// the process stops and names the queue.
+// and on a run loop (a performed block, a timer), the process stops and names the queue or loop.
 using QueueExceptionDeathTest = ::testing::Test;
 
 TEST_F(QueueExceptionDeathTest, AnExceptionLeavingAnAsyncBlockStopsTheProcessNamingTheQueue) {
@@ -109,6 +110,23 @@ TEST_F(QueueExceptionDeathTest, AnExceptionLeavingAnAsyncBlockStopsTheProcessNam
             RunLoop::main().runUntil(RunLoop::Clock::now() + 5s);
         },
         "Fatal error: A block on queue main threw: boom");
+    EXPECT_DEATH(
+        {
+            RunLoop::main().perform(throwing);
+            RunLoop::main().runUntil(RunLoop::Clock::now() + 5s);
+        },
+        "Fatal error: A block on run loop main threw: boom");
+    EXPECT_DEATH(
+        {
+            Timer::scheduledTimer(1ms, true, [](Timer&) { throw std::runtime_error("tick"); });
+            RunLoop::main().runUntil(RunLoop::Clock::now() + 5s);
+        },
+        "Fatal error: A timer on run loop main threw: tick");
+    EXPECT_DEATH(std::thread([] {
+                     Timer::scheduledTimer(1ms, false, [](Timer&) { throw std::runtime_error("tock"); });
+                     RunLoop::current().runUntil(RunLoop::Clock::now() + 5s);
+                 }).join(),
+                 "Fatal error: A timer on run loop of thread .* threw: tock");
     EXPECT_DEATH(
         {
             DispatchQueue::serial("throwing.later")->asyncAfter(1ms, [] { throw 42; });

@@ -324,6 +324,67 @@ TEST_F(AdViewTest, NewWindowLinksAreClicksAndOpenOutsideTheApp) {
     EXPECT_EQ(platform::UIApplication::shared()->openedURLs().size(), 2U);
 }
 
+// Held only by its view, it lets go of itself in every callback and then says whether it was
+// still alive: it must live until its call returns.
+class SelfReleasingDelegate : public AdViewDelegate {
+public:
+    explicit SelfReleasingDelegate(std::shared_ptr<std::vector<std::string>> heard) : heard_(std::move(heard)) {}
+    ~SelfReleasingDelegate() override { *alive_ = false; }
+    void adViewDidFailLoad(const std::shared_ptr<AdView>& view, const std::string& message) override {
+        release(view, "fail:" + message);
+    }
+    void adView(const std::shared_ptr<AdView>& view) override { release(view, "loaded"); }
+    void adViewDidClickAd(const std::shared_ptr<AdView>& view, const platform::URL& /*url*/) override {
+        release(view, "click");
+    }
+    void adViewDidSuccessCLoseAd(const std::shared_ptr<AdView>& view, const std::string& /*message*/) override {
+        release(view, "close");
+    }
+
+private:
+    void release(const std::shared_ptr<AdView>& view, const std::string& what) {
+        const auto heard = heard_;  // locals only from here: `this` may be gone
+        const auto alive = alive_;
+        view->setDelegate(nullptr);
+        heard->push_back(*alive ? what : what + " (freed during its call)");
+    }
+    std::shared_ptr<std::vector<std::string>> heard_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+TEST_F(AdViewTest, ADelegateThatLetsGoOfItselfInItsCallbackLivesThroughTheCall) {
+    auto heard = std::make_shared<std::vector<std::string>>();
+    auto view = AdView::make();
+    superview->addSubview(view);
+    const auto arm = [&] { view->setDelegate(std::make_shared<SelfReleasingDelegate>(heard)); };
+    const auto loadAndWait = [&] {
+        arm();
+        const auto before = heard->size();
+        view->loadAd(AdRequest());
+        EXPECT_TRUE(testing::pumpMainUntil([&] { return heard->size() > before; }, std::chrono::seconds(10)));
+    };
+    loadAndWait();  // no type: reported before start-up
+    startWithDefaultContainer();
+    view->setUnitID(SimulatedAdNetwork::bannerUnit);
+    view->setAdType(AdType::banner);
+    view->setAdSize(AdSize::banner());
+    nobodyBids();
+    loadAndWait();
+    EXPECT_EQ(view->labelError()->text(), "Failed to load banner ad:\nReason: No available Ad");
+    coreBids(bidSpec(1, "<b>x</b>"));
+    loadAndWait();
+    arm();
+    view->adCloseTapped();
+    arm();
+    view->webView()->simulateCreateWebView(
+        {platform::URLRequest(*platform::URL::make("https://advertiser.example/x")), std::nullopt});
+    arm();
+    view->webView()->simulateScriptMessage("bridge", R"({"action":"close_ad"})");
+    EXPECT_EQ(*heard, (std::vector<std::string>{"fail:Missing Ad Type", "fail:No available Ad", "loaded", "close",
+                                                "click", "close"}));
+    EXPECT_EQ(view->delegate(), nullptr);
+}
+
 TEST_F(AdViewTest, AReleasedViewIsDestroyedEvenWithALoadRunning) {
     startWithDefaultContainer();
     nobodyBids();

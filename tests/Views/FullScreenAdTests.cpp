@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "Views/InterstitialAd.h"
 #include "Views/MobileFirstViewAd.h"
@@ -214,15 +215,41 @@ TEST_F(FullScreenAdTest, AFailedFetchKeepsTheEarlierBidAndSizeTogether) {
     EXPECT_TRUE(hitsOn("/gone-view").empty());
 }
 
-TEST_F(FullScreenAdTest, PresentingWithoutALoadedAdTellsTheDelegate) {
+// Handles come only from make() or a load, so present() always has its shared owner.
+static_assert(!std::is_default_constructible_v<InterstitialAd> && !std::is_default_constructible_v<MobileFirstViewAd>);
+
+// Nothing loaded, no root, or a root that already presents something: nothing is shown and the
+// delegate hears why, for both formats.
+TEST_F(FullScreenAdTest, APresentationThatCannotHappenTellsTheDelegateWhy) {
     clearFullScreenSlots(FullScreenFormat::interstitial);
-    auto ad = std::make_shared<InterstitialAd>();
+    auto ad = InterstitialAd::make();
     auto delegate = std::make_shared<InterstitialRecorder>();
     ad->setDelegate(delegate);
     EXPECT_EQ(present(ad), nullptr);
     ASSERT_EQ(delegate->calls.size(), 1U);
     EXPECT_EQ(delegate->calls[0], "fail:No ad has been loaded to present");
     EXPECT_TRUE(platform::UIViewController::recordedEvents().empty());
+
+    startWithDefaultContainer();
+    coreBids(bidSpec(1, "<i>x</i>"));
+    ASSERT_TRUE(load<InterstitialAd>().first);
+    ASSERT_TRUE(load<MobileFirstViewAd>().first);
+    ad->present(nullptr);
+    testing::pumpMainFor(std::chrono::milliseconds(10));
+    ASSERT_EQ(delegate->calls.size(), 2U);
+    EXPECT_EQ(delegate->calls[1], "fail:No root view controller to present from");
+
+    const auto shown = std::make_shared<platform::UIViewController>();
+    ASSERT_TRUE(root->present(shown, false));
+    EXPECT_EQ(present(ad), nullptr);
+    auto firstView = MobileFirstViewAd::make();
+    auto firstViewDelegate = std::make_shared<FirstViewRecorder>();
+    firstView->setDelegate(firstViewDelegate);
+    EXPECT_EQ(present(firstView), nullptr);
+    EXPECT_EQ(root->presentedViewController(), shown);
+    const std::string busy = "fail:The root view controller is already presenting another view controller";
+    EXPECT_EQ(delegate->calls, (std::vector<std::string>{delegate->calls[0], delegate->calls[1], busy}));
+    EXPECT_EQ(firstViewDelegate->calls, std::vector<std::string>{busy});
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ void fatalError(std::string_view message) {
     std::abort();
 }
 
-void stopForUncaughtException(std::string_view owner, const std::exception_ptr& error) {
+void stopForUncaughtException(std::string_view owner, const std::exception_ptr& error, std::string_view kind) {
     std::string reason = "an exception that is not a std::exception";
     try {
         if (error) std::rethrow_exception(error);
@@ -24,7 +24,7 @@ void stopForUncaughtException(std::string_view owner, const std::exception_ptr& 
         reason = exception.what();
     } catch (...) {
     }
-    fatalError("A block on " + std::string(owner) + " threw: " + reason);
+    fatalError(std::string(kind) + " on " + std::string(owner) + " threw: " + reason);
 }
 
 }  // namespace qor::platform

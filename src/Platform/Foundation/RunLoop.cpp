@@ -1,6 +1,7 @@
 #include "Platform/Foundation/RunLoop.h"
 
 #include <algorithm>
+#include <sstream>
 #include <utility>
 
 #include "Platform/Dispatch/DeadlineScheduler.h"
@@ -29,6 +30,13 @@ RunLoop& RunLoop::current() {
     if (Thread::isMainThread()) return main();
     thread_local std::shared_ptr<RunLoop> loop(new RunLoop(false));
     return *loop;
+}
+
+std::string RunLoop::name() const {
+    if (isMain_) return "run loop main";
+    std::ostringstream text;
+    text << "run loop of thread " << owner_;
+    return text.str();
 }
 
 void RunLoop::checkOwner() const {
@@ -89,14 +97,23 @@ RunLoop::Exit RunLoop::runLoop(const Clock::time_point* deadline, const std::fun
             auto timer = std::move(timers_.begin()->second);
             timers_.erase(timers_.begin());
             lock.unlock();
-            timer->fireFromRunLoop(fireDate);
+            try {
+                timer->fireFromRunLoop(fireDate);
+            } catch (...) {
+                stopForUncaughtException(name(), std::current_exception(), "A timer");
+            }
             continue;
         }
         if (!blocks_.empty()) {
             auto block = std::move(blocks_.front());
             blocks_.pop_front();
             lock.unlock();
-            block();
+            // Nobody waits for a performed block: what it throws has no caller to go to.
+            try {
+                block();
+            } catch (...) {
+                stopForUncaughtException(name(), std::current_exception());
+            }
             continue;
         }
         if (deadline != nullptr && now >= *deadline) return Exit::deadline;

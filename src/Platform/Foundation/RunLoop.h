@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "Platform/Export.h"
@@ -18,7 +19,9 @@ class Timer;
 
 // The event loop of one thread. Blocks handed to perform() (the main queue's blocks, on
 // the main run loop) and the thread's Timers run only inside run()/runUntil(), on the
-// thread that owns the loop. Any thread may call perform() and stop().
+// thread that owns the loop. Any thread may call perform() and stop(). A block or timer
+// that throws stops the process with a fatal message naming the loop, as a queue's block does:
+// nobody waits for it, so its exception has no caller to go to.
 class QOR_EXPORT RunLoop : public std::enable_shared_from_this<RunLoop> {
 public:
     using Clock = std::chrono::steady_clock;
@@ -55,6 +58,8 @@ private:
     static std::shared_ptr<RunLoop>& mainPointer();
     Exit runLoop(const Clock::time_point* deadline, const std::function<bool()>* predicate);
     void checkOwner() const;
+    // "run loop main", or the owning thread's; names the loop when a block or timer throws.
+    std::string name() const;
 
     // Timer bookkeeping; a scheduled timer is kept alive by its loop until invalidated.
     void addTimer(std::shared_ptr<Timer> timer, Clock::time_point fireDate);

@@ -13,7 +13,16 @@ namespace {
 struct ProfileSlot {
     std::shared_mutex mutex;
     std::optional<DeviceProfile> profile;  // made from the host on first use
+    // Held by every writer for its whole change, never by readers: an update's function runs
+    // on a copy outside `mutex` (so it may read device facts), and no other write can land
+    // between its copy and its store and be lost.
+    std::mutex writers;
 };
+
+// The copy that the update running on this thread is changing, if any: a write made from
+// inside the update's own function goes to it instead of waiting for the writers' lock,
+// which its own thread holds.
+thread_local DeviceProfile* profileBeingUpdated = nullptr;
 
 ProfileSlot& slot() {
     static auto* instance = new ProfileSlot;
@@ -59,20 +68,37 @@ ReachabilityFacts currentReachabilityFacts() {
 }
 
 void setDeviceProfile(DeviceProfile profile) {
+    if (profileBeingUpdated) {
+        *profileBeingUpdated = std::move(profile);
+        return;
+    }
     auto& s = slot();
+    std::lock_guard writing(s.writers);
     std::unique_lock lock(s.mutex);
     s.profile = std::move(profile);
 }
 
 void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change) {
+    if (profileBeingUpdated) return change(*profileBeingUpdated);
     auto& s = slot();
+    std::lock_guard writing(s.writers);
+    auto copy = currentDeviceProfile();
+    profileBeingUpdated = &copy;
+    struct Done {
+        ~Done() { profileBeingUpdated = nullptr; }
+    } done;
+    change(copy);  // a function that throws leaves the profile as it was
     std::unique_lock lock(s.mutex);
-    if (!s.profile) s.profile = hostDeviceProfile();
-    change(*s.profile);
+    s.profile = std::move(copy);
 }
 
 void resetDeviceProfile() {
+    if (profileBeingUpdated) {
+        *profileBeingUpdated = hostDeviceProfile();
+        return;
+    }
     auto& s = slot();
+    std::lock_guard writing(s.writers);
     std::unique_lock lock(s.mutex);
     s.profile.reset();
 }

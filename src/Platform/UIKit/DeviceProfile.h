@@ -81,7 +81,10 @@ DeviceProfile currentDeviceProfile();
 // for every recorded event. Safe from any thread.
 ReachabilityFacts currentReachabilityFacts();
 
-// Replace the whole profile, change part of it under the lock, or go back to the host's facts.
+// Replace the whole profile, change part of it, or go back to the host's facts. Writes from any
+// threads apply one after another, none lost. `change` runs on a copy while no lock that a read
+// takes is held, so it may read device facts; the copy replaces the profile when it returns
+// (not when it throws). A write made inside `change` applies to that copy.
 void setDeviceProfile(DeviceProfile profile);
 void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change);
 void resetDeviceProfile();

@@ -34,21 +34,22 @@ void BadHTTPStatusRedirector::redirect(const AnyRequest&, const platform::Data& 
         done(ResponsePipelineRedirectorAction::stop(error));
     };
 
-    // Each known form in turn; a form that does not decode (or whose stop throws) gives way to
-    // the next, and the last stop's error leaves this function.
+    // Each known form in turn; a form that does not decode gives way to the next. The stop runs
+    // once, outside the tries: what it throws (the completion's own exception) leaves this function.
+    std::optional<APIError> apiError;
     try {
         const auto auth = decoder.decode<InternalAuthError>(data);
-        stopWith(APIError(auth.error, auth.errorDescription));
-        return;
+        apiError = APIError(auth.error, auth.errorDescription);
     } catch (...) {
     }
-    try {
-        const auto api = decoder.decode<InternalAPIError>(data);
-        stopWith(APIError(api.message, std::nullopt));
-        return;
-    } catch (...) {
+    if (!apiError) {
+        try {
+            const auto api = decoder.decode<InternalAPIError>(data);
+            apiError = APIError(api.message, std::nullopt);
+        } catch (...) {
+        }
     }
-    stopWith(std::nullopt);
+    stopWith(std::move(apiError));
 }
 
 }  // namespace qor

@@ -13,6 +13,13 @@ SharedSlot<Session>& sharedSlot() {
     return *slot;
 }
 
+// An exception that left the handing-over of an outcome (a completion run inline, mostly). The
+// outcome has been handed over, so the request's own error path must let it pass instead of
+// reporting it as a second, failed outcome; it is thrown on as it was once past that path.
+struct HandedOverThrew {
+    std::exception_ptr error;
+};
+
 QORSDKError missingURLError() { return QORSDKError::requestFailed{QORSDKError::RequestErrorReason::missingURL{}}; }
 
 }  // namespace
@@ -105,24 +112,31 @@ void Session::handleOutcome(SessionTaskOutcome outcome, const std::shared_ptr<co
     }
 
     auto done = [self = shared_from_this(), request, callbackQueue, fileURL, delivery](HandleResult result) {
-        switch (result.kind) {
-            case HandleResult::Kind::value:
-                delivery->deliverValue(callbackQueue, std::move(result.parsed));
-                return;
-            case HandleResult::Kind::restartWith:
-                self->performErased(request, callbackQueue, fileURL, std::move(result.pipelines), delivery);
-                return;
-            case HandleResult::Kind::restart:
-                self->performErased(request, callbackQueue, fileURL, std::nullopt, delivery);
-                return;
-            case HandleResult::Kind::stop:
-                delivery->deliverFailure(callbackQueue, result.error);
-                return;
+        try {
+            switch (result.kind) {
+                case HandleResult::Kind::value:
+                    delivery->deliverValue(callbackQueue, std::move(result.parsed));
+                    return;
+                case HandleResult::Kind::restartWith:
+                    self->performErased(request, callbackQueue, fileURL, std::move(result.pipelines), delivery);
+                    return;
+                case HandleResult::Kind::restart:
+                    self->performErased(request, callbackQueue, fileURL, std::nullopt, delivery);
+                    return;
+                case HandleResult::Kind::stop:
+                    delivery->deliverFailure(callbackQueue, result.error);
+                    return;
+            }
+        } catch (...) {
+            throw HandedOverThrew{std::current_exception()};
         }
     };
 
     try {
         runPipelines(std::move(list), request, std::move(*outcome.data), std::move(httpResponse), std::move(done));
+    } catch (const HandedOverThrew& thrown) {
+        // The completion has had its one call; its exception goes on to the queue's rules.
+        std::rethrow_exception(thrown.error);
     } catch (...) {
         delivery->deliverFailure(callbackQueue, std::current_exception());
     }
@@ -139,12 +153,15 @@ void Session::runPipelines(ResponsePipelineList pipelines, std::shared_ptr<const
     ResponsePipelineList rest(pipelines.begin() + 1, pipelines.end());
 
     if (const auto* terminator = first.asTerminator()) {
+        std::any parsed;
         try {
-            done(HandleResult::value((*terminator)->parse(*request, data)));
+            parsed = (*terminator)->parse(*request, data);
         } catch (...) {
             throw QORSDKError(QORSDKError::responseFailed{QORSDKError::ResponseErrorReason::dataParsingFailed{
                 request->responseType(), data, AnyError(std::current_exception())}});
         }
+        // Outside the try: a failure of what done runs is not the parser's.
+        done(HandleResult::value(std::move(parsed)));
         return;
     }
 

@@ -23,8 +23,8 @@ namespace qor {
 class QOR_EXPORT ResultDelivery {
 public:
     virtual ~ResultDelivery() = default;
-    // Checks the parsed value is of the Response type (throws std::bad_any_cast when not), then
-    // schedules the success.
+    // Schedules the success when the parsed value is of the Response type, else the failure of a
+    // std::bad_any_cast.
     virtual void deliverValue(const CallbackQueue& queue, std::any value) const = 0;
     // Schedules a failure carrying the error unchanged.
     virtual void deliverError(const CallbackQueue& queue, QORSDKError error) const = 0;
@@ -38,8 +38,9 @@ public:
     explicit TypedResultDelivery(Completion<T> completion) : completion_(std::move(completion)) {}
 
     void deliverValue(const CallbackQueue& queue, std::any value) const override {
-        T typed = std::any_cast<T>(std::move(value));
-        queue.execute([completion = completion_, typed = std::move(typed)]() mutable {
+        T* parsed = std::any_cast<T>(&value);
+        if (!parsed) return deliverFailure(queue, std::make_exception_ptr(std::bad_any_cast()));
+        queue.execute([completion = completion_, typed = std::move(*parsed)]() mutable {
             if (completion) completion(Result<T>::success(std::move(typed)));
         });
     }
@@ -156,7 +157,8 @@ public:
     platform::URLRequest buildURLRequest(const AnyRequest& request) const;
 
     // Runs the list from the front to a parsed value or an action handed to done. A terminator's
-    // failure is thrown as dataParsingFailed; redirector errors are thrown on. An empty list is a
+    // failure is thrown as dataParsingFailed; redirector errors, and what done throws, are
+    // thrown on. An empty list is a
     // programming error and stops the process.
     void runPipelines(ResponsePipelineList pipelines, std::shared_ptr<const AnyRequest> request, platform::Data data,
                       HTTPResponse response, HandleDone done);
