@@ -12,6 +12,7 @@
 #include "Views/NativeAdTemplateView.h"
 #include "Views/VideoAdLoader.h"
 #include "testing/MainLoopPump.h"
+#include "testing/PlatformProbes.h"
 
 namespace qor::example {
 namespace {
@@ -57,8 +58,8 @@ void showBanner(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& 
     } else if (listener->failure) {
         ad.outcome = "failed: " + *listener->failure;
     } else {
-        view->webView()->simulateFinishNavigation();
-        ad.page = view->webView()->loadedHTML().back().html;
+        view->webView()->reportNavigationFinished();
+        ad.page = view->webView()->currentPage()->html;
         ad.shown = true;
         ad.outcome = "shown in the app's screen";
     }
@@ -118,15 +119,15 @@ void showFullScreen(ShownAd& shown, const std::shared_ptr<platform::UIViewContro
     load->ad->present(root);
     waitFor([&] { return root->presentedViewController() != nullptr || listener->failure; });
     const auto controller = std::dynamic_pointer_cast<FullScreenAdViewController>(root->presentedViewController());
-    if (!controller || !controller->adView() || controller->adView()->webView()->loadedHTML().empty()) {
+    if (!controller || !controller->adView() || !controller->adView()->webView()->currentPage()) {
         shown.outcome = "not presented: " + listener->failure.value_or("no page");
         return;
     }
     const auto webView = controller->adView()->webView();
-    webView->simulateFinishNavigation();
-    shown.page = webView->loadedHTML().back().html;
+    webView->reportNavigationFinished();
+    shown.page = webView->currentPage()->html;
     // The page's close button posts this message to the SDK's bridge.
-    webView->simulateScriptMessage("bridge", R"({"action":"close_ad"})");
+    webView->reportScriptMessage("bridge", R"({"action":"close_ad"})");
     if (!waitFor([&] { return listener->dismissed && root->presentedViewController() == nullptr; })) {
         shown.outcome = "presented, but the page's close did not dismiss it";
         return;
@@ -171,14 +172,13 @@ void showNative(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& 
         return;
     }
     // The user taps the ad: its click tracker goes out and its link opens outside the app.
-    const auto application = platform::UIApplication::shared();
-    const auto opened = application->openedURLs().size();
+    const auto opened = testing::openedURLs().size();
     content->onClicked();
-    waitFor([&] { return application->openedURLs().size() > opened; });
+    waitFor([&] { return testing::openedURLs().size() > opened; });
     const auto title = content->title() ? content->title()->text() : std::nullopt;
-    ad.shown = listener->clicked && application->openedURLs().size() > opened;
+    ad.shown = listener->clicked && testing::openedURLs().size() > opened;
     ad.outcome = "shown in a template view (\"" + title.value_or("") + "\"), tapped" +
-                 (ad.shown ? ", opened " + application->openedURLs().back().absoluteString() : ", nothing opened");
+                 (ad.shown ? ", opened " + testing::openedURLs().back().absoluteString() : ", nothing opened");
     templateView->removeFromSuperview();
 }
 

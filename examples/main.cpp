@@ -107,7 +107,7 @@ std::vector<ShownAd> showEveryFormat(const Container& container, EmbeddedAdNetwo
 }
 
 void trackAppEvents() {
-    platform::UIApplication::shared()->simulateLaunch();
+    platform::UIApplication::shared()->postLaunch();
     QOR::identify("reader-7781", AnyDictionary{{"plan", "pro"}});
     QOR::screen("Home", std::string("Main"));
     QOR::group("newsroom-3", AnyDictionary{{"seats", 12}});
