@@ -15,9 +15,9 @@ std::vector<std::string>& links() {
 
 }  // namespace
 
-void postLaunch() { platform::UIApplication::shared()->simulateLaunch(); }
+void postLaunch() { platform::UIApplication::shared()->postLaunch(); }
 
-void postEnterBackground() { platform::UIApplication::shared()->simulateEnterBackground(); }
+void postEnterBackground() { platform::UIApplication::shared()->postEnterBackground(); }
 
 void keepOpenedLinks() {
     platform::UIApplication::shared()->setURLOpener(
@@ -27,13 +27,13 @@ void keepOpenedLinks() {
 std::vector<std::string> openedLinks() { return links(); }
 
 std::optional<std::string> finishLoading(platform::WKWebView& view) {
-    if (view.loadedHTML().empty()) return std::nullopt;
-    view.simulateFinishNavigation();
-    return view.loadedHTML().back().html;
+    if (!view.currentPage()) return std::nullopt;
+    view.reportNavigationFinished();
+    return view.currentPage()->html;
 }
 
 bool postScriptMessage(platform::WKWebView& view, const std::string& name, const std::string& json) {
-    return view.simulateScriptMessage(name, json);
+    return view.reportScriptMessage(name, json);
 }
 
 }  // namespace qor::example::host

@@ -216,9 +216,9 @@ void QORDestination::startUpload(const platform::URL& file, const std::shared_pt
                                                 "; its answer could not be read: " + result.error().description(),
                                             LogFilterKind::warning, "flush()", 125);
                                     }
-                                    // A test build can stop the process here: the server has answered, the file is
+                                    // A test can stop the process here: the server has answered, the file is
                                     // still there (it is sent again by the next run).
-                                    QOR_FAULT_POINT("QORDestination.upload.answered");
+                                    platform::faultPoint("QORDestination.upload.answered");
                                     if (remove) store->remove(file);
                                     // From here on a new flush may list the files again: this one is settled.
                                     self->uploadsQueue_->sync([&] { *completed = true; });
@@ -226,9 +226,9 @@ void QORDestination::startUpload(const platform::URL& file, const std::shared_pt
                                     owner->log("Processed: " + file.lastPathComponent(), std::nullopt, "flush()", 130);
                                     self->uploadsQueue_->sync([&] { self->cleanupUploads(); });
                                 });
-    // A test build can hold the flush here, after the upload started and before this flush
+    // A test can hold the flush here, after the upload started and before this flush
     // block ends: its completion must still find the upload registered.
-    QOR_FAULT_POINT("QORDestination.upload.started");
+    platform::faultPoint("QORDestination.upload.started");
     if (!task) return;  // not built: the completion reports the failure and settles the entry
     upload->set(task->task);
     uploadsQueue_->sync([&] {

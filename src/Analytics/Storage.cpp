@@ -519,19 +519,19 @@ void Storage::finish(const platform::URL& file) {
         report(std::current_exception());
     }
     outputStream_.reset();
-    // A test build can stop the process here: closed, not yet renamed, counter not moved.
-    QOR_FAULT_POINT("Storage.finish.closingWritten");
+    // A test can stop the process here: closed, not yet renamed, counter not moved.
+    platform::faultPoint("Storage.finish.closingWritten");
 
     // The next number is saved before the rename: a file on disk is never ahead of the
     // counter, and a start after a stop between the two finishes this file by its closing.
     const auto number = parseBatchName(file.lastPathComponent());
     const std::int64_t current = number ? number->number : readCounter();
     saveCounter(std::max(readCounter(), current + 1));
-    QOR_FAULT_POINT("Storage.finish.counterSaved");
+    platform::faultPoint("Storage.finish.counterSaved");
 
     const auto finished = renameFinished(file, current);
     if (finished) platform::synchronizeDirectory(file.deletingLastPathComponent().path());
-    QOR_FAULT_POINT("Storage.finish.renamed");
+    platform::faultPoint("Storage.finish.renamed");
     std::function<void(const platform::URL&)> onFinish;
     {
         std::lock_guard<std::mutex> guard(mutex_);

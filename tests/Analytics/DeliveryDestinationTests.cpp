@@ -212,7 +212,7 @@ TEST_F(DestinationTest, EnteringTheBackgroundFlushesInsideABackgroundTask) {
     const auto application = platform::UIApplication::shared();
     environment.collection().holdAnswers();
     analytics->track("Before background");
-    application->simulateEnterBackground();
+    application->postEnterBackground();
 
     ASSERT_TRUE(environment.collection().waitForPosts(1));
     EXPECT_EQ(destination->flushTimer()->state(), QueueTimer::State::suspended);
@@ -224,7 +224,7 @@ TEST_F(DestinationTest, EnteringTheBackgroundFlushesInsideABackgroundTask) {
     environment.collection().releaseAnswers();
     ASSERT_TRUE(pumpMainUntil([&] { return destination->pendingUploads() == 0; }));
     EXPECT_TRUE(application->backgroundTasks().empty());
-    application->simulateEnterForeground();
+    application->postEnterForeground();
     EXPECT_EQ(destination->flushTimer()->state(), QueueTimer::State::resumed);
 }
 
@@ -234,7 +234,7 @@ TEST_F(DestinationTest, AnExpiredBackgroundTaskCancelsItsUploadAndKeepsTheFile) 
     const auto application = platform::UIApplication::shared();
     environment.collection().holdAnswers();
     analytics->track("Cut short");
-    application->simulateEnterBackground();
+    application->postEnterBackground();
     ASSERT_TRUE(environment.collection().waitForPosts(1));
 
     application->expireBackgroundTasks();

@@ -14,9 +14,9 @@
 #include "Analytics/QORDestination.h"
 #include "DeliveryTestSupport.h"
 #include "Platform/Foundation/Thread.h"
-#include "Platform/Support/FaultPoint.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "testing/FileHelpers.h"
+#include "testing/PlatformProbes.h"
 
 namespace qor {
 namespace {
@@ -203,7 +203,7 @@ TEST(DeliveryFaults, TheFlushTimerKeepsItsPausedStateAcrossSystemChanges) {
     auto analytics = environment.start(quiet);
     const auto destination = analytics->find<QORDestination>();
     const auto application = platform::UIApplication::shared();
-    application->simulateEnterBackground();
+    application->postEnterBackground();
     enginetest::drainMainQueue();
     const auto timer = destination->flushTimer();
     ASSERT_EQ(timer->state(), QueueTimer::State::suspended);
@@ -222,7 +222,7 @@ TEST(DeliveryFaults, TheFlushTimerKeepsItsPausedStateAcrossSystemChanges) {
     ASSERT_NE(destination->flushTimer(), timer);
     EXPECT_EQ(destination->flushTimer()->interval(), 0.05);
     EXPECT_EQ(destination->flushTimer()->state(), QueueTimer::State::suspended);
-    application->simulateEnterForeground();
+    application->postEnterForeground();
     enginetest::drainMainQueue();
     EXPECT_EQ(destination->flushTimer()->state(), QueueTimer::State::resumed);
 }
@@ -242,7 +242,6 @@ TEST(DeliveryFaults, TheDestinationFollowsTheSystemStateOnce) {
 
 // MARK: Flushes off the main thread
 
-#if defined(QOR_FAULT_POINTS)
 std::atomic<bool> holdUploads{false};
 std::atomic<bool> finishedOnMain{false};
 
@@ -261,22 +260,18 @@ bool watchFlushes(const char* point) {
     }
     return false;
 }
-#endif
 
 // A flush started on a background thread whose upload is answered at once: the upload must not
 // stay counted as pending, nor its background task open. The main run loop turns all along (an
 // answer may be handed to it), and the flush block has ended before the count is trusted.
 TEST(DeliveryFaults, AnUploadAnsweredAtOnceNeverStaysPending) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     DeliveryEnvironment environment;
     auto analytics = environment.start(quiet);
     const auto destination = analytics->find<QORDestination>();
     const auto application = platform::UIApplication::shared();
     analytics->track("Answered at once");
     holdUploads = true;
-    const auto previous = platform::faults::setHandler(&watchFlushes);
+    const testing::ScopedFaultHandler faultHandler(&watchFlushes);
     std::thread flusher([&] { destination->flush(); });
     flusher.join();
     std::atomic<bool> flushEnded{false};
@@ -285,36 +280,28 @@ TEST(DeliveryFaults, AnUploadAnsweredAtOnceNeverStaysPending) {
         return flushEnded.load() && environment.collection().receivedCount() == 1 && destination->pendingUploads() == 0;
     });
     holdUploads = false;
-    platform::faults::setHandler(previous);
     EXPECT_TRUE(settled) << "the upload is still counted as pending";
     EXPECT_TRUE(pumpMainUntil([&] { return application->backgroundTasks().empty(); }))
         << "its background task is still open";
-#endif
 }
 
 // The main run loop never waits for the disk: a flush asked for there (the timer, the app going
 // to the background) finishes and lists the batch files elsewhere.
 TEST(DeliveryFaults, FlushesAskedForOnTheMainThreadDoTheirFileWorkElsewhere) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     DeliveryEnvironment environment;
     auto analytics = environment.start(quiet);
     const auto destination = analytics->find<QORDestination>();
     finishedOnMain = false;
-    const auto previous = platform::faults::setHandler(&watchFlushes);
+    const testing::ScopedFaultHandler faultHandler(&watchFlushes);
     analytics->track("Before background");
-    platform::UIApplication::shared()->simulateEnterBackground();
+    platform::UIApplication::shared()->postEnterBackground();
     ASSERT_TRUE(environment.collection().waitForPosts(1));
     destination->flush();
     destination->flushQueue()->sync([] {});
-    platform::faults::setHandler(previous);
     EXPECT_FALSE(finishedOnMain.load());
-    platform::UIApplication::shared()->simulateEnterForeground();
-#endif
+    platform::UIApplication::shared()->postEnterForeground();
 }
 
-#if defined(QOR_FAULT_POINTS)
 std::atomic<int> suiteWrites{0};
 std::atomic<int> suiteWritesOnMain{0};
 
@@ -324,29 +311,23 @@ bool countSuiteWrites(const char* point) {
     if (platform::Thread::isMainThread()) ++suiteWritesOnMain;
     return false;
 }
-#endif
 
 // One change of the user (identify with traits) is one write of the defaults suite, and the main
 // run loop, where the change is handled, does not wait for it.
 TEST(DeliveryFaults, AUserChangeWritesTheDefaultsSuiteOnce) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     DeliveryEnvironment environment;
     auto analytics = environment.start(quiet);
     analytics->track("The batch counter is stored once");
     analytics->storage()->syncQueue()->sync([] {});
     suiteWrites = 0;
     suiteWritesOnMain = 0;
-    const auto previous = platform::faults::setHandler(&countSuiteWrites);
+    const testing::ScopedFaultHandler faultHandler(&countSuiteWrites);
     analytics->identify("user-7", platform::AnyDictionary{{"plan", "gold"}});
     enginetest::drainMainQueue();
     analytics->storage()->syncQueue()->sync([] {});
-    platform::faults::setHandler(previous);
     EXPECT_EQ(suiteWrites.load(), 1);
     EXPECT_EQ(suiteWritesOnMain.load(), 0) << "the main thread wrote the suite";
     EXPECT_EQ(analytics->storage()->readUserId(), "user-7");
-#endif
 }
 
 }  // namespace

@@ -52,8 +52,8 @@ protected:
 
 TEST_F(LifecycleTest, FirstLaunchIsAnInstallThenAnOpening) {
     auto analytics = start();
-    application->simulateLaunch(AnyDictionary{{platform::UIApplicationLaunchOptionsKey::sourceApplication, "com.mail"},
-                                              {platform::UIApplicationLaunchOptionsKey::url, "qor://open/1"}});
+    application->postLaunch(AnyDictionary{{platform::UIApplicationLaunchOptionsKey::sourceApplication, "com.mail"},
+                                          {platform::UIApplicationLaunchOptionsKey::url, "qor://open/1"}});
     const auto events = tracked();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].event, "Application Installed");
@@ -72,7 +72,7 @@ TEST_F(LifecycleTest, FirstLaunchIsAnInstallThenAnOpening) {
 TEST_F(LifecycleTest, ANewBuildIsAnUpdateAndTheSameBuildOnlyAnOpening) {
     rememberLaunch("1.2.2", "41");
     auto analytics = start();
-    application->simulateLaunch();
+    application->postLaunch();
     auto events = tracked();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].event, "Application Updated");
@@ -93,7 +93,7 @@ TEST_F(LifecycleTest, WithoutABuildNumberEveryLaunchIsAnInstall) {
     rememberLaunch("1.2.3", "42");
     platform::UserDefaults::standard()->removeObject("BuildKeyV2");
     auto analytics = start();
-    application->simulateLaunch();
+    application->postLaunch();
     auto events = tracked();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0].event, "Application Installed");
@@ -103,9 +103,9 @@ TEST_F(LifecycleTest, WithoutABuildNumberEveryLaunchIsAnInstall) {
 
 TEST_F(LifecycleTest, ForegroundAndBackgroundAreTracked) {
     auto analytics = start();
-    application->simulateLaunch();
-    application->simulateEnterBackground();
-    application->simulateEnterForeground();
+    application->postLaunch();
+    application->postEnterBackground();
+    application->postEnterForeground();
     const auto events = tracked();
     ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(events[2].event, "Application Backgrounded");
@@ -116,8 +116,8 @@ TEST_F(LifecycleTest, ForegroundAndBackgroundAreTracked) {
 
 TEST_F(LifecycleTest, BecomingActiveAfterAMissedLaunchRunsTheLaunchHandlerOnce) {
     auto analytics = start();
-    application->simulateDidBecomeActive();
-    application->simulateDidBecomeActive();
+    application->postDidBecomeActive();
+    application->postDidBecomeActive();
     const auto events = tracked();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].event, "Application Installed");
@@ -130,8 +130,8 @@ TEST_F(LifecycleTest, SwitchedOffTrackingStillFlushesInTheBackground) {
     auto events = std::make_shared<iOSLifecycleEvents>();
     analytics->add(events);  // installed by hand, it still obeys the configuration
     analytics->track("Plain");
-    application->simulateLaunch();
-    application->simulateEnterBackground();
+    application->postLaunch();
+    application->postEnterBackground();
     ASSERT_TRUE(environment.collection().waitForPosts(1));
     EXPECT_EQ(deliverytest::eventNames(environment.collection().receivedBodies().front()),
               std::vector<std::string>{"Plain"});
@@ -154,10 +154,10 @@ TEST_F(LifecycleTest, TheMonitorHandsEveryNotificationToTheAdopters) {
     auto analytics = start(false);
     auto adopter = std::make_shared<Adopter>();
     analytics->add(adopter);
-    application->simulateWillResignActive();
-    application->simulateMemoryWarning();
-    application->simulateTerminate();
-    application->simulateSignificantTimeChange();
+    application->postWillResignActive();
+    application->postMemoryWarning();
+    application->postWillTerminate();
+    application->postSignificantTimeChange();
     application->setBackgroundRefreshStatus(platform::UIBackgroundRefreshStatus::denied);
     // Another sender's notifications are not the application's.
     platform::NotificationCenter::defaultCenter()->post(platform::UIApplicationNotification::willTerminate,

@@ -18,9 +18,9 @@
 
 #include "Analytics/QORDestination.h"
 #include "DeliveryTestSupport.h"
-#include "Platform/Support/FaultPoint.h"
 #include "testing/ChildProcess.h"
 #include "testing/FileHelpers.h"
+#include "testing/PlatformProbes.h"
 #include "testing/TempDirectory.h"
 
 namespace qor {
@@ -68,9 +68,6 @@ void appendLine(const std::string& path, const std::string& line) {
 //   QOR_KILL_UPLOAD_URL             flush through the destination, uploading there, instead
 //   QOR_KILL_ACKNOWLEDGED           the file that gets each event's name once `track` returned
 TEST(StorageKillChild, RecordsUntilKilled) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     const auto point = environmentVariable("QOR_KILL_POINT");
     if (!point) GTEST_SKIP() << "the child process of the StorageKill tests; it does nothing on its own";
     std::strncpy(killPoint, point->c_str(), sizeof killPoint - 1);
@@ -84,7 +81,7 @@ TEST(StorageKillChild, RecordsUntilKilled) {
 
     std::optional<testing::ScopedEnvironment> collection;
     if (uploadURL) collection.emplace("QOR_COLLECTION_URL", *uploadURL);
-    platform::faults::setHandler(&killAtPoint);
+    const testing::ScopedFaultHandler faultHandler(&killAtPoint);
 
     auto configuration = Configuration::make(kWriteKey);
     configuration->modifyValues(configureForKills);
@@ -104,8 +101,6 @@ TEST(StorageKillChild, RecordsUntilKilled) {
             analytics->storage()->read(Storage::Constants::events);
         }
     }
-    platform::faults::setHandler(nullptr);
-#endif
 }
 
 // MARK: The parent
@@ -144,9 +139,6 @@ protected:
 };
 
 TEST_P(StorageKill, EveryAcknowledgedEventArrivesAfterTheNextStart) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     const auto& killCase = GetParam();
     const std::string acknowledged = scratch.file("acknowledged").string();
     int run = 0;
@@ -208,7 +200,6 @@ TEST_P(StorageKill, EveryAcknowledgedEventArrivesAfterTheNextStart) {
         left.push_back(entry.path().filename().string());
     }
     EXPECT_TRUE(left.empty()) << "left in the batch folder: " << ::testing::PrintToString(left);
-#endif
 }
 
 ChildRun listingKill(std::string point, int pass) { return ChildRun{std::move(point), pass, 25, 10, 0, false}; }

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "Platform/Foundation/UserDefaults.h"
-#include "Platform/Support/FaultPoint.h"
 #include "testing/ChildProcess.h"
 #include "testing/FileHelpers.h"
+#include "testing/PlatformProbes.h"
 #include "testing/TempDirectory.h"
 #include "testing/TestAppHome.h"
 
@@ -84,7 +84,6 @@ TEST(DurableDefaults, TheNewSuiteReachesTheStorageBeforeItsRenameAndItsFolderEnt
     EXPECT_EQ(journal[2], "fsync " + folder);
 }
 
-#if defined(QOR_FAULT_POINTS)
 // At the point where the temporary is open: start a program, as a host may at any moment, and
 // keep what it reports about its own open files.
 std::string inheritedListing;
@@ -109,45 +108,32 @@ bool startAProgram(const char* point) {
     inheritedListing = testing::readFile(output);
     return false;
 }
-#endif
 
 TEST(DurableDefaults, AProgramStartedDuringAWriteDoesNotInheritTheTemporary) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     testing::TestAppHome home;
     const auto defaults = UserDefaults::make("inherit.suite");
     defaults->set("user-1", "lumatix.userId");
     inheritedListing.clear();
-    const auto previous = faults::setHandler(&startAProgram);
+    const testing::ScopedFaultHandler faultHandler(&startAProgram);
     ASSERT_TRUE(defaults->synchronize());
-    faults::setHandler(previous);
     ASSERT_NE(inheritedListing.find("/fds"), std::string::npos) << "the program did not run: " << inheritedListing;
     EXPECT_EQ(inheritedListing.find("inherit.suite.json."), std::string::npos) << inheritedListing;
-#endif
 }
 
 // The child: writes a new value and is killed while the replace's temporary is open.
 TEST(DurableDefaultsChild, WritesUntilKilled) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     const auto suite = testing::environmentVariable("QOR_KILL_SUITE");
     if (!suite) GTEST_SKIP() << "the child process of DurableDefaults; it does nothing on its own";
-    faults::setHandler([](const char* point) {
+    const testing::ScopedFaultHandler faultHandler([](const char* point) {
         if (std::strcmp(point, "replaceFileAtomically.temporaryOpen") == 0) ::raise(SIGKILL);
         return false;
     });
     const auto defaults = UserDefaults::make(*suite);
     defaults->set("user-2", "lumatix.userId");
     defaults->synchronize();
-#endif
 }
 
 TEST(DurableDefaults, AWriteKilledHalfWayLeavesTheOldSuiteAndNoTemporaryForTheNextStart) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     testing::TestAppHome home;
     std::filesystem::path folder;
     {
@@ -171,7 +157,6 @@ TEST(DurableDefaults, AWriteKilledHalfWayLeavesTheOldSuiteAndNoTemporaryForTheNe
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         EXPECT_FALSE(isSuiteTemporary(entry.path().filename().string(), "killed.suite")) << entry.path();
     }
-#endif
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "Platform/Foundation/OperationQueue.h"
 #include "Platform/Foundation/RunLoop.h"
 #include "Platform/Foundation/Timer.h"
-#include "Platform/Support/FaultPoint.h"
+#include "testing/PlatformProbes.h"
 
 namespace qor::platform {
 namespace {
@@ -48,22 +48,17 @@ TEST(WorkerFaults, ABlockWaitingForALaterOneAlwaysFindsAWorkerForIt) {
     }
 }
 
-#if defined(QOR_FAULT_POINTS)
 std::atomic<int> refusalsLeft{0};
 
 bool refuseThreads(const char* point) {
     return std::strcmp(point, "WorkerPool.startThread") == 0 && refusalsLeft.fetch_sub(1) > 0;
 }
-#endif
 
 // The system refuses a thread (no threads left for the process): the refused thread is not
 // counted, so the queue starts one when it next gets work, and every block runs, in order.
 TEST(WorkerFaults, AThreadTheSystemRefusesIsNotCountedAsAWorker) {
-#if !defined(QOR_FAULT_POINTS)
-    GTEST_SKIP() << "needs the fault points of a test build";
-#else
     refusalsLeft = 1;
-    const auto previous = faults::setHandler(&refuseThreads);
+    const testing::ScopedFaultHandler faultHandler(&refuseThreads);
     auto queue = DispatchQueue::serial("refused.thread");
     std::vector<int> order;
     std::mutex mutex;
@@ -78,11 +73,9 @@ TEST(WorkerFaults, AThreadTheSystemRefusesIsNotCountedAsAWorker) {
     });
     std::atomic<bool> ran{false};
     queue->sync([&] { ran = true; });
-    faults::setHandler(previous);
     EXPECT_TRUE(ran.load());
     std::lock_guard lock(mutex);
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
-#endif
 }
 
 // A block that nobody waits for has nowhere to send its exception: on every queue, main included,

@@ -7,6 +7,7 @@
 #include "Platform/Foundation/Thread.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "testing/MainLoopPump.h"
+#include "testing/PlatformProbes.h"
 
 namespace qor::platform {
 namespace {
@@ -62,15 +63,13 @@ private:
 TEST(UIApplication, LifecycleNotificationsArePostedOnTheMainThreadWithTheirStates) {
     NotificationLog log;
     const auto application = UIApplication::shared();
-    std::thread host([&] {
-        application->simulateLaunch(AnyDictionary{{UIApplicationLaunchOptionsKey::url, "qor://x"}});
-    });
+    std::thread host([&] { application->postLaunch(AnyDictionary{{UIApplicationLaunchOptionsKey::url, "qor://x"}}); });
     host.join();
     EXPECT_TRUE(log.names().empty());  // waiting for the main run loop
     ASSERT_TRUE(testing::pumpMainUntil([&] { return log.names().size() == 2; }));
 
-    application->simulateEnterBackground();
-    application->simulateEnterForeground();
+    application->postEnterBackground();
+    application->postEnterForeground();
     EXPECT_EQ(log.names(),
               (std::vector<std::string>{
                   UIApplicationNotification::didFinishLaunching, UIApplicationNotification::didBecomeActive,
@@ -129,7 +128,7 @@ TEST(UIApplication, OpensWebLinksAndDeclaredSchemesOnly) {
 TEST(UIApplication, AHostPolicyDecidesWhatOpensAndOpenedURLsAreRecorded) {
     const auto application = UIApplication::shared();
     application->setURLOpener({});
-    application->clearOpenedURLs();
+    qor::testing::clearOpenedURLs();
     application->setCanOpenURLPolicy([](const URL& url) { return url.host() == "ads.example.test"; });
     EXPECT_FALSE(application->canOpenURL(*URL::make("https://other.example.test/")));
     std::vector<bool> answers;
@@ -141,11 +140,11 @@ TEST(UIApplication, AHostPolicyDecidesWhatOpensAndOpenedURLsAreRecorded) {
     EXPECT_TRUE(answers.empty());  // answered on a later turn of the main run loop
     ASSERT_TRUE(testing::pumpMainUntil([&] { return answers.size() == 2; }));
     EXPECT_EQ(answers, (std::vector<bool>{true, false}));
-    EXPECT_EQ(application->openedURLs(), (std::vector<URL>{*URL::make("myapp://ads.example.test/x")}));
+    EXPECT_EQ(qor::testing::openedURLs(), (std::vector<URL>{*URL::make("myapp://ads.example.test/x")}));
 
     application->setCanOpenURLPolicy({});  // back to the scheme rule
     EXPECT_TRUE(application->canOpenURL(*URL::make("https://other.example.test/")));
-    application->clearOpenedURLs();
+    qor::testing::clearOpenedURLs();
 }
 
 TEST(UIApplication, AnAppExtensionHasNoSharedApplication) {

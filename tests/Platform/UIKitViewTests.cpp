@@ -14,6 +14,7 @@
 #include "Platform/UIKit/UIViewController.h"
 #include "Platform/UIKit/UIWindow.h"
 #include "testing/MainLoopPump.h"
+#include "testing/PlatformProbes.h"
 
 namespace qor::platform {
 namespace {
@@ -191,7 +192,7 @@ TEST(UIView, ConstraintsAreRecordsInstalledOnceOnTheCommonAncestor) {
 }
 
 TEST(UIView, AnimationsApplyAtOnceRunTheirCompletionAndAreRecorded) {
-    UIView::clearRecordedAnimations();
+    qor::testing::clearRecordedAnimations();
     const auto view = std::make_shared<CountingView>();
     const auto constraint = view->heightAnchor().constraintEqualToConstant(100);
     view->setAlpha(0);
@@ -215,7 +216,7 @@ TEST(UIView, AnimationsApplyAtOnceRunTheirCompletionAndAreRecorded) {
     EXPECT_TRUE(view->needsLayout());
     view->layoutIfNeeded();
     EXPECT_EQ(view->layouts, 1);
-    const auto records = UIView::recordedAnimations();
+    const auto records = qor::testing::recordedAnimations();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].duration, 0.3);
     EXPECT_EQ(records[1].duration, 0.1);
@@ -252,7 +253,7 @@ public:
 
 TEST(UIViewController, PresentationsAndDismissalsAreRecordedInOrder) {
     UIScreen::main()->setBoundsSize(CGSize{375, 812});
-    UIViewController::clearRecordedEvents();
+    qor::testing::clearRecordedControllerEvents();
     const auto window = std::make_shared<UIWindow>();
     const auto root = std::make_shared<UIViewController>();
     window->setRootViewController(root);
@@ -276,7 +277,7 @@ TEST(UIViewController, PresentationsAndDismissalsAreRecordedInOrder) {
     EXPECT_EQ(root->presentedViewController(), nullptr);
     EXPECT_FALSE(root->dismiss(false));  // nothing left to dismiss
 
-    const auto events = UIViewController::recordedEvents();
+    const auto events = qor::testing::recordedControllerEvents();
     using Kind = UIViewControllerEvent::Kind;
     ASSERT_EQ(events.size(), 4u);  // the root's view, then the ad's
     EXPECT_EQ(events[0].kind, Kind::viewDidLoad);

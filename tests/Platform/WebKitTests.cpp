@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "Platform/UIKit/UIApplication.h"
+#include "Platform/UIKit/UIViewController.h"
 #include "Platform/WebKit/WKWebView.h"
+#include "testing/PlatformProbes.h"
 
 namespace qor::platform {
 namespace {
@@ -67,30 +71,30 @@ TEST(WKWebView, AHostDrivesANavigationAWindowRequestAndScriptMessagesThroughTheD
     EXPECT_EQ(webView->configuration()->defaultWebpagePreferences().preferredContentMode,
               WKWebpagePreferences::ContentMode::mobile);
 
-    EXPECT_FALSE(webView->simulateFinishNavigation());  // nothing started
+    EXPECT_FALSE(webView->reportNavigationFinished());  // nothing started
     const auto navigation = webView->loadHTMLString("<b>1.5</b>", std::nullopt);
     webView->loadHTMLString("<p>base</p>", URL::make("https://ads.example.test/"));
-    ASSERT_EQ(webView->loadedHTML().size(), 2u);
-    EXPECT_EQ(webView->loadedHTML()[0].html, "<b>1.5</b>");
-    EXPECT_EQ(webView->loadedHTML()[0].navigation, navigation);
-    EXPECT_FALSE(webView->loadedHTML()[0].baseURL);
-    EXPECT_EQ(webView->loadedHTML()[1].baseURL->absoluteString(), "https://ads.example.test/");
+    ASSERT_EQ(qor::testing::loadedHTML(*webView).size(), 2u);
+    EXPECT_EQ(qor::testing::loadedHTML(*webView)[0].html, "<b>1.5</b>");
+    EXPECT_EQ(qor::testing::loadedHTML(*webView)[0].navigation, navigation);
+    EXPECT_FALSE(qor::testing::loadedHTML(*webView)[0].baseURL);
+    EXPECT_EQ(qor::testing::loadedHTML(*webView)[1].baseURL->absoluteString(), "https://ads.example.test/");
     EXPECT_TRUE(host->calls.empty());  // a load alone tells nobody
 
-    const auto started = webView->simulateStartNavigation();
-    EXPECT_EQ(started, webView->loadedHTML()[1].navigation);  // the latest load
-    EXPECT_TRUE(webView->simulateFinishNavigation());
+    const auto started = webView->reportNavigationStarted();
+    EXPECT_EQ(started, qor::testing::loadedHTML(*webView)[1].navigation);  // the latest load
+    EXPECT_TRUE(webView->reportNavigationFinished());
     EXPECT_FALSE(webView->isLoading());
-    const auto followed = webView->simulateStartNavigation();  // a link followed in the page
+    const auto followed = webView->reportNavigationStarted();  // a link followed in the page
     EXPECT_NE(followed, started);
 
     WKNavigationAction newWindow{URLRequest(URL::make("https://click.example.test/a")), std::nullopt};
     WKNavigationAction mainFrame{URLRequest(URL::make("https://click.example.test/b")), WKFrameInfo{true}};
-    EXPECT_EQ(webView->simulateCreateWebView(newWindow), nullptr);
-    EXPECT_EQ(webView->simulateCreateWebView(mainFrame), nullptr);
-    EXPECT_TRUE(webView->simulateScriptMessage("bridge", Any(R"({"action":"close_ad"})")));
-    EXPECT_TRUE(webView->simulateScriptMessage("bridge", Any(AnyDictionary{{"action", "collapse"}})));
-    EXPECT_FALSE(webView->simulateScriptMessage("other", Any("ignored")));
+    EXPECT_EQ(webView->reportWindowRequest(newWindow), nullptr);
+    EXPECT_EQ(webView->reportWindowRequest(mainFrame), nullptr);
+    EXPECT_TRUE(webView->reportScriptMessage("bridge", Any(R"({"action":"close_ad"})")));
+    EXPECT_TRUE(webView->reportScriptMessage("bridge", Any(AnyDictionary{{"action", "collapse"}})));
+    EXPECT_FALSE(webView->reportScriptMessage("other", Any("ignored")));
 
     EXPECT_EQ(host->calls, (std::vector<std::string>{"start", "finish", "start", "window https://click.example.test/a",
                                                      "frame https://click.example.test/b",
@@ -104,9 +108,50 @@ TEST(WKWebView, AHostDrivesANavigationAWindowRequestAndScriptMessagesThroughTheD
     host.reset();
     EXPECT_TRUE(weakHost.expired());
     EXPECT_EQ(webView->navigationDelegate(), nullptr);
-    EXPECT_TRUE(webView->simulateFinishNavigation());
-    EXPECT_EQ(webView->simulateCreateWebView(newWindow), nullptr);
-    EXPECT_TRUE(webView->simulateScriptMessage("bridge", Any("late")));
+    EXPECT_TRUE(webView->reportNavigationFinished());
+    EXPECT_EQ(webView->reportWindowRequest(newWindow), nullptr);
+    EXPECT_TRUE(webView->reportScriptMessage("bridge", Any("late")));
+}
+
+// A banner that refreshes for an app's whole life loads thousands of pages into one web view:
+// the view keeps its current page only, and what the tests record of pages, animations,
+// controller events and opened URLs keeps the latest within its bounds.
+TEST(WKWebView, AViewKeepsItsCurrentPageOnlyAndTheRecordsOfTheUIStayBounded) {
+    const auto webView = std::make_shared<WKWebView>(CGRect{}, nullptr);
+    EXPECT_FALSE(webView->currentPage());
+    const std::size_t loads = 2000;
+    std::vector<std::weak_ptr<WKNavigation>> navigations;
+    for (std::size_t i = 0; i < loads; ++i) {
+        navigations.push_back(webView->loadHTMLString("<p>" + std::to_string(i) + "</p>", std::nullopt));
+    }
+    ASSERT_TRUE(webView->currentPage());
+    EXPECT_EQ(webView->currentPage()->html, "<p>1999</p>");
+    EXPECT_EQ(webView->currentPage()->navigation, navigations.back().lock());
+    // A page that is gone from the view and the recorder no longer holds its navigation.
+    const auto held = std::count_if(navigations.begin(), navigations.end(), [](const auto& n) { return !n.expired(); });
+    EXPECT_EQ(static_cast<std::size_t>(held), qor::testing::pagesKeptPerWebView);
+    const auto recorded = qor::testing::loadedHTML(*webView);
+    ASSERT_EQ(recorded.size(), qor::testing::pagesKeptPerWebView);
+    EXPECT_EQ(recorded.front().html, "<p>" + std::to_string(loads - qor::testing::pagesKeptPerWebView) + "</p>");
+    EXPECT_EQ(recorded.back().html, "<p>1999</p>");
+
+    const std::size_t events = qor::testing::platformRecordLimit + 10;
+    qor::testing::clearRecordedAnimations();
+    qor::testing::clearRecordedControllerEvents();
+    qor::testing::clearOpenedURLs();
+    for (std::size_t i = 0; i < events; ++i) {
+        UIView::animate(static_cast<double>(i), {});
+        std::make_shared<UIViewController>()->view();
+        UIApplication::shared()->openURL(*URL::make("https://open.example.test/" + std::to_string(i)));
+    }
+    const auto animations = qor::testing::recordedAnimations();
+    ASSERT_EQ(animations.size(), qor::testing::platformRecordLimit);
+    EXPECT_EQ(animations.front().duration, 10.0);
+    EXPECT_EQ(animations.back().duration, static_cast<double>(events - 1));
+    EXPECT_EQ(qor::testing::recordedControllerEvents().size(), qor::testing::platformRecordLimit);
+    const auto opened = qor::testing::openedURLs();
+    ASSERT_EQ(opened.size(), qor::testing::platformRecordLimit);
+    EXPECT_EQ(opened.back().absoluteString(), "https://open.example.test/" + std::to_string(events - 1));
 }
 
 }  // namespace

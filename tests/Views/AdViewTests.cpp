@@ -72,7 +72,7 @@ TEST(AdPageTest, PricesAndIdsAreFilledInLiterallyAndOnlyBannersGetAPage) {
     EXPECT_EQ(view->htmlForAdMarkup("<b>{{AUCTION_PRICE}}</b>", "r", 1.5F), ViewsTest::page("<b>1.5</b>"));
     view->setAdType(AdType::video);
     view->loadAdIntoWebView("<b>x</b>", 320, "r", 1);
-    EXPECT_EQ(view->webView()->loadedHTML().at(0).html, "");
+    EXPECT_EQ(testing::loadedHTML(*view->webView()).at(0).html, "");
 }
 
 TEST_F(AdViewTest, TheViewsOwnChecksComeFirstInTheirOrder) {
@@ -97,7 +97,7 @@ TEST_F(AdViewTest, TheViewsOwnChecksComeFirstInTheirOrder) {
     EXPECT_EQ(native->labelError()->text(),
               "Failed to load native-ads ad:\nReason: Could not create native via this function");
     EXPECT_FALSE(native->labelError()->isHidden());
-    EXPECT_TRUE(native->webView()->loadedHTML().empty());
+    EXPECT_TRUE(testing::loadedHTML(*native->webView()).empty());
 }
 
 TEST_F(AdViewTest, AWinningBidIsWrappedLoadedTrackedAndReported) {
@@ -110,8 +110,8 @@ TEST_F(AdViewTest, AWinningBidIsWrappedLoadedTrackedAndReported) {
     ASSERT_EQ(delegate->calls.size(), 1U);
     EXPECT_EQ(delegate->calls[0].what, "loaded");
     EXPECT_TRUE(delegate->allOnMainThread);
-    ASSERT_EQ(view->webView()->loadedHTML().size(), 1U);
-    const auto& loaded = view->webView()->loadedHTML()[0];
+    ASSERT_EQ(testing::loadedHTML(*view->webView()).size(), 1U);
+    const auto loaded = testing::loadedHTML(*view->webView()).at(0);
     EXPECT_FALSE(loaded.baseURL.has_value());
     const auto requestId = network().core().receivedBodies().at(0);
     const auto id = nlohmann::json::parse(requestId).at("id").get<std::string>();
@@ -127,10 +127,10 @@ TEST_F(AdViewTest, AWinningBidIsWrappedLoadedTrackedAndReported) {
     EXPECT_EQ(hits[0].query, "rid=" + id);
 
     // The indicator runs while the page loads.
-    view->webView()->simulateStartNavigation();
+    view->webView()->reportNavigationStarted();
     EXPECT_TRUE(view->indicator()->isAnimating());
     view->webView()->setHidden(true);
-    view->webView()->simulateFinishNavigation();
+    view->webView()->reportNavigationFinished();
     EXPECT_FALSE(view->indicator()->isAnimating());
     EXPECT_TRUE(view->indicator()->isHidden());
     EXPECT_FALSE(view->webView()->isHidden());
@@ -143,7 +143,7 @@ TEST_F(AdViewTest, MarkupAtAnOpenableURLIsFetchedFirstAndTrackedOnlyOnceShown) {
     auto view = makeView();
     load(view);
     ASSERT_EQ(delegate->calls.back().what, "loaded");
-    EXPECT_EQ(view->webView()->loadedHTML().at(0).html, page("<p>fetched 2.0</p>"));
+    EXPECT_EQ(testing::loadedHTML(*view->webView()).at(0).html, page("<p>fetched 2.0</p>"));
     ASSERT_TRUE(network().waitForTrackerHits(1));
     testing::pumpMainFor(std::chrono::milliseconds(20));
     EXPECT_EQ(hitsOn("/fetched-view").size(), 1U);
@@ -154,7 +154,7 @@ TEST_F(AdViewTest, MarkupAtAnOpenableURLIsFetchedFirstAndTrackedOnlyOnceShown) {
     load(view);
     ASSERT_EQ(delegate->calls.back().what, "fail");
     EXPECT_EQ(view->labelError()->text(), "Failed to load banner ad:\nReason: " + delegate->calls.back().text);
-    EXPECT_EQ(view->webView()->loadedHTML().size(), 1U);
+    EXPECT_EQ(testing::loadedHTML(*view->webView()).size(), 1U);
     testing::pumpMainFor(std::chrono::milliseconds(100));
     EXPECT_TRUE(hitsOn("/failed-view").empty());
 }
@@ -172,7 +172,7 @@ TEST_F(AdViewTest, FailuresReachTheDelegateAndTheLabelWithoutAPage) {
     auto video = makeView(SimulatedAdNetwork::videoUnit, AdType::video);
     load(video);
     EXPECT_EQ(delegate->calls.back().text, "Invalid Ad Type for creating AdMarkup");
-    EXPECT_TRUE(video->webView()->loadedHTML().empty());
+    EXPECT_TRUE(testing::loadedHTML(*video->webView()).empty());
 
     // A winning bid without markup fails the load; nothing is loaded or tracked.
     Bid bare("b", "i", 1.0F, std::nullopt, "req");
@@ -181,7 +181,7 @@ TEST_F(AdViewTest, FailuresReachTheDelegateAndTheLabelWithoutAPage) {
     view->handleLoadResult(Result<Bid>::success(bare), AdSize::banner(), AdType::banner);
     EXPECT_EQ(delegate->calls.back().text, "The winning bid has no ad markup");
     EXPECT_EQ(view->labelError()->text(), "Failed to load banner ad:\nReason: The winning bid has no ad markup");
-    EXPECT_TRUE(view->webView()->loadedHTML().empty());
+    EXPECT_TRUE(testing::loadedHTML(*view->webView()).empty());
     testing::pumpMainFor(std::chrono::milliseconds(100));
     EXPECT_TRUE(hitsOn("/video-view").empty());
     EXPECT_TRUE(hitsOn("/bare-view").empty());
@@ -217,8 +217,8 @@ TEST_F(AdViewTest, SizesCloseButtonAndAdaptiveSizeFollowTheUnit) {
     ASSERT_EQ(delegate->calls.back().what, "loaded");
     EXPECT_FALSE(view->closeButton()->isHidden());
     EXPECT_EQ(view->closeButton()->alpha(), 1.0);
-    ASSERT_FALSE(platform::UIView::recordedAnimations().empty());
-    EXPECT_EQ(platform::UIView::recordedAnimations().back().duration, 5.0);
+    ASSERT_FALSE(testing::recordedAnimations().empty());
+    EXPECT_EQ(testing::recordedAnimations().back().duration, 5.0);
 
     view->closeButton()->tap();
     EXPECT_EQ(delegate->calls.back().what, "close");
@@ -261,7 +261,7 @@ TEST_F(AdViewTest, TheBridgeClosesCollapsesAndExpands) {
     auto view = AdView::make(constraint);
     view->setDelegate(delegate);
     superview->addSubview(view);
-    const auto post = [&](Any body) { return view->webView()->simulateScriptMessage("bridge", std::move(body)); };
+    const auto post = [&](Any body) { return view->webView()->reportScriptMessage("bridge", std::move(body)); };
 
     struct Step {
         std::string body;
@@ -278,11 +278,11 @@ TEST_F(AdViewTest, TheBridgeClosesCollapsesAndExpands) {
     for (const auto& step : steps) {
         SCOPED_TRACE(step.body);
         constraint->setConstant(step.constantBefore);
-        platform::UIView::clearRecordedAnimations();
+        testing::clearRecordedAnimations();
         ASSERT_TRUE(post(step.body));
         EXPECT_EQ(constraint->constant(), step.expected);
         EXPECT_EQ(view->webView()->alpha(), 1.0);
-        const auto animations = platform::UIView::recordedAnimations();
+        const auto animations = testing::recordedAnimations();
         ASSERT_EQ(animations.size(), 2U);
         EXPECT_EQ(animations[0].duration, 0.3);
         EXPECT_EQ(animations[1].duration, 0.1);
@@ -294,7 +294,7 @@ TEST_F(AdViewTest, TheBridgeClosesCollapsesAndExpands) {
     constraint->setConstant(7);
     post(Any(AnyDictionary{{"action", "close_ad"}}));
     post(R"(["close_ad"])");
-    view->webView()->simulateScriptMessage("other", R"({"action":"close_ad"})");
+    view->webView()->reportScriptMessage("other", R"({"action":"close_ad"})");
     EXPECT_EQ(constraint->constant(), 7);
     post("{not json");
     ASSERT_EQ(log.lines().size(), 1U);
@@ -312,16 +312,16 @@ TEST_F(AdViewTest, NewWindowLinksAreClicksAndOpenOutsideTheApp) {
     auto view = makeView();
     const auto url = *platform::URL::make("https://advertiser.example/landing");
     platform::URLRequest request(url);
-    view->webView()->simulateCreateWebView({request, platform::WKFrameInfo{true}});  // the page itself
+    view->webView()->reportWindowRequest({request, platform::WKFrameInfo{true}});  // the page itself
     EXPECT_TRUE(delegate->calls.empty());
     delegate->openLinks = true;
-    EXPECT_EQ(view->webView()->simulateCreateWebView({request, std::nullopt}), nullptr);
-    view->webView()->simulateCreateWebView({request, platform::WKFrameInfo{false}});
+    EXPECT_EQ(view->webView()->reportWindowRequest({request, std::nullopt}), nullptr);
+    view->webView()->reportWindowRequest({request, platform::WKFrameInfo{false}});
     ASSERT_EQ(delegate->calls.size(), 2U);
     EXPECT_EQ(delegate->calls[0].what, "click");
     EXPECT_EQ(delegate->calls[0].text, "https://advertiser.example/landing");
     testing::pumpMainFor(std::chrono::milliseconds(10));
-    EXPECT_EQ(platform::UIApplication::shared()->openedURLs().size(), 2U);
+    EXPECT_EQ(testing::openedURLs().size(), 2U);
 }
 
 // Held only by its view, it lets go of itself in every callback and then says whether it was
@@ -376,10 +376,10 @@ TEST_F(AdViewTest, ADelegateThatLetsGoOfItselfInItsCallbackLivesThroughTheCall) 
     arm();
     view->adCloseTapped();
     arm();
-    view->webView()->simulateCreateWebView(
+    view->webView()->reportWindowRequest(
         {platform::URLRequest(*platform::URL::make("https://advertiser.example/x")), std::nullopt});
     arm();
-    view->webView()->simulateScriptMessage("bridge", R"({"action":"close_ad"})");
+    view->webView()->reportScriptMessage("bridge", R"({"action":"close_ad"})");
     EXPECT_EQ(*heard, (std::vector<std::string>{"fail:Missing Ad Type", "fail:No available Ad", "loaded", "close",
                                                 "click", "close"}));
     EXPECT_EQ(view->delegate(), nullptr);

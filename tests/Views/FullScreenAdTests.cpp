@@ -29,7 +29,7 @@ public:
     void failed(const std::string& message) { calls.push_back("fail:" + message); }
     void dismissed() {
         std::size_t dismissals = 0;
-        for (const auto& event : platform::UIViewController::recordedEvents()) {
+        for (const auto& event : testing::recordedControllerEvents()) {
             dismissals += event.kind == UIViewControllerEvent::Kind::dismiss ? 1 : 0;
         }
         calls.push_back("dismissed after " + std::to_string(dismissals) + " dismissals");
@@ -143,16 +143,16 @@ TEST_F(FullScreenAdTest, ALoadedInterstitialIsPresentedTrackedAndClosedInOrder) 
         EXPECT_EQ(adView->adSize(), AdSize::forCustom(320, 480));
         EXPECT_EQ(adView->adType(), AdType::banner);
         const auto id = fullScreenSlots(FullScreenFormat::interstitial).bid->requestId.value();
-        ASSERT_EQ(adView->webView()->loadedHTML().size(), 1U);
-        EXPECT_EQ(adView->webView()->loadedHTML()[0].html, page("<a>3.0 " + id + "</a>"));
+        ASSERT_EQ(testing::loadedHTML(*adView->webView()).size(), 1U);
+        EXPECT_EQ(testing::loadedHTML(*adView->webView())[0].html, page("<a>3.0 " + id + "</a>"));
         // A click opens outside the app and the ad stays.
-        adView->webView()->simulateCreateWebView(
+        adView->webView()->reportWindowRequest(
             {platform::URLRequest(platform::URL::make("https://advertiser.example/x")), std::nullopt});
         testing::pumpMainFor(std::chrono::milliseconds(10));
-        EXPECT_EQ(platform::UIApplication::shared()->openedURLs().size(), 1U);
+        EXPECT_EQ(testing::openedURLs().size(), 1U);
         EXPECT_EQ(root->presentedViewController(), controller);
 
-        adView->webView()->simulateScriptMessage("bridge", R"({"action":"close_ad"})");
+        adView->webView()->reportScriptMessage("bridge", R"({"action":"close_ad"})");
     }
     // The interstitial tells its delegate before it dismisses.
     ASSERT_EQ(delegate->calls.size(), 1U);
@@ -176,7 +176,7 @@ TEST_F(FullScreenAdTest, TheFirstViewAdKeepsItsOwnSlotsDismissesFirstAndOnlyPrin
     const auto controller = present(firstView);
     ASSERT_TRUE(std::dynamic_pointer_cast<MobilefirstviewAdView>(controller));
     const auto adView = controller->adView();
-    EXPECT_EQ(adView->webView()->loadedHTML().at(0).html, page("<i>first view</i>"));
+    EXPECT_EQ(testing::loadedHTML(*adView->webView()).at(0).html, page("<i>first view</i>"));
 
     // What the hosted view reports goes to the console only.
     ::testing::internal::CaptureStdout();
@@ -185,13 +185,13 @@ TEST_F(FullScreenAdTest, TheFirstViewAdKeepsItsOwnSlotsDismissesFirstAndOnlyPrin
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Ad Loaded\nAd did fail to load with error: broken\n");
     EXPECT_TRUE(delegate->calls.empty());
 
-    adView->webView()->simulateScriptMessage("bridge", R"({"action":"close_ad"})");
+    adView->webView()->reportScriptMessage("bridge", R"({"action":"close_ad"})");
     ASSERT_EQ(delegate->calls.size(), 1U);
     EXPECT_EQ(delegate->calls[0], "dismissed after 1 dismissals");
 
     const auto second_controller = present(interstitial);
     ASSERT_TRUE(second_controller);
-    EXPECT_EQ(second_controller->adView()->webView()->loadedHTML().at(0).html, page("<i>interstitial</i>"));
+    EXPECT_EQ(testing::loadedHTML(*second_controller->adView()->webView()).at(0).html, page("<i>interstitial</i>"));
 }
 
 TEST_F(FullScreenAdTest, AFailedFetchKeepsTheEarlierBidAndSizeTogether) {
@@ -228,7 +228,7 @@ TEST_F(FullScreenAdTest, APresentationThatCannotHappenTellsTheDelegateWhy) {
     EXPECT_EQ(present(ad), nullptr);
     ASSERT_EQ(delegate->calls.size(), 1U);
     EXPECT_EQ(delegate->calls[0], "fail:No ad has been loaded to present");
-    EXPECT_TRUE(platform::UIViewController::recordedEvents().empty());
+    EXPECT_TRUE(testing::recordedControllerEvents().empty());
 
     startWithDefaultContainer();
     coreBids(bidSpec(1, "<i>x</i>"));

@@ -142,7 +142,7 @@ TEST_F(NativeAdClickTest, AClickFiresTheFirstClickTrackerAndLetsTheHandlerDecide
         if (!c.link.is_null()) response["link"] = c.link;
         const auto ad = adFrom(response, c.requestId);
         const auto hitsBefore = network().trackerHits().size();
-        application()->clearOpenedURLs();
+        testing::clearOpenedURLs();
         int calls = 0;
         std::optional<std::string> handed;
         ad->performAdClicked([&](const std::optional<platform::URL>& url) {
@@ -156,7 +156,7 @@ TEST_F(NativeAdClickTest, AClickFiresTheFirstClickTrackerAndLetsTheHandlerDecide
         testing::pumpMainFor(std::chrono::milliseconds(50));
         const auto paths = trackerPaths();
         EXPECT_EQ(std::vector<std::string>(paths.begin() + static_cast<long>(hitsBefore), paths.end()), c.trackers);
-        const auto opened = application()->openedURLs();
+        const auto opened = testing::openedURLs();
         if (c.handed && c.answer) {
             ASSERT_EQ(opened.size(), 1U);
             EXPECT_EQ(opened[0].absoluteString(), *c.handed);

@@ -132,8 +132,8 @@ TEST_F(NativeAdViewTest, TapsReportTheClickFireTheFirstTrackerAndOpenTheLinkOrHa
     f.view->tap();
     ASSERT_TRUE(waitForTrackerHits(1));
     EXPECT_EQ(trackerPaths(), std::vector<std::string>{"/c1?r=R9"});
-    ASSERT_EQ(application()->openedURLs().size(), 1U);
-    EXPECT_EQ(application()->openedURLs()[0].absoluteString(), "https://open.test/a");
+    ASSERT_EQ(testing::openedURLs().size(), 1U);
+    EXPECT_EQ(testing::openedURLs()[0].absoluteString(), "https://open.test/a");
 
     std::vector<std::string> handed;
     f.view->setOnAdClickAction([&](const std::string& url) { handed.push_back(url); });
@@ -147,7 +147,7 @@ TEST_F(NativeAdViewTest, TapsReportTheClickFireTheFirstTrackerAndOpenTheLinkOrHa
     ASSERT_TRUE(waitForTrackerHits(2));
     testing::pumpMainFor(std::chrono::milliseconds(100));
     EXPECT_EQ(trackerPaths(), (std::vector<std::string>{"/c1?r=R9", "/c1?r=R9"}));
-    EXPECT_EQ(application()->openedURLs().size(), 1U);
+    EXPECT_EQ(testing::openedURLs().size(), 1U);
     EXPECT_EQ(f.delegate->names().size(), 8U);  // a click and a load per step, the first click alone
 }
 

@@ -13,6 +13,7 @@
 #include "Views/NativeAd.h"
 #include "Views/NativeAdLoaderDelegate.h"
 #include "testing/LoopbackServer.h"
+#include "testing/PlatformProbes.h"
 #include "testing/TestImages.h"
 
 namespace qor::nativetest {
@@ -54,7 +55,7 @@ class NativeFormatTest : public enginetest::EngineTest {
 public:
     void SetUp() override {
         EngineTest::SetUp();
-        application()->clearOpenedURLs();
+        testing::clearOpenedURLs();
         application()->setCanOpenURLPolicy({});
     }
     void TearDown() override {

@@ -21,6 +21,7 @@
 #include "Platform/UIKit/UIViewController.h"
 #include "Views/AdView.h"
 #include "testing/MainLoopPump.h"
+#include "testing/PlatformProbes.h"
 #include "testing/SimulatedAdNetwork.h"
 #include "testing/TestAppHome.h"
 
@@ -80,9 +81,9 @@ public:
             {"CFBundleIdentifier", "io.qor.views-tests"}, {"CFBundleShortVersionString", "1.0"}});
         platform::UIScreen::main()->setBoundsSize({375, 812});
         network_ = SimulatedAdNetwork::start();
-        platform::UIView::clearRecordedAnimations();
-        platform::UIViewController::clearRecordedEvents();
-        platform::UIApplication::shared()->clearOpenedURLs();
+        testing::clearRecordedAnimations();
+        testing::clearRecordedControllerEvents();
+        testing::clearOpenedURLs();
     }
 
     void TearDown() override {

@@ -42,8 +42,8 @@ bool WorkerPool::dispatchLocked() {
 
 bool WorkerPool::startWorkerLocked() {
     try {
-        // A test build can make the creation fail here as the system would (no threads left).
-        if (QOR_FAULT_POINT("WorkerPool.startThread")) {
+        // A test can make the creation fail here as the system would (no threads left).
+        if (faultPoint("WorkerPool.startThread")) {
             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         }
         std::thread([self = shared_from_this()] { self->workerLoop(); }).detach();

@@ -51,8 +51,8 @@ bool replaceFileAtomically(const std::filesystem::path& path, std::span<const st
     std::string temporary = path.string() + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    // A test build can stop the process here, with the temporary open and still empty.
-    QOR_FAULT_POINT("replaceFileAtomically.temporaryOpen");
+    // A test can stop the process here, with the temporary open and still empty.
+    faultPoint("replaceFileAtomically.temporaryOpen");
     const bool written = writeAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {

@@ -1,18 +1,20 @@
 #pragma once
 
+#include <atomic>
+
 // Fault-injection points: named steps inside the system at which a test can stop the process
 // (a kill -9 at that exact step) or make the operation at that step fail.
 //
-// They exist only in test builds (QOR_FAULT_POINTS, on when the tests are built). Everywhere
-// else QOR_FAULT_POINT(name) is the constant false and nothing of this file is compiled in.
-//
-//     if (QOR_FAULT_POINT("WorkerPool.startThread")) throw ...;   // a failure a test can inject
-//     QOR_FAULT_POINT("Storage.finish.renamed");                   // a step a test can stop at
+//     if (platform::faultPoint("WorkerPool.startThread")) throw ...;   // a failure a test can inject
+//     platform::faultPoint("Storage.finish.renamed");                   // a step a test can stop at
 //
 // Each point's name is "<Type>.<step>"; the comment beside a point says what a true answer does.
-#if defined(QOR_FAULT_POINTS)
+// Every build has the points; without a handler (the only case outside the tests, which install
+// one through testing/) a point costs one load of a null pointer. Neither the handler nor its
+// setter is exported: an app cannot reach them.
+namespace qor::platform {
 
-namespace qor::platform::faults {
+namespace faults {
 
 // Called at every point reached, on the thread that reaches it, with the point's name; true
 // makes the operation at that point fail. It may also end the process there.
@@ -21,15 +23,16 @@ using Handler = bool (*)(const char* point);
 // Installs a handler (nullptr: none) and returns the one it replaces.
 Handler setHandler(Handler handler);
 
+// The installed handler. A plain pointer in static storage: points may be reached by detached
+// threads while the process exits.
+extern std::atomic<Handler> installedHandler;
+
+}  // namespace faults
+
 // What the installed handler answers for the point; false without one.
-bool reached(const char* point);
+inline bool faultPoint(const char* point) {
+    const faults::Handler handler = faults::installedHandler.load(std::memory_order_acquire);
+    return handler != nullptr && handler(point);
+}
 
-}  // namespace qor::platform::faults
-
-#define QOR_FAULT_POINT(name) (::qor::platform::faults::reached(name))
-
-#else
-
-#define QOR_FAULT_POINT(name) (false)
-
-#endif
+}  // namespace qor::platform

@@ -9,8 +9,11 @@
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/Thread.h"
+#include "Platform/UIKit/UIKitObservation.h"
 
 namespace qor::platform {
+
+constinit ObserverHook<URL> observation::openedURLs;
 
 namespace {
 
@@ -83,8 +86,8 @@ bool UIApplication::openURL(const URL& url) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         opener = opener_;
-        openedURLs_.push_back(url);
     }
+    observation::openedURLs.notify(url);
     if (opener) opener(url);
     return true;
 }
@@ -100,16 +103,6 @@ void UIApplication::open(const URL& url, std::function<void(bool)> completionHan
 void UIApplication::setCanOpenURLPolicy(std::function<bool(const URL&)> policy) {
     std::lock_guard<std::mutex> guard(mutex_);
     canOpenPolicy_ = std::move(policy);
-}
-
-std::vector<URL> UIApplication::openedURLs() const {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return openedURLs_;
-}
-
-void UIApplication::clearOpenedURLs() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    openedURLs_.clear();
 }
 
 void UIApplication::setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes) {
@@ -137,36 +130,36 @@ void UIApplication::postOnMain(std::optional<UIApplicationState> state, std::vec
     });
 }
 
-void UIApplication::simulateLaunch(std::optional<UIApplicationLaunchOptions> options) {
+void UIApplication::postLaunch(std::optional<UIApplicationLaunchOptions> options) {
     postOnMain(std::nullopt, {UIApplicationNotification::didFinishLaunching}, std::move(options));
     postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
 }
 
-void UIApplication::simulateEnterBackground() {
+void UIApplication::postEnterBackground() {
     postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willResignActive});
     postOnMain(UIApplicationState::background, {UIApplicationNotification::didEnterBackground});
 }
 
-void UIApplication::simulateEnterForeground() {
+void UIApplication::postEnterForeground() {
     postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willEnterForeground});
     postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
 }
 
-void UIApplication::simulateWillResignActive() {
+void UIApplication::postWillResignActive() {
     postOnMain(UIApplicationState::inactive, {UIApplicationNotification::willResignActive});
 }
 
-void UIApplication::simulateDidBecomeActive() {
+void UIApplication::postDidBecomeActive() {
     postOnMain(UIApplicationState::active, {UIApplicationNotification::didBecomeActive});
 }
 
-void UIApplication::simulateMemoryWarning() {
+void UIApplication::postMemoryWarning() {
     postOnMain(std::nullopt, {UIApplicationNotification::didReceiveMemoryWarning});
 }
 
-void UIApplication::simulateTerminate() { postOnMain(std::nullopt, {UIApplicationNotification::willTerminate}); }
+void UIApplication::postWillTerminate() { postOnMain(std::nullopt, {UIApplicationNotification::willTerminate}); }
 
-void UIApplication::simulateSignificantTimeChange() {
+void UIApplication::postSignificantTimeChange() {
     postOnMain(std::nullopt, {UIApplicationNotification::significantTimeChange});
 }
 

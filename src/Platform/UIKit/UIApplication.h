@@ -46,11 +46,11 @@ inline constexpr UIBackgroundTaskIdentifier UIBackgroundTaskInvalid = 0;
 // The running app. There is one per process, and none inside an app extension (a main bundle
 // whose path ends in ".appex").
 //
-// Nothing drives it by itself: the host (the example app, a test) tells it what happens with
-// the simulate... calls, which change the state and post the matching notifications to the
-// default notification center on the main thread (at once when called there, otherwise
-// through the main queue). Background tasks last until they are ended or until the host
-// lets their time run out with expireBackgroundTasks().
+// Nothing drives it by itself: the host (an app's platform glue, the example app, a test) tells
+// it what happens with the post... calls, which change the state and post the matching
+// notifications to the default notification center on the main thread (at once when called
+// there, otherwise through the main queue). Background tasks last until they are ended or until
+// the host lets their time run out with expireBackgroundTasks().
 class UIApplication : public std::enable_shared_from_this<UIApplication> {
 public:
     // nullptr inside an app extension.
@@ -72,25 +72,25 @@ public:
     // http and https URLs, and any scheme the host has declared with setURLOpener; or, once the
     // host has set one, what its policy says (the policy runs on the calling thread).
     bool canOpenURL(const URL& url) const;
-    // Hands the URL to the host's opener and records it; false when the URL cannot be opened.
+    // Hands the URL to the host's opener; false when the URL cannot be opened.
     bool openURL(const URL& url);
     // openURL, then the completion with its answer on the main thread, on a later turn of the
     // main run loop.
     void open(const URL& url, std::function<void(bool)> completionHandler = {});
 
-    // MARK: Host and test controls
+    // MARK: The host's controls
 
     // Launch: did finish launching (the options as its user info), then did become active.
-    void simulateLaunch(std::optional<UIApplicationLaunchOptions> options = std::nullopt);
+    void postLaunch(std::optional<UIApplicationLaunchOptions> options = std::nullopt);
     // Will resign active, then did enter background.
-    void simulateEnterBackground();
+    void postEnterBackground();
     // Will enter foreground, then did become active.
-    void simulateEnterForeground();
-    void simulateWillResignActive();
-    void simulateDidBecomeActive();
-    void simulateMemoryWarning();
-    void simulateTerminate();
-    void simulateSignificantTimeChange();
+    void postEnterForeground();
+    void postWillResignActive();
+    void postDidBecomeActive();
+    void postMemoryWarning();
+    void postWillTerminate();
+    void postSignificantTimeChange();
     // Changes the status and posts the change notification.
     void setBackgroundRefreshStatus(UIBackgroundRefreshStatus status);
 
@@ -103,9 +103,6 @@ public:
     void setURLOpener(std::function<void(const URL&)> opener, std::vector<std::string> schemes = {});
     // Decides canOpenURL in place of the scheme rule; an empty function restores the rule.
     void setCanOpenURLPolicy(std::function<bool(const URL&)> policy);
-    // Every URL opened since the last clear, in order.
-    std::vector<URL> openedURLs() const;
-    void clearOpenedURLs();
 
     UIApplication() = default;
     UIApplication(const UIApplication&) = delete;
@@ -129,7 +126,6 @@ private:
     std::function<void(const URL&)> opener_;
     std::vector<std::string> openerSchemes_;
     std::function<bool(const URL&)> canOpenPolicy_;
-    std::vector<URL> openedURLs_;
 };
 
 }  // namespace qor::platform

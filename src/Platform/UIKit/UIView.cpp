@@ -4,17 +4,14 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "Platform/UIKit/RecordList.h"
+#include "Platform/UIKit/UIKitObservation.h"
 #include "Platform/UIKit/UITapGestureRecognizer.h"
 
 namespace qor::platform {
 
-namespace {
+constinit ObserverHook<UIViewAnimationRecord> observation::animations;
 
-RecordList<UIViewAnimationRecord>& animationLog() {
-    static auto* log = new RecordList<UIViewAnimationRecord>;
-    return *log;
-}
+namespace {
 
 constexpr double minimumTouchableAlpha = 0.01;
 
@@ -130,13 +127,9 @@ void UIView::animate(double duration, const std::function<void()>& animations,
 
 void UIView::animate(double duration, double delay, UIViewAnimationOptions options,
                      const std::function<void()>& animations, const std::function<void(bool)>& completion) {
-    animationLog().append(UIViewAnimationRecord{duration, delay, options});
+    observation::animations.notify(UIViewAnimationRecord{duration, delay, options});
     if (animations) animations();
     if (completion) completion(true);
 }
-
-std::vector<UIViewAnimationRecord> UIView::recordedAnimations() { return animationLog().all(); }
-
-void UIView::clearRecordedAnimations() { animationLog().clear(); }
 
 }  // namespace qor::platform

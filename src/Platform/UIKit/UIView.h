@@ -24,13 +24,6 @@ inline constexpr unsigned flexibleHeight = 1U << 4;
 
 using UIViewAnimationOptions = unsigned;
 
-// What UIView::animate was asked for, in the order asked.
-struct UIViewAnimationRecord {
-    double duration = 0;
-    double delay = 0;
-    UIViewAnimationOptions options = 0;
-};
-
 // A view without drawing: a rectangle in its superview with subviews, appearance values,
 // gesture recognisers and layout rules, all kept for whoever reads them.
 //
@@ -130,14 +123,11 @@ public:
     // MARK: Animation
 
     // Nothing moves on screen here: the animations block sets its final values at once, then
-    // the completion runs with true, both before animate returns. Each call is recorded.
+    // the completion runs with true, both before animate returns.
     static void animate(double duration, const std::function<void()>& animations,
                         const std::function<void(bool)>& completion = {});
     static void animate(double duration, double delay, UIViewAnimationOptions options,
                         const std::function<void()>& animations, const std::function<void(bool)>& completion);
-    // Every animate call since the last clear, in order (outer calls before those they start).
-    static std::vector<UIViewAnimationRecord> recordedAnimations();
-    static void clearRecordedAnimations();
 
 protected:
     // Called by layoutIfNeeded when a layout is pending; lays out nothing by default.

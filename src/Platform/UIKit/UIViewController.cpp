@@ -3,19 +3,16 @@
 #include <stdexcept>
 
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/UIKit/RecordList.h"
+#include "Platform/UIKit/UIKitObservation.h"
 #include "Platform/UIKit/UIScreen.h"
 
 namespace qor::platform {
 
+constinit ObserverHook<UIViewControllerEvent> observation::controllerEvents;
+
 namespace {
 
-RecordList<UIViewControllerEvent>& eventLog() {
-    static auto* log = new RecordList<UIViewControllerEvent>;
-    return *log;
-}
-
-void record(UIViewControllerEvent event) { eventLog().append(std::move(event)); }
+void record(const UIViewControllerEvent& event) { observation::controllerEvents.notify(event); }
 
 }  // namespace
 
@@ -68,9 +65,5 @@ void UIViewController::dismissPresented(bool animated, std::vector<std::shared_p
     record({UIViewControllerEvent::Kind::dismiss, presented, weak_from_this(), animated});
     dismissed.push_back(std::move(presented));
 }
-
-std::vector<UIViewControllerEvent> UIViewController::recordedEvents() { return eventLog().all(); }
-
-void UIViewController::clearRecordedEvents() { eventLog().clear(); }
 
 }  // namespace qor::platform

@@ -13,19 +13,8 @@ class UIViewController;
 
 enum class UIModalPresentationStyle { automatic = -2, fullScreen = 0, pageSheet = 1, overFullScreen = 5 };
 
-// One step in the life of view controllers, as recorded for hosts and tests to read.
-struct UIViewControllerEvent {
-    enum class Kind { viewDidLoad, present, dismiss };
-    Kind kind;
-    // The controller whose view loaded, or that was presented or dismissed.
-    std::weak_ptr<UIViewController> controller;
-    // For present and dismiss: the controller it was presented from.
-    std::weak_ptr<UIViewController> presenter;
-    bool animated = false;
-};
-
 // Manages one view and presents other controllers over it. Nothing is shown on a screen: a
-// presentation links the two controllers, loads the presented one's view and is recorded.
+// presentation links the two controllers and loads the presented one's view.
 // Controllers live in std::shared_ptr; a presenter holds what it presents, which knows its
 // presenter weakly. Main thread only; completions run on it before present or dismiss returns.
 class QOR_EXPORT UIViewController : public std::enable_shared_from_this<UIViewController> {
@@ -43,23 +32,19 @@ public:
     UIModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle style) { presentationStyle_ = style; }
 
-    // Presents the controller over this one: loads its view (viewDidLoad), records the
-    // presentation, then runs the completion. Does nothing and returns false when this
+    // Presents the controller over this one: loads its view (viewDidLoad), then runs the
+    // completion. Does nothing and returns false when this
     // controller already presents one, or the controller is already presented. Throws
     // std::invalid_argument for nullptr or this controller itself.
     bool present(const std::shared_ptr<UIViewController>& controller, bool animated,
                  const std::function<void()>& completion = {});
     // Dismisses what this controller presents, or else this controller from its presenter
-    // (anything presented on top goes first), records it, then runs the completion. Returns
+    // (anything presented on top goes first), then runs the completion. Returns
     // false, without running the completion, when there is nothing to dismiss. The dismissed
     // controllers are released on a later turn of the main run loop.
     bool dismiss(bool animated, const std::function<void()>& completion = {});
     std::shared_ptr<UIViewController> presentedViewController() const { return presented_; }
     std::shared_ptr<UIViewController> presentingViewController() const { return presenter_.lock(); }
-
-    // Every viewDidLoad, presentation and dismissal since the last clear, in order.
-    static std::vector<UIViewControllerEvent> recordedEvents();
-    static void clearRecordedEvents();
 
 protected:
     // Makes the view: a plain view the size of the main screen. An override sets its own with

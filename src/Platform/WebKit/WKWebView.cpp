@@ -1,6 +1,10 @@
 #include "Platform/WebKit/WKWebView.h"
 
+#include "Platform/WebKit/WebKitObservation.h"
+
 namespace qor::platform {
+
+constinit ObserverHook<WKWebView, WKWebView::HTMLLoad> observation::pageLoads;
 
 WKWebView::WKWebView(CGRect frame, std::shared_ptr<WKWebViewConfiguration> configuration)
     : UIView(frame),
@@ -10,11 +14,13 @@ std::shared_ptr<WKWebView> WKWebView::self() { return std::static_pointer_cast<W
 
 std::shared_ptr<WKNavigation> WKWebView::loadHTMLString(std::string html, std::optional<URL> baseURL) {
     pending_ = std::make_shared<WKNavigation>();
-    loads_.push_back(HTMLLoad{std::move(html), std::move(baseURL), pending_});
+    // The page before goes: a banner that refreshes for an app's whole life loads thousands.
+    page_ = HTMLLoad{std::move(html), std::move(baseURL), pending_};
+    observation::pageLoads.notify(*this, *page_);
     return pending_;
 }
 
-std::shared_ptr<WKNavigation> WKWebView::simulateStartNavigation() {
+std::shared_ptr<WKNavigation> WKWebView::reportNavigationStarted() {
     const auto keepAlive = self();
     current_ = pending_ ? std::move(pending_) : std::make_shared<WKNavigation>();
     pending_.reset();
@@ -24,7 +30,7 @@ std::shared_ptr<WKNavigation> WKWebView::simulateStartNavigation() {
     return navigation;
 }
 
-bool WKWebView::simulateFinishNavigation() {
+bool WKWebView::reportNavigationFinished() {
     if (!current_) return false;
     const auto keepAlive = self();
     const auto navigation = std::move(current_);
@@ -34,14 +40,14 @@ bool WKWebView::simulateFinishNavigation() {
     return true;
 }
 
-std::shared_ptr<WKWebView> WKWebView::simulateCreateWebView(const WKNavigationAction& action,
-                                                            const WKWindowFeatures& features) {
+std::shared_ptr<WKWebView> WKWebView::reportWindowRequest(const WKNavigationAction& action,
+                                                          const WKWindowFeatures& features) {
     const auto keepAlive = self();
     const auto delegate = uiDelegate();
     return delegate ? delegate->createWebView(keepAlive, configuration_, action, features) : nullptr;
 }
 
-bool WKWebView::simulateScriptMessage(std::string name, Any body) {
+bool WKWebView::reportScriptMessage(std::string name, Any body) {
     const auto keepAlive = self();
     const auto controller = configuration_->userContentController();
     const auto handler = controller->scriptMessageHandler(name);
