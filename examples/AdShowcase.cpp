@@ -3,7 +3,7 @@
 #include <chrono>
 #include <functional>
 
-#include "Host.h"
+#include "Browser.h"
 
 namespace qor::example {
 namespace {
@@ -45,7 +45,7 @@ void showBanner(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& 
     root->view()->addSubview(view);
     view->loadAd(AdRequest());
     if (!waitFor([&] { return ad.reports->count > 0; }) || ad.reports->failure) return;
-    ad.page = host::finishLoading(*view->webView());
+    ad.page = browser::finishLoading(*view->webView());
     ad.shown = ad.page.has_value();
     ad.outcome = ad.shown ? "shown in the app's screen" : "the banner view has no page to show";
     view->removeFromSuperview();
@@ -117,13 +117,13 @@ void showFullScreen(ShownAd& shown, const std::shared_ptr<platform::UIViewContro
     waitFor([&] { return root->presentedViewController() != nullptr || presentation->failure; });
     const auto controller = std::dynamic_pointer_cast<FullScreenAdViewController>(root->presentedViewController());
     const auto adView = controller ? controller->adView() : nullptr;
-    shown.page = adView ? host::finishLoading(*adView->webView()) : std::nullopt;
+    shown.page = adView ? browser::finishLoading(*adView->webView()) : std::nullopt;
     if (!shown.page) {
         shown.outcome = "it was not presented: " + presentation->failure.value_or("no page");
         return;
     }
     // The page's close button posts this message to the SDK's bridge.
-    host::postScriptMessage(*adView->webView(), "bridge", R"({"action":"close_ad"})");
+    browser::postScriptMessage(*adView->webView(), "bridge", R"({"action":"close_ad"})");
     if (!waitFor([&] { return presentation->dismissed && root->presentedViewController() == nullptr; })) {
         shown.outcome = "it was presented, but the page's close did not dismiss it";
         return;
@@ -177,14 +177,14 @@ void showNative(ShownAd& ad, const std::shared_ptr<platform::UIViewController>& 
         return;
     }
     // The user taps the ad: its click tracker goes out and its link opens outside the app.
-    const auto opened = host::openedLinks().size();
+    const auto opened = browser::openedLinks().size();
     content->onClicked();
     ad.tapped = true;
-    waitFor([&] { return host::openedLinks().size() > opened; });
+    waitFor([&] { return browser::openedLinks().size() > opened; });
     const auto title = content->title() ? content->title()->text() : std::nullopt;
-    ad.shown = listener->clicked && host::openedLinks().size() > opened;
+    ad.shown = listener->clicked && browser::openedLinks().size() > opened;
     ad.outcome = "shown in a template view (\"" + title.value_or("") + "\"), tapped" +
-                 (ad.shown ? ", opened " + host::openedLinks().back() : ", but nothing opened");
+                 (ad.shown ? ", opened " + browser::openedLinks().back() : ", but nothing opened");
     templateView->removeFromSuperview();
 }
 

@@ -30,10 +30,11 @@
 #include <vector>
 
 #include "AdShowcase.h"
+#include "Browser.h"
 #include "Console.h"
 #include "EmbeddedAdNetwork.h"
-#include "Host.h"
 #include "Judgement.h"
+#include "Platform/Host.h"
 #include "Views/QORUniversalSDK.h"
 #include "testing/TestAppHome.h"
 
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
               << "   pages      " << pages.string() << "\n\nThe SDK's console while the app runs:\n";
 
     // Start-up, as an app does it: the keys come from the Info.plist.
-    host::keepOpenedLinks();
+    browser::keepOpenedLinks();
     QOR::start(nullptr);
     host::postLaunch();
     std::vector<std::string> sent;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/NotificationCenter.h"
 #include "Platform/Foundation/Thread.h"
+#include "Platform/Host.h"
 #include "Platform/UIKit/UIApplication.h"
+#include "Platform/UIKit/UIDevice.h"
 #include "testing/MainLoopPump.h"
 #include "testing/PlatformProbes.h"
 
@@ -19,7 +22,8 @@ public:
         for (const char* name :
              {UIApplicationNotification::didFinishLaunching, UIApplicationNotification::didBecomeActive,
               UIApplicationNotification::willResignActive, UIApplicationNotification::didEnterBackground,
-              UIApplicationNotification::willEnterForeground,
+              UIApplicationNotification::willEnterForeground, UIApplicationNotification::didReceiveMemoryWarning,
+              UIApplicationNotification::willTerminate, UIApplicationNotification::significantTimeChange,
               UIApplicationNotification::backgroundRefreshStatusDidChange}) {
             observers_.push_back(NotificationCenter::defaultCenter()->addObserver(
                 name, UIApplication::shared(), nullptr, [this](const Notification& posted) {
@@ -148,12 +152,72 @@ TEST(UIApplication, AHostPolicyDecidesWhatOpensAndOpenedURLsAreRecorded) {
 }
 
 TEST(UIApplication, AnAppExtensionHasNoSharedApplication) {
-    const auto bundle = Bundle::main();
-    const auto path = bundle->bundlePath();
-    bundle->setBundlePath("/apps/Share.appex");
+    NotificationLog log;
+    const auto path = Bundle::main()->bundlePath();
+    host::setBundlePath("/apps/Share.appex");
     EXPECT_EQ(UIApplication::shared(), nullptr);
-    bundle->setBundlePath(path);
+    // The host's calls have no application to act on, and say so.
+    EXPECT_FALSE(host::postLaunch());
+    EXPECT_FALSE(host::expireBackgroundTasks());
+    EXPECT_FALSE(host::setURLOpener([](const URL&) {}));
+    host::setBundlePath(path);
     EXPECT_NE(UIApplication::shared(), nullptr);
+    EXPECT_TRUE(log.names().empty());
+}
+
+// A host drives everything through its own API: each call must reach its own platform control.
+TEST(UIApplication, TheHostAPIReachesTheApplicationTheBundleAndTheDevice) {
+    namespace note = UIApplicationNotification;
+    NotificationLog log;
+    const auto application = UIApplication::shared();
+    EXPECT_EQ(&host::mainRunLoop(), &RunLoop::main());
+    EXPECT_TRUE(host::postLaunch(AnyDictionary{{UIApplicationLaunchOptionsKey::sourceApplication, "mail"}}));
+    for (bool (*post)() :
+         {host::postEnterBackground, host::postEnterForeground, host::postWillResignActive, host::postDidBecomeActive,
+          host::postMemoryWarning, host::postWillTerminate, host::postSignificantTimeChange}) {
+        EXPECT_TRUE(post());
+    }
+    EXPECT_TRUE(host::setBackgroundRefreshStatus(UIBackgroundRefreshStatus::denied));
+    EXPECT_EQ(log.names(),
+              (std::vector<std::string>{note::didFinishLaunching, note::didBecomeActive, note::willResignActive,
+                                        note::didEnterBackground, note::willEnterForeground, note::didBecomeActive,
+                                        note::willResignActive, note::didBecomeActive, note::didReceiveMemoryWarning,
+                                        note::willTerminate, note::significantTimeChange,
+                                        note::backgroundRefreshStatusDidChange}));
+    EXPECT_EQ(log.entries()[0].userInfo->at(UIApplicationLaunchOptionsKey::sourceApplication), Any("mail"));
+    EXPECT_EQ(application->backgroundRefreshStatus(), UIBackgroundRefreshStatus::denied);
+    host::setBackgroundRefreshStatus(UIBackgroundRefreshStatus::available);
+    bool expired = false;
+    const auto task = application->beginBackgroundTask([&] { expired = true; });
+    EXPECT_TRUE(host::expireBackgroundTasks());
+    EXPECT_TRUE(expired);
+    application->endBackgroundTask(task);
+
+    std::vector<std::string> opened;
+    EXPECT_TRUE(host::setURLOpener([&](const URL& url) { opened.push_back(url.absoluteString()); }, {"qor"}));
+    EXPECT_TRUE(application->openURL(*URL::make("qor://deep")));
+    EXPECT_TRUE(host::setCanOpenURLPolicy([](const URL& url) { return url.scheme() == "tel"; }));
+    EXPECT_FALSE(application->openURL(*URL::make("qor://deep")));
+    EXPECT_TRUE(application->openURL(*URL::make("tel:123")));
+    EXPECT_EQ(opened, (std::vector<std::string>{"qor://deep", "tel:123"}));
+    host::setCanOpenURLPolicy({});
+    host::setURLOpener({});
+
+    host::setInfoDictionary(PlistDictionary{{"CFBundleIdentifier", "io.example.host"}});
+    EXPECT_THROW(host::loadInfoDictionary("/nonexistent/Info.plist"), std::runtime_error);
+    EXPECT_EQ(Bundle::main()->bundleIdentifier(), "io.example.host");  // a failed load keeps what was set
+    host::resetInfoDictionary();
+    EXPECT_NE(Bundle::main()->bundleIdentifier(), "io.example.host");
+
+    host::updateDeviceProfile([](DeviceProfile& profile) { profile.model = "Handset"; });
+    EXPECT_EQ(UIDevice::current()->model(), "Handset");
+    auto profile = host::currentDeviceProfile();
+    profile.systemVersion = "17.4";
+    host::setDeviceProfile(profile);
+    EXPECT_EQ(UIDevice::current()->systemVersion(), "17.4");
+    EXPECT_EQ(UIDevice::current()->model(), "Handset");
+    host::resetDeviceProfile();
+    EXPECT_EQ(UIDevice::current()->model(), hostDeviceProfile().model);
 }
 
 }  // namespace

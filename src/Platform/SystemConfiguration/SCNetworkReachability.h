@@ -1,22 +1,13 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 
 #include <netinet/in.h>
 
+#include "Platform/SystemConfiguration/SCNetworkReachabilityFlags.h"
+
 namespace qor::platform {
-
-using SCNetworkReachabilityFlags = std::uint32_t;
-
-// Flag bits, with the values that readers of reachability test for.
-inline constexpr SCNetworkReachabilityFlags kSCNetworkReachabilityFlagsTransientConnection = 1u << 0;
-inline constexpr SCNetworkReachabilityFlags kSCNetworkReachabilityFlagsReachable = 1u << 1;
-inline constexpr SCNetworkReachabilityFlags kSCNetworkReachabilityFlagsConnectionRequired = 1u << 2;
-inline constexpr SCNetworkReachabilityFlags kSCNetworkReachabilityFlagsIsLocalAddress = 1u << 16;
-inline constexpr SCNetworkReachabilityFlags kSCNetworkReachabilityFlagsIsDirect = 1u << 17;
-inline constexpr SCNetworkReachabilityFlags kSCNetworkReachabilityFlagsIsWWAN = 1u << 18;
 
 // Flags derived from this machine's network interfaces (getifaddrs): Reachable when an
 // interface other than loopback is up and running with an IPv4 address or a non-link-local

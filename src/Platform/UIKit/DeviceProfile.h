@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Platform/CoreTelephony/CTCarrier.h"
-#include "Platform/SystemConfiguration/SCNetworkReachability.h"
+#include "Platform/SystemConfiguration/SCNetworkReachabilityFlags.h"
 
 namespace qor::platform {
 

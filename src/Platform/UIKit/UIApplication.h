@@ -11,6 +11,7 @@
 
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/UIKit/UIApplicationTypes.h"
 
 namespace qor::platform {
 
@@ -28,17 +29,6 @@ inline constexpr const char* significantTimeChange = "UIApplicationSignificantTi
 inline constexpr const char* backgroundRefreshStatusDidChange =
     "UIApplicationBackgroundRefreshStatusDidChangeNotification";
 }  // namespace UIApplicationNotification
-
-// Keys of the launch options (the user info of the did-finish-launching notification).
-namespace UIApplicationLaunchOptionsKey {
-inline constexpr const char* url = "UIApplicationLaunchOptionsURLKey";
-inline constexpr const char* sourceApplication = "UIApplicationLaunchOptionsSourceApplicationKey";
-}  // namespace UIApplicationLaunchOptionsKey
-
-using UIApplicationLaunchOptions = AnyDictionary;
-
-enum class UIApplicationState { active = 0, inactive = 1, background = 2 };
-enum class UIBackgroundRefreshStatus { restricted = 0, denied = 1, available = 2 };
 
 using UIBackgroundTaskIdentifier = std::uint64_t;
 inline constexpr UIBackgroundTaskIdentifier UIBackgroundTaskInvalid = 0;

@@ -1,11 +1,11 @@
-#include "Host.h"
+#include "Browser.h"
 
 #include <memory>
 
-#include "Platform/UIKit/UIApplication.h"
+#include "Platform/Host.h"
 #include "Platform/WebKit/WKWebView.h"
 
-namespace qor::example::host {
+namespace qor::example::browser {
 namespace {
 
 std::vector<std::string>& links() {
@@ -15,13 +15,8 @@ std::vector<std::string>& links() {
 
 }  // namespace
 
-void postLaunch() { platform::UIApplication::shared()->postLaunch(); }
-
-void postEnterBackground() { platform::UIApplication::shared()->postEnterBackground(); }
-
 void keepOpenedLinks() {
-    platform::UIApplication::shared()->setURLOpener(
-        [](const platform::URL& url) { links().push_back(url.absoluteString()); });
+    qor::host::setURLOpener([](const platform::URL& url) { links().push_back(url.absoluteString()); });
 }
 
 std::vector<std::string> openedLinks() { return links(); }
@@ -36,4 +31,4 @@ bool postScriptMessage(platform::WKWebView& view, const std::string& name, const
     return view.reportScriptMessage(name, json);
 }
 
-}  // namespace qor::example::host
+}  // namespace qor::example::browser

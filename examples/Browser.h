@@ -6,16 +6,10 @@
 
 #include "Views/QORUniversalSDK.h"
 
-// What a Linux host does that a phone's system would do for the app: post the app's lifecycle,
-// take the links the ads open, and tell a headless web view what a browser engine would (the
-// page finished loading, the page's script posted a message). Every use of these controls is
-// here. Main thread only.
-namespace qor::example::host {
-
-// The app finished launching and became active.
-void postLaunch();
-// The app left the screen: the analytics side sends what it holds.
-void postEnterBackground();
+// What a browser engine does for the app on a phone, and a Linux host does here: take the links
+// the ads open (handed over through the SDK's host API, qor::host), and tell a headless web view
+// that its page finished loading or that the page's script posted a message. Main thread only.
+namespace qor::example::browser {
 
 // From now on the links the SDK opens are kept here, as a browser would get them.
 void keepOpenedLinks();
@@ -27,4 +21,4 @@ std::optional<std::string> finishLoading(platform::WKWebView& view);
 // The page's script posts a JSON message to the handler registered under the name.
 bool postScriptMessage(platform::WKWebView& view, const std::string& name, const std::string& json);
 
-}  // namespace qor::example::host
+}  // namespace qor::example::browser
