@@ -1,5 +1,6 @@
 #pragma once
 
+#include <pthread.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -50,6 +51,16 @@ struct BidAnswer {
     BidAnswer after(std::chrono::milliseconds wait) const;
 };
 
+// One bid request as an endpoint answered it, on the steady clock, for benchmarks that split
+// an exchange's time between client and server.
+struct AnsweredBid {
+    std::chrono::steady_clock::time_point received;  // the whole request had been read
+    std::chrono::steady_clock::time_point due;       // received + the scripted delay
+    std::chrono::steady_clock::time_point answered;  // the answer was let go to be written
+    int remotePort = 0;
+    std::string body;
+};
+
 // A bid endpoint on loopback (TLS): answers POST /bid with its script, echoing the request's id
 // and first impression id, and records every request.
 class BidEndpoint {
@@ -72,6 +83,16 @@ public:
     std::vector<std::string> receivedBodies() const;
     std::size_t receivedCount() const { return server_->requestCount(); }
 
+    // While on, every answered request is kept as an AnsweredBid until taken.
+    void recordAnswers(bool on);
+    std::vector<AnsweredBid> takeAnswers();
+    // While on, every answer asks the client to close its connection ("Connection: close"), so
+    // that each request comes on a new one even where the server keeps connections open.
+    void closeConnections(bool on);
+    // The CPU time used so far by the server threads that have answered this endpoint's requests
+    // (their whole lives: reading, TLS and writing included).
+    std::chrono::nanoseconds servingCPUTime() const;
+
 private:
     ScriptedResponse respond(const RecordedRequest& request);
     ScriptedResponse makeResponse(const BidAnswer& answer, const RecordedRequest& request);
@@ -84,6 +105,10 @@ private:
     bool stopped_ = false;
     BidAnswer answer_ = BidAnswer::noContent();
     std::uint64_t bidCounter_ = 0;
+    bool recordingAnswers_ = false;
+    bool closingConnections_ = false;
+    std::vector<AnsweredBid> answers_;
+    std::vector<pthread_t> servingThreads_;  // the server's pool threads live as long as it does
 };
 
 // A demand platform as the container lists it (top level) or an inventory refers to it.
