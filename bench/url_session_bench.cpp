@@ -1,37 +1,76 @@
 // Requests per second and client CPU per request through one URLSession, beside a bare libcurl
-// multi client doing the same requests against the same loopback server. The server runs in a
-// child process, so the process CPU time counted here is the client's alone.
+// multi client doing the same requests against the same loopback server: one after another,
+// 100 at once at most 6 per host, and 100 at once without a per-host limit. The server runs in a
+// child process, so the process CPU time counted here is the client's alone; it counts the
+// connections each run opened (the client ports it saw). Each run is 2,000 requests. After all
+// runs the program prints a table per pattern, the session beside the bare client, with the
+// ratio's min–max over the runs (--benchmark_repetitions=7
+// --benchmark_enable_random_interleaving=true).
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "PairedFigures.h"
 #include "Platform/Foundation/URLSession.h"
 #include "testing/LoopbackServer.h"
 
 namespace {
 
 using namespace qor::platform;
+using qor::bench::PairedFigures;
 using qor::testing::LoopbackServer;
+using qor::testing::RecordedRequest;
 using qor::testing::ScriptedResponse;
 
 constexpr std::size_t kSequentialBatch = 1000;
 constexpr std::size_t kConcurrentRound = 100;
 constexpr long kConnectionsPerHost = 6;
+constexpr std::size_t kRequestsPerRun = 2000;
+constexpr const char* kPatternNames[] = {"sequential GETs", "100 concurrent GETs, 6 per host",
+                                         "100 concurrent GETs, no per-host limit"};
+enum Pattern { sequential = 0, concurrentLimited = 1, concurrentUnlimited = 2 };
 
 std::string& serverURL() {
     static std::string url;
     return url;
+}
+
+// The test server listens with a queue of 5 pending connections: 100 clients connecting at once
+// would mostly wait for their handshakes to be retransmitted. Listening again on the same socket
+// only resizes its queue.
+void widenListenQueue(int port) {
+    for (int descriptor = 0; descriptor < 1024; ++descriptor) {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        int listening = 0;
+        socklen_t flagLength = sizeof listening;
+        if (getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            address.sin_family != AF_INET || ntohs(address.sin_port) != port ||
+            getsockopt(descriptor, SOL_SOCKET, SO_ACCEPTCONN, &listening, &flagLength) != 0 || !listening) {
+            continue;
+        }
+        if (listen(descriptor, SOMAXCONN) != 0) std::_Exit(1);
+        return;
+    }
+    std::_Exit(1);
 }
 
 // Forks the server before any thread exists and learns its port through a pipe.
@@ -42,9 +81,24 @@ pid_t startServerProcess() {
     if (child == 0) {
         close(channel[0]);
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the benchmark
-        auto server = LoopbackServer::makeHTTP({.threadCount = 64, .keepAlive = true});
-        server->route("GET", "/ping", ScriptedResponse::text(200, R"({"status":"ok"})", "application/json"));
+        auto server = LoopbackServer::makeHTTP({.threadCount = 512, .keepAlive = true});
+        // The client ports seen since the last "/connections", which answers their count.
+        auto* ports = new std::set<int>;
+        auto* portsMutex = new std::mutex;
+        const auto pong = ScriptedResponse::text(200, R"({"status":"ok"})", "application/json");
+        server->route("GET", "/ping", [=](const RecordedRequest& request) {
+            std::lock_guard lock(*portsMutex);
+            ports->insert(request.remotePort);
+            return pong;
+        });
+        server->route("GET", "/connections", [=](const RecordedRequest&) {
+            std::lock_guard lock(*portsMutex);
+            const auto count = ports->size();
+            ports->clear();
+            return ScriptedResponse::text(200, std::to_string(count));
+        });
         const int port = server->port();
+        widenListenQueue(port);
         if (write(channel[1], &port, sizeof port) != sizeof port) std::_Exit(1);
         close(channel[1]);
         while (true) pause();
@@ -57,6 +111,25 @@ pid_t startServerProcess() {
     return child;
 }
 
+std::size_t collectInto(char* data, std::size_t size, std::size_t count, void* context) {
+    static_cast<std::string*>(context)->append(data, size * count);
+    return size * count;
+}
+
+// The connections the server saw since the last call.
+double connectionsSinceLastCall() {
+    std::string answer;
+    CURL* easy = curl_easy_init();
+    const std::string url = serverURL().substr(0, serverURL().rfind('/')) + "/connections";
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectInto);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &answer);
+    const bool done = curl_easy_perform(easy) == CURLE_OK;
+    curl_easy_cleanup(easy);
+    return done ? std::strtod(answer.c_str(), nullptr) : -1;
+}
+
 double processCPUSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -64,19 +137,36 @@ double processCPUSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// Requests per second come from the real time; CPU per request from the whole process.
+// Requests per second come from the real time; CPU per request from the whole process;
+// connections from the server. Each run's figures also go to the tables printed at the end.
 class CPUCounter {
 public:
-    explicit CPUCounter(benchmark::State& state) : state_(state), start_(processCPUSeconds()) {}
+    CPUCounter(benchmark::State& state, Pattern pattern, const char* client)
+        : state_(state), pattern_(pattern), client_(client) {
+        (void)connectionsSinceLastCall();
+        start_ = processCPUSeconds();
+        wallStart_ = std::chrono::steady_clock::now();
+    }
     void report(std::size_t requests) {
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart_).count();
         const double used = processCPUSeconds() - start_;
+        const double count = static_cast<double>(requests > 0 ? requests : 1);
         state_.SetItemsProcessed(static_cast<std::int64_t>(requests));
-        state_.counters["cpu_us_per_request"] = used * 1e6 / static_cast<double>(requests > 0 ? requests : 1);
+        std::map<std::string, double> figures{
+            {"us_per_request", wall * 1e6 / count},
+            {"cpu_us_per_request", used * 1e6 / count},
+            {"connections_per_2000", connectionsSinceLastCall() * 2000 / count},
+        };
+        for (const auto& [name, value] : figures) state_.counters[name] = value;
+        PairedFigures::add(kPatternNames[pattern_], client_, std::move(figures));
     }
 
 private:
     benchmark::State& state_;
-    double start_;
+    Pattern pattern_;
+    const char* client_;
+    double start_ = 0;
+    std::chrono::steady_clock::time_point wallStart_;
 };
 
 // Counts completions and bytes; the benchmark waits for a number of completions.
@@ -111,13 +201,17 @@ private:
     std::size_t bytes_ = 0;
 };
 
-void runSession(benchmark::State& state, std::size_t batch, bool concurrent) {
+void runSession(benchmark::State& state, Pattern pattern) {
+    const bool concurrent = pattern != sequential;
+    const std::size_t batch = concurrent ? kConcurrentRound : kSequentialBatch;
+    URLSessionConfiguration configuration;
+    if (pattern == concurrentUnlimited) configuration.httpMaximumConnectionsPerHost = 0;
     auto delegate = std::make_shared<CountingDelegate>();
-    auto session = URLSession::make(URLSessionConfiguration{}, delegate);
+    auto session = URLSession::make(configuration, delegate);
     URLRequest request(URL::make(serverURL()));
     request.setValue("application/json", "Accept");
     std::size_t expected = 0;
-    CPUCounter cpu(state);
+    CPUCounter cpu(state, pattern, "session");
     for (auto _ : state) {
         for (std::size_t i = 0; i < batch; ++i) {
             session->dataTask(request)->resume();
@@ -135,7 +229,11 @@ void runSession(benchmark::State& state, std::size_t batch, bool concurrent) {
 // handle per request with the same header, the body collected, driven on the calling thread.
 class BareClient {
 public:
-    BareClient() : multi_(curl_multi_init()) { headers_ = curl_slist_append(nullptr, "Accept: application/json"); }
+    // At most `connectionsPerHost` requests in libcurl at once; zero or less: no limit.
+    explicit BareClient(long connectionsPerHost)
+        : multi_(curl_multi_init()), limit_(connectionsPerHost > 0 ? connectionsPerHost : LONG_MAX) {
+        headers_ = curl_slist_append(nullptr, "Accept: application/json");
+    }
     ~BareClient() {
         curl_multi_cleanup(multi_);
         curl_slist_free_all(headers_);
@@ -143,7 +241,7 @@ public:
     BareClient(const BareClient&) = delete;
     BareClient& operator=(const BareClient&) = delete;
 
-    // Queues a request; at most kConnectionsPerHost are in libcurl at once (libcurl's own
+    // Queues a request; at most the limit are in libcurl at once (libcurl's own
     // per-host limit leaves the waiting ones stalled in this version), the rest start as
     // earlier ones finish.
     void add() {
@@ -164,20 +262,15 @@ public:
     std::size_t failed() const { return failed_; }
 
 private:
-    static std::size_t collect(char* data, std::size_t size, std::size_t count, void* context) {
-        static_cast<std::string*>(context)->append(data, size * count);
-        return size * count;
-    }
-
     void startWaiting() {
-        while (waiting_ > 0 && inFlight_ < kConnectionsPerHost) {
+        while (waiting_ > 0 && inFlight_ < limit_) {
             --waiting_;
             ++inFlight_;
             CURL* easy = curl_easy_init();
             curl_easy_setopt(easy, CURLOPT_URL, serverURL().c_str());
             curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
             curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
+            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectInto);
             curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body_);
             curl_multi_add_handle(multi_, easy);
         }
@@ -198,6 +291,7 @@ private:
     }
 
     CURLM* multi_;
+    long limit_;
     curl_slist* headers_ = nullptr;
     std::string body_;
     std::size_t failed_ = 0;
@@ -205,10 +299,12 @@ private:
     long inFlight_ = 0;
 };
 
-void runBare(benchmark::State& state, std::size_t batch, bool concurrent) {
-    BareClient client;
+void runBare(benchmark::State& state, Pattern pattern) {
+    const bool concurrent = pattern != sequential;
+    const std::size_t batch = concurrent ? kConcurrentRound : kSequentialBatch;
+    BareClient client(pattern == concurrentUnlimited ? 0 : kConnectionsPerHost);
     std::size_t requests = 0;
-    CPUCounter cpu(state);
+    CPUCounter cpu(state, pattern, "bare");
     for (auto _ : state) {
         for (std::size_t i = 0; i < batch; ++i) {
             client.add();
@@ -221,15 +317,24 @@ void runBare(benchmark::State& state, std::size_t batch, bool concurrent) {
     if (client.failed() > 0) state.SkipWithError("some requests failed");
 }
 
-void BM_SequentialGets(benchmark::State& state) { runSession(state, kSequentialBatch, false); }
-void BM_BareCurlSequentialGets(benchmark::State& state) { runBare(state, kSequentialBatch, false); }
-void BM_ConcurrentGets(benchmark::State& state) { runSession(state, kConcurrentRound, true); }
-void BM_BareCurlConcurrentGets(benchmark::State& state) { runBare(state, kConcurrentRound, true); }
+void BM_SequentialGets(benchmark::State& state) { runSession(state, sequential); }
+void BM_BareCurlSequentialGets(benchmark::State& state) { runBare(state, sequential); }
+void BM_ConcurrentGets(benchmark::State& state) { runSession(state, concurrentLimited); }
+void BM_BareCurlConcurrentGets(benchmark::State& state) { runBare(state, concurrentLimited); }
+void BM_ConcurrentGetsNoHostLimit(benchmark::State& state) { runSession(state, concurrentUnlimited); }
+void BM_BareCurlConcurrentGetsNoHostLimit(benchmark::State& state) { runBare(state, concurrentUnlimited); }
 
-BENCHMARK(BM_SequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BareCurlSequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ConcurrentGets)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BareCurlConcurrentGets)->Unit(benchmark::kMillisecond)->UseRealTime();
+constexpr auto kSequentialRounds = static_cast<benchmark::IterationCount>(kRequestsPerRun / kSequentialBatch);
+constexpr auto kConcurrentRounds = static_cast<benchmark::IterationCount>(kRequestsPerRun / kConcurrentRound);
+BENCHMARK(BM_SequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kSequentialRounds);
+BENCHMARK(BM_BareCurlSequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kSequentialRounds);
+BENCHMARK(BM_ConcurrentGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kConcurrentRounds);
+BENCHMARK(BM_BareCurlConcurrentGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kConcurrentRounds);
+BENCHMARK(BM_ConcurrentGetsNoHostLimit)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kConcurrentRounds);
+BENCHMARK(BM_BareCurlConcurrentGetsNoHostLimit)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(kConcurrentRounds);
 
 }  // namespace
 
@@ -240,6 +345,12 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    for (const char* pattern : kPatternNames) {
+        PairedFigures::print(pattern, "session", "bare",
+                             {{"us_per_request", "time per request (us)"},
+                              {"cpu_us_per_request", "CPU per request (us)"},
+                              {"connections_per_2000", "connections per 2,000 requests"}});
+    }
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
     return 0;

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <ctime>
 #include <utility>
 
 namespace qor::testing {
@@ -162,19 +163,49 @@ std::vector<AnsweredBidRequest> BidEndpoint::answered() const {
     return answered_;
 }
 
+void BidEndpoint::recordAnswers(bool on) {
+    std::lock_guard lock(mutex_);
+    recordingAnswers_ = on;
+    if (!on) recordedAnswers_.clear();
+}
+
+std::vector<AnsweredBid> BidEndpoint::takeAnswers() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(recordedAnswers_, {});
+}
+
+void BidEndpoint::closeConnections(bool on) {
+    std::lock_guard lock(mutex_);
+    closingConnections_ = on;
+}
+
+std::chrono::nanoseconds BidEndpoint::servingCPUTime() const {
+    std::lock_guard lock(mutex_);
+    std::chrono::nanoseconds total{0};
+    for (const pthread_t thread : servingThreads_) {
+        clockid_t clock{};
+        timespec used{};
+        if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &used) != 0) continue;
+        total += std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+    }
+    return total;
+}
+
 ScriptedResponse BidEndpoint::respond(const RecordedRequest& request) {
     // The delay runs from the request's arrival: the answer is made first, then held until then,
     // so that the time an endpoint takes is the delay it was given and nothing more.
     std::unique_lock lock(mutex_);
     auto answer = answers_.front();
     if (answers_.size() > 1) answers_.erase(answers_.begin());
-    const auto due = std::chrono::steady_clock::now() + answer.delay;
+    const auto received = std::chrono::steady_clock::now();
+    const auto due = received + answer.delay;
     for (auto& seat : answer.seatBids) {
         for (auto& bid : seat) {
             if (!bid.id) bid.id = name_ + "-bid-" + std::to_string(++bidCounter_);
         }
     }
     auto response = makeResponse(answer, request);
+    if (closingConnections_) response.headers.emplace_back("Connection", "close");
     answered_.push_back({requestAndImpressionIDs(request.bodyString()).first, answer});
     if (answer.delay.count() > 0) stopping_.wait_until(lock, due, [this] { return stopped_; });
     if (answer.bytesPerWrite > 0) {
@@ -182,6 +213,14 @@ ScriptedResponse BidEndpoint::respond(const RecordedRequest& request) {
         response.chunked = true;
         response.chunkCount = (response.body.size() + answer.bytesPerWrite - 1) / answer.bytesPerWrite;
         response.delayBetweenChunks = answer.pause;
+    }
+    if (recordingAnswers_) {
+        recordedAnswers_.push_back(
+            {received, due, std::chrono::steady_clock::now(), request.remotePort, request.bodyString()});
+        const pthread_t self = pthread_self();
+        const auto known = std::find_if(servingThreads_.begin(), servingThreads_.end(),
+                                        [self](pthread_t thread) { return pthread_equal(thread, self) != 0; });
+        if (known == servingThreads_.end()) servingThreads_.push_back(self);
     }
     return response;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <pthread.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -63,6 +64,16 @@ struct AnsweredBidRequest {
     BidAnswer answer;       // as scripted, every bid's id filled in as it went out
 };
 
+// One bid request as an endpoint answered it, on the steady clock, for benchmarks that split
+// an exchange's time between client and server.
+struct AnsweredBid {
+    std::chrono::steady_clock::time_point received;  // the whole request had been read
+    std::chrono::steady_clock::time_point due;       // received + the scripted delay
+    std::chrono::steady_clock::time_point answered;  // the answer was let go to be written
+    int remotePort = 0;
+    std::string body;
+};
+
 // A bid endpoint on loopback (TLS): answers POST /bid with its script, echoing the request's id
 // and first impression id, and records every request and its answer.
 class BidEndpoint {
@@ -90,6 +101,16 @@ public:
     // Every bid request answered so far, in the order answered.
     std::vector<AnsweredBidRequest> answered() const;
 
+    // While on, every answered request is kept as an AnsweredBid until taken.
+    void recordAnswers(bool on);
+    std::vector<AnsweredBid> takeAnswers();
+    // While on, every answer asks the client to close its connection ("Connection: close"), so
+    // that each request comes on a new one even where the server keeps connections open.
+    void closeConnections(bool on);
+    // The CPU time used so far by the server threads that have answered this endpoint's requests
+    // (their whole lives: reading, TLS and writing included).
+    std::chrono::nanoseconds servingCPUTime() const;
+
 private:
     ScriptedResponse respond(const RecordedRequest& request);
     ScriptedResponse makeResponse(const BidAnswer& answer, const RecordedRequest& request);
@@ -103,6 +124,10 @@ private:
     std::vector<BidAnswer> answers_{BidAnswer::noContent()};
     std::uint64_t bidCounter_ = 0;
     std::vector<AnsweredBidRequest> answered_;
+    bool recordingAnswers_ = false;
+    bool closingConnections_ = false;
+    std::vector<AnsweredBid> recordedAnswers_;
+    std::vector<pthread_t> servingThreads_;  // the server's pool threads live as long as it does
 };
 
 // A demand platform as the container lists it (top level) or an inventory refers to it.
