@@ -149,6 +149,7 @@ void LoopbackServer::handle(const void* rawRequest, void* rawResponse) {
     auto& response = *static_cast<httplib::Response*>(rawResponse);
 
     RecordedRequest record;
+    record.arrivedAt = std::chrono::steady_clock::now();
     record.method = request.method;
     auto question = request.target.find('?');
     record.path = request.target.substr(0, question);

@@ -33,7 +33,8 @@ struct RecordedRequest {
     std::string query;  // as sent, after "?"; empty when there was none
     HeaderList headers;
     platform::Data body;
-    int remotePort = 0;  // tells connections apart
+    int remotePort = 0;                               // tells connections apart
+    std::chrono::steady_clock::time_point arrivedAt;  // once the whole request was read
 
     // Case-insensitive; nothing when the field was not sent.
     std::optional<std::string> header(std::string_view name) const;

@@ -22,9 +22,15 @@ inline Container realisticContainer() { return decodeContainer(realisticContaine
 
 inline Json realisticContainerDocument() { return Json::parse(realisticContainerJSON()); }
 
+// The compact text a record encodes to: where a record's key order is fixed, tests compare this.
+template <class T>
+std::string encodeToText(const T& value) {
+    return platform::JSONEncoder{}.encodeToString(value);
+}
+
 template <class T>
 Json encodeToJson(const T& value) {
-    return Json::parse(platform::JSONEncoder{}.encodeToString(value));
+    return Json::parse(encodeToText(value));
 }
 
 inline std::set<std::string> keysOfObject(const Json& object) {

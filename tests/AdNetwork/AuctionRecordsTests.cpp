@@ -24,12 +24,22 @@ AdData::BidError noContent() {
 }
 
 TEST(AdData, EachPayloadIsWrittenBareWithItsOwnKeys) {
-    EXPECT_EQ(encodeToJson(AdData(winner())), Json::parse(R"({"id":"b","imp_id":"i","price":1.5,"dsp_id":3,
-        "dsp_name":"Alpha","is_header_bidding":false,"container_id":12,"inventory_id":101})"));
-    EXPECT_EQ(encodeToJson(AdData(noContent())), Json::parse(R"({"bid_reuqest_id":"req","error_code":"04",
-        "error_reason":"NO_CONTENT","is_header_bidding":false,"inventory_ids":[]})"));
-    const AdData::BidError core{"req", -1, "core", "00", "Unknown", false, {}};
-    EXPECT_EQ(encodeToJson(AdData(core))["dsp_id"], -1);
+    EXPECT_EQ(encodeToText(AdData(winner())),
+              R"({"id":"b","imp_id":"i","price":1.5,"dsp_id":3,"dsp_name":"Alpha","is_header_bidding":false,)"
+              R"("container_id":12,"inventory_id":101})");
+    AdData::BidWinner withMarkup = winner();
+    withMarkup.adMarkup = "<p>";
+    withMarkup.dspName.reset();
+    EXPECT_EQ(encodeToText(AdData(withMarkup)),
+              R"({"id":"b","imp_id":"i","price":1.5,"adm":"<p>","dsp_id":3,"is_header_bidding":false,)"
+              R"("container_id":12,"inventory_id":101})");
+    EXPECT_EQ(encodeToText(AdData(noContent())),
+              R"({"bid_reuqest_id":"req","error_code":"04","error_reason":"NO_CONTENT","is_header_bidding":false,)"
+              R"("inventory_ids":[]})");
+    const AdData::BidError core{"req", -1, "core", "00", "Unknown", true, {101, 102}};
+    EXPECT_EQ(encodeToText(AdData(core)),
+              R"({"bid_reuqest_id":"req","dsp_id":-1,"dsp_name":"core","error_code":"00","error_reason":"Unknown",)"
+              R"("is_header_bidding":true,"inventory_ids":[101,102]})");
 
     BidRequest request;
     request.id = "req";
@@ -69,13 +79,6 @@ TEST(Batch, ThePayloadLandsOnlyUnderTheKindThatCallsForIt) {
         EXPECT_FALSE(batch.context.adData.has_value());
         EXPECT_FALSE(encodeToJson(batch)["context"].contains("adData"));
     }
-    Batch batch;
-    batch.name = BatchType::bidError;
-    batch.fillBatchAdData(BatchType::bidError, AdData(noContent()));
-    const Json encoded = encodeToJson(batch);
-    EXPECT_EQ(encoded["context"]["adData"]["error_code"], "04");
-    EXPECT_EQ(encoded["name"], "bidError");
-    EXPECT_EQ(encoded["type"], "track");
 }
 
 TEST(Batch, TheContextIsTakenFromThePlatformWithItsFallbacks) {
@@ -96,12 +99,16 @@ TEST(Batch, TheContextIsTakenFromThePlatformWithItsFallbacks) {
     const Batch::Context context = makeBatchContext();
     platform::setDeviceProfile(saved);
 
-    Batch batch;
-    batch.context = context;
-    EXPECT_EQ(encodeToJson(batch)["context"], Json::parse(R"({
-      "app": {"build": "2.3", "name": "Demo", "namespace": "unknown", "version": "unknown"},
-      "device": {"id": "unknown", "manufacturer": "Apple", "model": "iPhone", "name": "Test phone", "type": "iOS"},
-      "locale": "en-US", "screen": {"width": "390.0", "height": "844.5"}, "timezone": "Asia/Ho_Chi_Minh"})"));
+    Batch batch{"anon", BatchType::bidError, "req", "2024-03-05 14:07:09", BatchEventType::track, "key@ios", context};
+    const std::string head = R"({"anonymousId":"anon","name":"bidError","requestId":"req",)"
+                             R"("timestamp":"2024-03-05 14:07:09","type":"track","writeKey":"key@ios",)";
+    const std::string contextText =
+        R"("context":{"app":{"build":"2.3","name":"Demo","namespace":"unknown","version":"unknown"},)"
+        R"("device":{"id":"unknown","manufacturer":"Apple","model":"iPhone","name":"Test phone","type":"iOS"},)"
+        R"("locale":"en-US","screen":{"width":"390.0","height":"844.5"},"timezone":"Asia\/Ho_Chi_Minh")";
+    EXPECT_EQ(encodeToText(batch), head + contextText + "}}");
+    batch.fillBatchAdData(BatchType::bidError, AdData(noContent()));
+    EXPECT_EQ(encodeToText(batch), head + contextText + R"(,"adData":)" + encodeToText(AdData(noContent())) + "}}");
 
     const std::string stamp = batchTimestamp();
     ASSERT_EQ(stamp.size(), 19U);

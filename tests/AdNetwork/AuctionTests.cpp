@@ -1,3 +1,6 @@
+#include <map>
+#include <set>
+
 #include "EngineHarness.h"
 
 namespace qor::enginetest {
@@ -87,6 +90,14 @@ TEST_F(AuctionTest, TheHighestOfEachEndpointsLastBidWins) {
         EXPECT_EQ(outcome.bid().price, c.price);
         EXPECT_TRUE(outcome.bid().requestId.has_value());
     }
+
+    // The endpoints are asked at once: each of two that take 300 ms had its request before the
+    // other answered.
+    script({single("alpha", 1.0).after(milliseconds(300)), single("beta", 2.0).after(milliseconds(300))});
+    EXPECT_EQ(banner().bid().adMarkup, "beta");
+    const auto alpha = network().demand(0).server().requests().back().arrivedAt;
+    const auto beta = network().demand(1).server().requests().back().arrivedAt;
+    EXPECT_LT(alpha < beta ? beta - alpha : alpha - beta, milliseconds(300));
 }
 
 TEST_F(AuctionTest, WithoutAFloorZeroWinsAndANegativePriceDoesNot) {
@@ -124,10 +135,12 @@ TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
     EXPECT_EQ(banner().bid().adMarkup, "beta");
 
     // A direct deal that fails or bids below the floor leaves nothing, whatever the others bid.
+    std::set<std::string> passBacks;
     for (const auto& beta : {BidAnswer::failure(503), BidAnswer::bids({}), single("beta", 0.01)}) {
         script({single("alpha", 5.0), beta, single("gamma", 9.0)}, single("core", 3.0));
         const auto passBack = banner();
         ASSERT_TRUE(passBack.result->isSuccess());
+        passBacks.insert(*passBack.bid().requestId);
         EXPECT_EQ(passBack.bid().adMarkup, "<b>pass-back</b>");
         EXPECT_EQ(passBack.bid().price, 0.0F);
         EXPECT_TRUE(testing::isUpperCaseUUID(passBack.bid().id));
@@ -136,7 +149,9 @@ TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
     }
 
     script({single("alpha", 5.0), single("beta", 6.0), single("gamma", 9.0)}, single("core", 3.0));
-    EXPECT_EQ(banner(202).bid().adMarkup, "<b>pass-back</b>");
+    const auto unlisted = banner(202);
+    EXPECT_EQ(unlisted.bid().adMarkup, "<b>pass-back</b>");
+    passBacks.insert(*unlisted.bid().requestId);
     EXPECT_EQ(banner(203).errorText(), "No available Ad");
     // Its failure is recorded as the endpoint's bid error.
     ASSERT_TRUE(testing::pumpMainUntil(
@@ -153,13 +168,25 @@ TEST_F(AuctionTest, TheFirstDirectDealDecidesAlone) {
             return false;
         },
         std::chrono::seconds(10)));
+    // A pass-back leaves its sends and answers on record, and no outcome: no winner, no "04".
+    std::map<std::string, std::set<std::string>> steps;
+    for (const auto& event : collectedEvents(network())) {
+        if (!passBacks.count(event["requestId"])) continue;
+        const auto data = event["context"].value("adData", Json::object());
+        steps[event["requestId"]].insert(event["name"].get<std::string>() + data.value("error_code", ""));
+    }
+    ASSERT_EQ(steps.size(), passBacks.size());
+    for (const auto& [requestId, names] : steps) {
+        EXPECT_TRUE(names.count("bidRequest")) << requestId;
+        EXPECT_FALSE(names.count("bidWinner") || names.count("bidError04")) << requestId;
+    }
 }
 
 TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
     auto plan = network().defaultContainer();
     plan.platforms.push_back({50, "refusing", network().refusingURL(), 0, 0});
     plan.platforms.push_back({51, "malformed", std::string("not a url"), 0, 0});
-    plan.inventories[0].platforms.push_back({50, "refusing", std::nullopt, 0, 0});
+    plan.inventories[0].platforms.push_back({50, std::nullopt, std::nullopt, 0, 0});  // named by the inventory only
     plan.inventories[0].platforms.push_back({51, "malformed", std::nullopt, 0, 0});
     startWith(plan);
     script({single("alpha", 0.4)}, BidAnswer::garbage());
@@ -171,17 +198,20 @@ TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
     for (const auto& event : auctionEvents(*outcome.bid().requestId, 13)) {
         if (event["name"] == "bidError") errors[event["context"]["adData"]["dsp_id"]] = event["context"]["adData"];
     }
-    ASSERT_EQ(errors.count(50), 1U);
-    ASSERT_EQ(errors.count(51), 1U);
-    EXPECT_EQ(errors[50]["dsp_name"], "refusing");
-    EXPECT_EQ(errors[50]["error_reason"], "Not yet implemented: ");  // a transport failure
-    EXPECT_EQ(errors[51]["dsp_name"], "malformed");
-    EXPECT_EQ(errors[51]["error_reason"], "Not yet implemented: missingURL");
-    for (const auto id : {50, 51}) {
-        EXPECT_EQ(errors[id]["error_code"], "00");
-        EXPECT_EQ(errors[id]["bid_reuqest_id"], *outcome.bid().requestId);
-        EXPECT_EQ(errors[id]["inventory_ids"], Json::array());
-    }
+    const auto failure = [&](std::int64_t id, const char* name, const char* reason) {
+        return Json{{"bid_reuqest_id", *outcome.bid().requestId},
+                    {"dsp_id", id},
+                    {"dsp_name", name},
+                    {"error_code", "00"},
+                    {"error_reason", reason},
+                    {"is_header_bidding", false},
+                    {"inventory_ids", Json::array()}};
+    };
+    // A transport failure, of a platform that the inventory gives no name.
+    EXPECT_EQ(errors[50], failure(50, "unknown", "Not yet implemented: "));
+    EXPECT_EQ(errors[51], failure(51, "malformed", "Not yet implemented: missingURL"));
+    // The core's answer that is no bid response.
+    EXPECT_EQ(errors[-1], failure(-1, "core", "Not yet implemented: "));
 }
 
 TEST_F(AuctionTest, ABidRequestThatCannotBeEncodedIsNeverPosted) {
@@ -213,11 +243,15 @@ TEST_F(AuctionTest, ABidRequestThatCannotBeEncodedIsNeverPosted) {
 // The auction's events reach the collection endpoint in the recorder's envelopes.
 TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
     auto plan = network().defaultContainer();
+    plan.inventories[0].platforms[0].name.reset();       // alpha
     plan.inventories[0].platforms[1].headerBidding = 1;  // beta
     startWith(plan);
     script({single("alpha", 1.5), BidAnswer::failure(500)});
     const auto won = banner();
     ASSERT_TRUE(won.result->isSuccess());
+    script({}, single("core", 0.5));
+    const auto byCore = banner();
+    ASSERT_TRUE(byCore.result->isSuccess());
     script({});
     const auto lost = banner();
     ASSERT_EQ(lost.errorText(), "No available Ad");
@@ -246,33 +280,41 @@ TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
     ASSERT_EQ(errors.size(), 3U);
     const auto beta = std::find_if(errors.begin(), errors.end(), [](const Json& e) { return e["dsp_id"] == 4; });
     ASSERT_NE(beta, errors.end());
-    EXPECT_EQ((*beta)["dsp_name"], "dsp-beta");
-    EXPECT_EQ((*beta)["error_code"], "00");
-    EXPECT_EQ((*beta)["is_header_bidding"], true);
-    EXPECT_EQ((*beta)["bid_reuqest_id"], wonId);
+    EXPECT_EQ(*beta, (Json{{"bid_reuqest_id", wonId},
+                           {"dsp_id", 4},
+                           {"dsp_name", "dsp-beta"},
+                           {"error_code", "00"},
+                           {"error_reason", "Not yet implemented: Invalid 500"},
+                           {"is_header_bidding", true},
+                           {"inventory_ids", Json::array()}}));
     EXPECT_EQ(named(wonId, "bidResponse").size(), 1U);
-    const auto winners = named(wonId, "bidWinner");
-    ASSERT_EQ(winners.size(), 1U);
-    EXPECT_EQ(winners[0]["dsp_id"], 3);
-    EXPECT_EQ(winners[0]["dsp_name"], "dsp-alpha");
-    EXPECT_EQ(winners[0]["is_header_bidding"], false);
-    EXPECT_EQ(winners[0]["container_id"], 12);
-    EXPECT_EQ(winners[0]["inventory_id"], 101);
+    // A winner from a platform without a name has its id only; one from the core has neither.
+    const auto winner = [&](const Outcome& outcome, std::optional<std::int64_t> dspId) {
+        Json expected{{"id", outcome.bid().id},       {"imp_id", outcome.bid().impressionID},
+                      {"price", outcome.bid().price}, {"adm", *outcome.bid().adMarkup},
+                      {"is_header_bidding", false},   {"container_id", 12},
+                      {"inventory_id", 101}};
+        if (dspId) expected["dsp_id"] = *dspId;
+        return std::vector<Json>{expected};
+    };
+    EXPECT_EQ(named(wonId, "bidWinner"), winner(won, 3));
+    EXPECT_EQ(named(*byCore.bid().requestId, "bidWinner"), winner(byCore, std::nullopt));
     for (const auto& e : events) {
         if (e["requestId"] == wonId) {
             EXPECT_EQ(e["writeKey"], std::string(key) + "@ios");
         }
     }
 
-    bool found04 = false;
+    std::vector<Json> noContent;
     for (const auto& e : events) {
-        if (e["name"] != "bidError" || e["context"]["adData"]["error_code"] != "04") continue;
-        found04 = true;
-        EXPECT_EQ(e["context"]["adData"]["error_reason"], "NO_CONTENT");
-        EXPECT_FALSE(e["context"]["adData"].contains("dsp_id"));
-        EXPECT_EQ(e["context"]["adData"]["is_header_bidding"], false);
+        if (e["name"] == "bidError" && e["context"]["adData"]["error_code"] == "04") noContent.push_back(e);
     }
-    EXPECT_TRUE(found04);
+    ASSERT_EQ(noContent.size(), 1U);
+    EXPECT_EQ(noContent[0]["context"]["adData"], (Json{{"bid_reuqest_id", noContent[0]["requestId"]},
+                                                       {"error_code", "04"},
+                                                       {"error_reason", "NO_CONTENT"},
+                                                       {"is_header_bidding", false},
+                                                       {"inventory_ids", Json::array()}}));
 }
 
 // An endpoint that is late however it goes about it, or whose answer is too long, becomes its "00"

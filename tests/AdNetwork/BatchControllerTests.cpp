@@ -16,6 +16,7 @@
 #include "Analytics/PostBatchRequest.h"
 #include "Core/SDKLogCapture.h"
 #include "Networking/Client/Session/Session.h"
+#include "Platform/UIKit/DeviceProfile.h"
 #include "testing/CollectionServer.h"
 #include "testing/MainLoopPump.h"
 #include "testing/ScopedEnvironment.h"
@@ -25,17 +26,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t realThreshold = 512000;
-
 class BatchControllerTest : public ::testing::Test {
 protected:
     BatchControllerTest()
         : collection_(CollectionServer::makeHTTP()), endpoint_("QOR_COLLECTION_URL", collection_->collectionURL()) {
         Session::setSharedInstance(Session::makeDefault());
     }
+    ~BatchControllerTest() override { platform::resetDeviceProfile(); }
 
-    std::shared_ptr<BatchController> recorder(std::chrono::nanoseconds delay = 200ms,
-                                              std::size_t threshold = realThreshold) {
+    std::shared_ptr<BatchController> recorder(std::chrono::nanoseconds delay = 200ms, std::size_t threshold = 512000) {
         return BatchController::make({delay, threshold}, makeBatchContext());
     }
 
@@ -70,16 +69,18 @@ protected:
     ScopedEnvironment endpoint_;
 };
 
+// The wait is longer than a second, so the first and the latest recording, and the latest
+// recording and the upload, fall in different seconds: "sentAt" tells which it was taken from.
 TEST_F(BatchControllerTest, OneEnvelopeAfterTheLatestRecordingCarriesEveryEventInOrder) {
-    const auto controller = recorder(300ms);
+    const auto controller = recorder(1100ms);
     record(*controller, "r1");
-    pumpMainFor(150ms);
+    pumpMainFor(550ms);
     controller->addBatch(BatchType::bidError, "key", "r2",
                          AdData(AdData::BidError{"r2", std::nullopt, std::nullopt, "04", "NO_CONTENT", false, {}}),
                          "anon");
-    pumpMainFor(150ms);
+    pumpMainFor(550ms);
     controller->addBatch(BatchType::bidRequest, "key", "r3", std::nullopt, "anon");
-    pumpMainFor(150ms);
+    pumpMainFor(550ms);
     EXPECT_EQ(collection_->receivedCount(), 0U);  // each recording restarted the wait
 
     ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
@@ -92,14 +93,16 @@ TEST_F(BatchControllerTest, OneEnvelopeAfterTheLatestRecordingCarriesEveryEventI
     EXPECT_EQ(request.path, CollectionServer::collectionPath);
     EXPECT_EQ(request.header("Accept"), "application/json");
     EXPECT_EQ(request.header("Cache-Control"), "private, no-store, no-cache, must-revalidate");
+    EXPECT_EQ(request.header("Content-Type"), "text/plain");
     EXPECT_FALSE(request.header("Authorization").has_value());
 
     const Json envelope = envelopes().front();
     EXPECT_EQ(keysOfObject(envelope), (std::set<std::string>{"writeKey", "batch", "sentAt", "typeSDK"}));
     EXPECT_EQ(envelope["writeKey"], "key@ios");
     EXPECT_EQ(envelope["typeSDK"], "adnetwork");
-    EXPECT_EQ(envelope["sentAt"].get<std::string>().size(), 19U);
     EXPECT_EQ(requestIds(envelope), (std::vector<std::string>{"r1", "r2", "r3"}));
+    EXPECT_EQ(envelope["sentAt"], envelope["batch"][2]["timestamp"]);  // the latest recording's
+    EXPECT_NE(envelope["sentAt"], envelope["batch"][0]["timestamp"]);
 
     const Json& first = envelope["batch"][0];
     EXPECT_EQ(first["anonymousId"], "anon");
@@ -123,19 +126,35 @@ std::string markupForListLength(const BatchController& controller, std::size_t l
     return std::string(length - base, 'a');
 }
 
-TEST_F(BatchControllerTest, ReachingTheThresholdPostsAtOnceOneByteLessWaits) {
-    const auto below = recorder(5s);
-    record(*below, "r", AdData(winner(markupForListLength(*below, realThreshold - 1))));
-    EXPECT_EQ(below->pendingCount(), 1U);
-    EXPECT_EQ(below->inFlightCount(), 0U);
+// The shared recorder as shipped: a list that encodes to 512000 bytes is posted at once, one
+// byte less waits five seconds. Its events keep the context it captured when it was made, though
+// the language and the time zone change between them.
+TEST_F(BatchControllerTest, TheSharedRecorderPostsAtTheThresholdOrFiveSecondsAfterTheLatestRecording) {
+    const auto shared = BatchController::shared();
+    // Events another test left in it go out within five seconds.
+    ASSERT_TRUE(pumpMainUntil([&] { return shared->pendingCount() + shared->inFlightCount() == 0; }, 15s));
+    const std::size_t before = collection_->receivedCount();
 
-    const auto at = recorder(5s);
-    record(*at, "r", AdData(winner(markupForListLength(*at, realThreshold))));
-    EXPECT_EQ(at->pendingCount(), 0U);
-    ASSERT_TRUE(collection_->waitForPosts(1));
-    EXPECT_EQ(collection_->receivedBodies().front().size() > realThreshold, true);
-    ASSERT_TRUE(settle(*at));
-    EXPECT_EQ(collection_->receivedCount(), 1U);
+    record(*shared, "r", AdData(winner(markupForListLength(*shared, 512000))));
+    EXPECT_EQ(shared->pendingCount(), 0U);
+    ASSERT_TRUE(collection_->waitForPosts(before + 1));
+    EXPECT_GT(collection_->receivedBodies().back().size(), 512000U);
+
+    platform::updateDeviceProfile([](platform::DeviceProfile& profile) {
+        profile.preferredLanguages = {"vi-VN"};
+        profile.timeZoneIdentifier = "Pacific/Chatham";
+    });
+    const auto recordedAt = std::chrono::steady_clock::now();
+    record(*shared, "r", AdData(winner(markupForListLength(*shared, 512000 - 1))));
+    EXPECT_EQ(shared->pendingCount(), 1U);
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == before + 2; }, 8s));
+    EXPECT_GE(collection_->receivedRequests().back().arrivedAt - recordedAt, 5s);
+    ASSERT_TRUE(settle(*shared));
+
+    for (const auto& envelope : envelopes()) {
+        EXPECT_EQ(envelope["batch"][0]["context"]["locale"], shared->context().locale);
+        EXPECT_EQ(envelope["batch"][0]["context"]["timezone"], shared->context().timezone);
+    }
 }
 
 // A bid request event weighs exactly what the whole event encodes to: at the threshold it goes

@@ -34,14 +34,13 @@ TEST(NativeAdRequest, TheRequestTextHoldsTheFixedKeysAndTheAssetsInOrder) {
     ASSERT_TRUE(native.isSuccess());
     EXPECT_EQ(native.value().version, "1.2");
     EXPECT_FALSE(native.value().apis || native.value().blockedAttributes || native.value().ext);
-    const Json request = Json::parse(native.value().request);
-    EXPECT_EQ(request, Json::parse(R"({
-      "assets": [{"id": 3, "required": 0, "title": {"len": 140}},
-                 {"id": 1, "required": 1, "img": {"type": 1, "w": 80, "h": 80, "mimes": ["image/png"]}},
-                 {"id": 7, "required": 0, "video": {"mimes": ["video/mp4"], "minduration": 5,
-                                                    "maxduration": 30, "protocols": [2, 3, 7]}}],
-      "ver": "1.2", "plcmttype": 1, "plcmtcnt": 1, "seq": 0, "aurlsupport": 0, "durlsupport": 0,
-      "privacy": 0})"));
+    // The request travels as this text inside the bid request: its keys in their fixed order.
+    EXPECT_EQ(native.value().request,
+              R"({"assets":[{"id":3,"required":0,"title":{"len":140}},)"
+              R"({"id":1,"required":1,"img":{"type":1,"w":80,"h":80,"mimes":["image\/png"]}},)"
+              R"({"id":7,"required":0,"video":{"mimes":["video\/mp4"],"minduration":5,"maxduration":30,)"
+              R"("protocols":[2,3,7]}}],"ver":"1.2","plcmttype":1,"plcmtcnt":1,"seq":0,"aurlsupport":0,)"
+              R"("durlsupport":0,"privacy":0})");
 
     const auto none = nativeObjectForAssets({});
     ASSERT_TRUE(none.isSuccess());

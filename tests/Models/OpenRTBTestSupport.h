@@ -16,10 +16,16 @@ namespace qor::testing {
 using Json = nlohmann::json;
 using ErrorKind = platform::DecodingError::Kind;
 
+// The compact text a record encodes to: where a record's key order is fixed, tests compare this.
+template <class T>
+std::string encodeToText(const T& value) {
+    return platform::stringFromData(platform::JSONEncoder{}.encode(value));
+}
+
 // The JSON a record encodes to, parsed so that key order and number spelling do not matter.
 template <class T>
 Json encodeToJson(const T& value) {
-    return Json::parse(platform::stringFromData(platform::JSONEncoder{}.encode(value)));
+    return Json::parse(encodeToText(value));
 }
 
 template <class T>

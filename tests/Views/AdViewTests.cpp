@@ -196,6 +196,12 @@ TEST_F(AdViewTest, SizesCloseButtonAndAdaptiveSizeFollowTheUnit) {
     startWith(plan);
 
     auto view = makeView();
+    // Until a load reveals it, the close button is there unseen, showing close.png.
+    const auto close = view->closeButton();
+    EXPECT_TRUE(close->isHidden());
+    EXPECT_EQ(close->alpha(), 0.0);
+    ASSERT_NE(close->image(platform::UIControlState::normal), nullptr);
+    EXPECT_EQ(close->image(platform::UIControlState::normal)->size(), (platform::CGSize{48, 48}));
     view->setAdSize(std::nullopt);
     EXPECT_EQ(view->intrinsicContentSize(), (platform::CGSize{320, 50}));
     EXPECT_EQ(view->constraints().size(), 4U);  // only the indicator's and the label's

@@ -166,6 +166,24 @@ TEST(NativeAdViewParts, OutletsLayerValuesAndEventNames) {
     EXPECT_TRUE(view->connectOutlet("mainImage", std::make_shared<UIImageView>()));
     EXPECT_EQ(view->subviews().size(), 3U);
 
+    // Each label shows its own field of the ad: the asset filed under that field's id.
+    for (const auto name : NativeAdView::outletNames()) view->connectOutlet(name, std::make_shared<UILabel>());
+    Json assets = Json::array({{{"id", 3}, {"title", {{"text", "asset 3"}, {"len", 7}}}}});
+    for (int id = 4; id <= 16; ++id)
+        assets.push_back({{"id", id}, {"data", {{"value", "asset " + std::to_string(id)}}}});
+    view->nativeAdLoader(0, NativeAd::make("R", decodeNativeAdResponse(nativeMarkup(assets)).value()));
+    using Label = NativeAdView::LabelOutlet (NativeAdView::*)() const;
+    const std::vector<std::pair<Label, std::string>> shown = {
+        {&NativeAdView::title, "asset 3"},          {&NativeAdView::desc, "asset 4"},
+        {&NativeAdView::ctaDescription, "asset 5"}, {&NativeAdView::sponsored, "asset 6"},
+        {&NativeAdView::rating, "asset 8"},         {&NativeAdView::likes, "asset 9"},
+        {&NativeAdView::downloads, "asset 10"},     {&NativeAdView::price, "asset 11"},
+        {&NativeAdView::salePrice, "asset 12"},     {&NativeAdView::phone, "asset 13"},
+        {&NativeAdView::address, "asset 14"},       {&NativeAdView::additionalDesc, "asset 15"},
+        {&NativeAdView::displayUrl, "asset 16"},
+    };
+    for (const auto& [label, text] : shown) EXPECT_EQ(((*view).*label)()->text(), text);
+
     EXPECT_FALSE(view->borderColor().has_value());
     view->setBorderColor(platform::UIColor::blue());
     EXPECT_EQ(view->borderColor(), platform::UIColor::blue());
