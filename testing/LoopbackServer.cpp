@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
-#include "Platform/Foundation/Net/HTTPHeaders.h"
 #include "testing/TestCertificate.h"
 
 // The HTTP library is a prebuilt, uninstrumented shared library: ThreadSanitizer
@@ -27,10 +27,18 @@ bool isSynthetic(const std::string& name) {
     return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
 }
 
+// Field names compare without case.
+bool namesEqual(std::string_view lhs, std::string_view rhs) {
+    return std::ranges::equal(lhs, rhs,
+                              [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+}
+
 }  // namespace
 
 std::optional<std::string> RecordedRequest::header(std::string_view name) const {
-    return platform::net::headerValue(headers, name);
+    const auto found = std::ranges::find_if(headers, [&](const auto& field) { return namesEqual(field.first, name); });
+    if (found == headers.end()) return std::nullopt;
+    return found->second;
 }
 
 void ResponseGate::open() {
@@ -55,7 +63,7 @@ ScriptedResponse ScriptedResponse::text(int status, std::string_view body, std::
     ScriptedResponse response;
     response.status = status;
     response.headers.emplace_back("Content-Type", std::move(contentType));
-    response.body = platform::dataFromString(body);
+    response.body.assign(body.begin(), body.end());
     return response;
 }
 
@@ -183,7 +191,7 @@ void LoopbackServer::handle(const void* rawRequest, void* rawResponse) {
     response.status = script.status;
     std::string contentType = "application/octet-stream";
     for (const auto& [name, value] : script.headers) {
-        if (platform::net::headerNamesEqual(name, "Content-Type")) {
+        if (namesEqual(name, "Content-Type")) {
             contentType = value;
         } else {
             response.set_header(name, value);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,8 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Foundation/Data.h"
-
 namespace httplib {
 class Server;
 }
@@ -25,6 +24,8 @@ namespace qor::testing {
 class TestCertificate;
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
+// A body as bytes: the same type as the SDK's byte buffer, without depending on the SDK.
+using Bytes = std::vector<std::uint8_t>;
 
 // One request as the server read it.
 struct RecordedRequest {
@@ -32,13 +33,13 @@ struct RecordedRequest {
     std::string path;   // as sent, still percent-encoded
     std::string query;  // as sent, after "?"; empty when there was none
     HeaderList headers;
-    platform::Data body;
+    Bytes body;
     int remotePort = 0;                               // tells connections apart
     std::chrono::steady_clock::time_point arrivedAt;  // once the whole request was read
 
     // Case-insensitive; nothing when the field was not sent.
     std::optional<std::string> header(std::string_view name) const;
-    std::string bodyString() const { return platform::stringFromData(body); }
+    std::string bodyString() const { return std::string(body.begin(), body.end()); }
 };
 
 // Holds answers back until the test opens it. Opening is for good; answers
@@ -60,7 +61,7 @@ private:
 struct ScriptedResponse {
     int status = 200;
     HeaderList headers;  // "Content-Type" defaults to application/octet-stream
-    platform::Data body;
+    Bytes body;
     // The body goes out in this many writes of about equal size, with the pause
     // between them; the length is announced up front unless `chunked`.
     std::size_t chunkCount = 1;

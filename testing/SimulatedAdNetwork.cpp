@@ -400,7 +400,7 @@ std::string SimulatedAdNetwork::markupURL(const std::string& path, std::string b
 std::string SimulatedAdNetwork::imageURL(const std::string& path) {
     ScriptedResponse response;
     response.headers = {{"Content-Type", "image/png"}};
-    response.body = platform::Data(std::begin(kPixelPNG), std::end(kPixelPNG));
+    response.body = Bytes(std::begin(kPixelPNG), std::end(kPixelPNG));
     markup_->route("GET", path, response);
     return markup_->url(path);
 }
