@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "Platform/Host.h"
-#include "Platform/WebKit/WKWebView.h"
+#include <QORUniversalSDK/Platform/Host.h>
+#include <QORUniversalSDK/Platform/WebKit/WKWebView.h>
 
 namespace qor::example::browser {
 namespace {

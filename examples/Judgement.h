@@ -6,8 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include <QORUniversalSDK/QORUniversalSDK.h>
+
 #include "AdFormat.h"
-#include "Views/QORUniversalSDK.h"
 #include "testing/CollectionServer.h"
 #include "testing/SimulatedAdNetwork.h"
 

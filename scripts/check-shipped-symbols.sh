@@ -2,9 +2,9 @@
 # Fails when the shared library exports a test probe: the simulate.../recorded... calls, the
 # fault-injection points or the observer hooks the tests record through. These stay inside the
 # library (hidden) or in testing/, so an app cannot reach them.
-# Argument: the library (default build-release/libQORUniversalSDK.so).
+# Argument: the library (default build-release/lib/libQORUniversalSDK.so).
 set -euo pipefail
-library="${1:-build-release/libQORUniversalSDK.so}"
+library="${1:-build-release/lib/libQORUniversalSDK.so}"
 if [ ! -f "$library" ]; then
   echo "no library at $library" >&2
   exit 2

@@ -15,7 +15,7 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cmake -S "$project" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
   -DCMAKE_CXX_COMPILER="$(grep -m1 '^CMAKE_CXX_COMPILER:' "$build/CMakeCache.txt" | cut -d= -f2)" >/dev/null
 # The compiler's messages come on standard output: shown when the build fails.
-if ! cmake --build "$work/build" --parallel 4 >"$work/build.log"; then
+if ! cmake --build "$work/build" --parallel "${QOR_JOBS:-4}" >"$work/build.log"; then
   cat "$work/build.log"
   exit 1
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the library as an app ships it (Release, without tests, examples or benchmarks, so
-# without testing/), installs it into a fresh prefix, builds and runs examples/consumer against
-# that install, and checks that the library exports no test probe.
+# without testing/), installs it into a fresh prefix, builds and runs examples/consumer and the
+# example app (examples/, with the simulated ad network it builds from testing/) against that
+# install, and checks that the library exports no test probe.
 # QOR_BUILD_DIR names the build folder (default build-release), QOR_JOBS the parallel jobs
 # (default: all cores); extra arguments go to the configure step.
 set -euo pipefail
@@ -16,4 +17,6 @@ if cmake --build "$build" --target help | grep -q '^qor_testing:'; then
   exit 1
 fi
 bash scripts/installed-project.sh "$build" examples/consumer qor_consumer
-bash scripts/check-shipped-symbols.sh "$build/libQORUniversalSDK.so"
+# The example app, an app outside the tree too: built against the install, it runs to its verdict.
+bash scripts/installed-project.sh "$build" examples qor_example
+bash scripts/check-shipped-symbols.sh "$build/lib/libQORUniversalSDK.so"
