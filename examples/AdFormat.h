@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Views/QORUniversalSDK.h"
+#include <QORUniversalSDK/QORUniversalSDK.h>
 
 namespace qor::example {
 

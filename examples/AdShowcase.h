@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <QORUniversalSDK/QORUniversalSDK.h>
 #include "AdFormat.h"
 #include "Judgement.h"
-#include "Views/QORUniversalSDK.h"
 
 namespace qor::example {
 

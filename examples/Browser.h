@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Views/QORUniversalSDK.h"
+#include <QORUniversalSDK/QORUniversalSDK.h>
 
 // What a browser engine does for the app on a phone, and a Linux host does here: take the links
 // the ads open (handed over through the SDK's host API, qor::host), and tell a headless web view

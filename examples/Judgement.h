@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include <QORUniversalSDK/QORUniversalSDK.h>
 #include "AdFormat.h"
-#include "Views/QORUniversalSDK.h"
 #include "testing/CollectionServer.h"
 #include "testing/SimulatedAdNetwork.h"
 

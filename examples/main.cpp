@@ -29,13 +29,13 @@
 #include <string>
 #include <vector>
 
+#include <QORUniversalSDK/QORUniversalSDK.h>
 #include "AdShowcase.h"
 #include "Browser.h"
 #include "Console.h"
 #include "EmbeddedAdNetwork.h"
 #include "Judgement.h"
 #include "Platform/Host.h"
-#include "Views/QORUniversalSDK.h"
 #include "testing/TestAppHome.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the library as an app ships it (Release, without tests, examples or benchmarks, so
 # without testing/), installs it into a fresh prefix, builds and runs examples/consumer against
-# that install, and checks that the library exports no test probe.
+# that install, and checks that the library exports no test probe and exactly what the public
+# headers declare.
 # QOR_BUILD_DIR names the build folder (default build-release), QOR_JOBS the parallel jobs
 # (default: all cores); extra arguments go to the configure step.
 set -euo pipefail
@@ -17,3 +18,4 @@ if cmake --build "$build" --target help | grep -q '^qor_testing:'; then
 fi
 bash scripts/installed-project.sh "$build" examples/consumer qor_consumer
 bash scripts/check-shipped-symbols.sh "$build/libQORUniversalSDK.so"
+bash scripts/check-public-symbols.sh "$build"
