@@ -2,7 +2,8 @@
 # Builds the library as an app ships it (Release, without tests, examples or benchmarks, so
 # without testing/), installs it into a fresh prefix, builds and runs examples/consumer and the
 # example app (examples/, with the simulated ad network it builds from testing/) against that
-# install, and checks that the library exports no test probe.
+# install, and checks that the library exports no test probe and exactly what the public headers
+# declare.
 # QOR_BUILD_DIR names the build folder (default build-release), QOR_JOBS the parallel jobs
 # (default: all cores); extra arguments go to the configure step.
 set -euo pipefail
@@ -20,3 +21,4 @@ bash scripts/installed-project.sh "$build" examples/consumer qor_consumer
 # The example app, an app outside the tree too: built against the install, it runs to its verdict.
 bash scripts/installed-project.sh "$build" examples qor_example
 bash scripts/check-shipped-symbols.sh "$build/lib/libQORUniversalSDK.so"
+bash scripts/check-public-symbols.sh "$build"

@@ -12,7 +12,6 @@
 #include "AdNetwork/AdData.h"
 #include "AdNetwork/Batch.h"
 #include "AdNetwork/BatchType.h"
-#include "Platform/Export.h"
 
 namespace qor {
 
@@ -29,7 +28,7 @@ class DispatchQueue;
 // then built, measured and queued on the recorder's own serial queue, in the order recorded, so
 // that an auction's thread only hands it over. Its timer runs on the main run loop, so uploads
 // wait for the main run loop to turn. The recorder calls no host code.
-class QOR_EXPORT BatchController : public std::enable_shared_from_this<BatchController> {
+class BatchController : public std::enable_shared_from_this<BatchController> {
 public:
     struct Settings {
         std::chrono::nanoseconds delay = std::chrono::seconds(5);

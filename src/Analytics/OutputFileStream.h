@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/FileHandle.h"
 #include "Platform/Foundation/URL.h"
@@ -17,7 +16,7 @@ namespace qor {
 // The appending writer of the batch files. Every platform failure becomes one of five
 // errors that carry the file's path; writes with nothing to write, or with no open file,
 // are skipped. Not for use from several threads at once: its owner serialises all use.
-class QOR_EXPORT OutputFileStream {
+class OutputFileStream {
 public:
     struct OutputStreamError : std::exception {
         enum class Code { invalidPath, unableToOpen, unableToWrite, unableToCreate, unableToClose };

@@ -21,7 +21,6 @@
 #include "Analytics/UserInfo.h"
 #include "Core/JSON.h"
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PropertyList.h"
 #include "Platform/Foundation/PropertyListDecoder.h"
@@ -57,7 +56,7 @@ concept AnalyticsEventValue =
 // every finished file. A finish saves the next number before it renames, and a finished
 // name that is taken already makes the file take a free number, so no event is dropped for
 // a name clash.
-class QOR_EXPORT Storage : public Subscriber, public StoredValueReader, public std::enable_shared_from_this<Storage> {
+class Storage : public Subscriber, public StoredValueReader, public std::enable_shared_from_this<Storage> {
 public:
     enum class Constants { userId, traits, anonymousId, settings, events };
     static const char* key(Constants constant);

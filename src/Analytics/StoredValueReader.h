@@ -5,7 +5,6 @@
 
 #include "Analytics/Settings/Settings.h"
 #include "Core/JSON.h"
-#include "Platform/Export.h"
 
 namespace qor {
 
@@ -13,7 +12,7 @@ namespace qor {
 // engine's storage implements it; each read waits for the storage's own queue and
 // gives nullopt when nothing is stored or the stored data does not decode. The
 // builders must not be called from inside a block on that queue.
-class QOR_EXPORT StoredValueReader {
+class StoredValueReader {
 public:
     virtual ~StoredValueReader() = default;
     virtual std::optional<std::string> readUserId() const = 0;

@@ -8,12 +8,11 @@
 #include "Analytics/Settings/Settings.h"
 #include "Analytics/Store.h"
 #include "Analytics/StoredValueReader.h"
-#include "Platform/Export.h"
 
 namespace qor {
 
 // How the analytics instance is configured and whether it works.
-struct QOR_EXPORT System : State {
+struct System : State {
     std::shared_ptr<Configuration> configuration;
     std::optional<Settings> settings;
     bool running = false;

@@ -6,13 +6,12 @@
 #include "Analytics/Store.h"
 #include "Analytics/StoredValueReader.h"
 #include "Core/JSON.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 
 namespace qor {
 
 // Who the current user is.
-struct QOR_EXPORT UserInfo : State {
+struct UserInfo : State {
     std::string anonymousId;
     std::optional<std::string> userId;
     std::optional<JSON> traits;

@@ -11,6 +11,8 @@
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "Platform/UIKit/UIScreen.h"
+#include "Views/AdViewMarkup.h"
+#include "Views/FullScreenSlots.h"
 
 namespace qor {
 namespace {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Views/DelegateCall.h"
+#include "Views/FullScreenSlots.h"
 
 namespace qor {
 

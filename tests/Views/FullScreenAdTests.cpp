@@ -5,6 +5,7 @@
 #include <string>
 #include <type_traits>
 
+#include "Views/FullScreenSlots.h"
 #include "Views/InterstitialAd.h"
 #include "Views/MobileFirstViewAd.h"
 #include "ViewsTestSupport.h"

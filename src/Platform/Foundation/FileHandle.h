@@ -7,7 +7,6 @@
 #include <mutex>
 #include <span>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 
 namespace qor::platform {
@@ -16,7 +15,7 @@ namespace qor::platform {
 // is buffered in the process, so the size on disk includes it as soon as write returns.
 // Failures throw PlatformError; nothing here ends the process. Safe to share between
 // threads (each call holds the handle's lock); closing happens once.
-class QOR_EXPORT FileHandle {
+class FileHandle {
 public:
     // Opens an existing file for writing at offset 0; nullptr when it cannot be opened.
     static std::shared_ptr<FileHandle> forWritingAtPath(const std::filesystem::path& path);

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 
 namespace qor::platform {
@@ -12,7 +11,7 @@ namespace qor::platform {
 enum class SearchPathDirectory { documentDirectory };
 enum class SearchPathDomainMask { userDomainMask };
 
-struct QOR_EXPORT FileAttributes {
+struct FileAttributes {
     std::uint64_t size = 0;  // bytes, as the file system reports them now
     bool isDirectory = false;
 };
@@ -20,7 +19,7 @@ struct QOR_EXPORT FileAttributes {
 // File-system operations over std::filesystem and POSIX calls. Failures throw PlatformError
 // (see PlatformError.h) whose text names the operation, the path and the cause.
 // Stateless: the one default() object may be used from any thread.
-class QOR_EXPORT FileManager {
+class FileManager {
 public:
     static FileManager& defaultManager();
 

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <mutex>
-#include "Platform/Export.h"
 
 namespace qor::platform {
 
 // A plain non-recursive lock; usable with std::lock_guard and std::unique_lock.
-class QOR_EXPORT NSLock {
+class NSLock {
 public:
     NSLock() = default;
     NSLock(const NSLock&) = delete;

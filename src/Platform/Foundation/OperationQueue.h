@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/ConstructionKey.h"
 
 namespace qor::platform {
@@ -14,7 +13,7 @@ class WorkerPool;
 // Runs operations on threads of its own, in the order they were added, at most
 // maxConcurrentOperationCount at a time (1 by default: a serial queue). Dropping the last
 // reference with operations pending is safe: they still run.
-class QOR_EXPORT OperationQueue : public std::enable_shared_from_this<OperationQueue> {
+class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
 public:
     static std::shared_ptr<OperationQueue> make(std::string name = {});
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
@@ -9,7 +8,7 @@
 namespace qor::platform {
 
 // Reads what PropertyListEncoder wrote. Safe to use from many threads.
-class QOR_EXPORT PropertyListDecoder {
+class PropertyListDecoder {
 public:
     // Throws DecodingError: dataCorrupted when the bytes are not this library's tagged form
     // (wrong header, cut short, unknown tag, trailing bytes), or the usual errors of the record.

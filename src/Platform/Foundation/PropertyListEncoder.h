@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
@@ -15,7 +14,7 @@ namespace qor::platform {
 // boolean never turns into a number, integers, floating values and Decimals keep their
 // kind and exact value, and a text is never mistaken for anything else. Bytes (Data) are
 // kept as the list of their values, which reads back as Data. Safe to use from many threads.
-class QOR_EXPORT PropertyListEncoder {
+class PropertyListEncoder {
 public:
     // The first bytes of every encoded value.
     static constexpr std::string_view header = "qorplist1";

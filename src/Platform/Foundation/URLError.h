@@ -4,14 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/URL.h"
 
 namespace qor::platform {
 
 // A transport failure of a URL load: no usable answer arrived. HTTP status codes
 // are not errors; they arrive in the response.
-class QOR_EXPORT URLError : public std::exception {
+class URLError : public std::exception {
 public:
     enum class Code : int {
         unknown = -1,

@@ -2,12 +2,11 @@
 
 #include <optional>
 #include <string>
-#include "Platform/Export.h"
 
 namespace qor::platform {
 
 // One name/value pair of a URL query; a name without "=" has no value.
-struct QOR_EXPORT URLQueryItem {
+struct URLQueryItem {
     std::string name;
     std::optional<std::string> value;
 

@@ -6,7 +6,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/URLRequest.h"
 #include "Platform/Foundation/URLSessionConfiguration.h"
 #include "Platform/Foundation/URLSessionDelegate.h"
@@ -25,7 +24,7 @@ struct TaskEvent;
 // delegate's calls and the completion handlers run as operations of that queue, on its
 // workers, never on the I/O thread and with no lock of the session held, so a handler
 // that takes its time delays later events of the queue but no transfer.
-class QOR_EXPORT URLSession : public std::enable_shared_from_this<URLSession> {
+class URLSession : public std::enable_shared_from_this<URLSession> {
 public:
     // Without a queue the session makes its own serial one. The delegate is held
     // strongly until the session is invalidated and its last event delivered.

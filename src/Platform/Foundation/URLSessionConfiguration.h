@@ -4,13 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Net/HTTPHeaders.h"
 
 namespace qor::platform {
 
 // The settings a URLSession copies when it is made.
-struct QOR_EXPORT URLSessionConfiguration {
+struct URLSessionConfiguration {
     // Seconds a request may stay idle before it fails, for requests that name no time-out of their own.
     double timeoutIntervalForRequest = 60.0;
     // Connections open at once to one host; further requests wait for one to free

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/URLError.h"
 
@@ -15,7 +14,7 @@ class URLSessionDataTask;
 // Receives the events of a session's tasks on the session's delegate queue, in
 // order per task: the answer's bytes chunk by chunk as they arrive, then exactly
 // one completion. Tasks made with a completion handler report there instead.
-class QOR_EXPORT URLSessionDataDelegate {
+class URLSessionDataDelegate {
 public:
     virtual ~URLSessionDataDelegate() = default;
 

@@ -6,7 +6,6 @@
 #include <mutex>
 #include <optional>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/URLError.h"
@@ -25,7 +24,7 @@ using URLSessionCompletionHandler =
 
 // One load of a session. A task starts suspended; resume() starts it once. It
 // keeps its session alive until it is released.
-class QOR_EXPORT URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
+class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
 public:
     enum class State { running = 0, suspended = 1, canceling = 2, completed = 3 };
 
@@ -70,14 +69,14 @@ private:
     std::optional<URLError> error_;
 };
 
-class QOR_EXPORT URLSessionDataTask : public URLSessionTask {
+class URLSessionDataTask : public URLSessionTask {
 protected:
     using URLSessionTask::URLSessionTask;
     friend class URLSession;
 };
 
 // A data task whose body is streamed from a file.
-class QOR_EXPORT URLSessionUploadTask : public URLSessionDataTask {
+class URLSessionUploadTask : public URLSessionDataTask {
 protected:
     using URLSessionDataTask::URLSessionDataTask;
     friend class URLSession;

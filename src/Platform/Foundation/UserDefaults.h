@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/PropertyList.h"
 
 namespace qor::platform {
@@ -27,7 +26,7 @@ class UserDefaultsStore;
 //
 // All UserDefaults objects of one suite file in a process share the same values. Every
 // member may be called from any thread.
-class QOR_EXPORT UserDefaults {
+class UserDefaults {
 public:
     // The app's own suite, named after the main bundle's identifier (the executable's name
     // when there is none). Resolved at each call, so it follows QOR_APP_HOME.

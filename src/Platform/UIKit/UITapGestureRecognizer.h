@@ -4,7 +4,6 @@
 #include <memory>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/UIKit/TargetAction.h"
 
 namespace qor::platform {
@@ -14,7 +13,7 @@ class UIView;
 // Runs its actions when the gesture it watches for happens on its view. Nothing watches the
 // screen here: a host or test fires it with UIView::tap() or fire(). Main thread only; the
 // actions run on the thread that fires.
-class QOR_EXPORT UIGestureRecognizer {
+class UIGestureRecognizer {
 public:
     UIGestureRecognizer() = default;
     virtual ~UIGestureRecognizer() = default;
@@ -45,7 +44,7 @@ private:
 };
 
 // A single tap.
-class QOR_EXPORT UITapGestureRecognizer : public UIGestureRecognizer {
+class UITapGestureRecognizer : public UIGestureRecognizer {
 public:
     UITapGestureRecognizer() = default;
     template <class Target>

@@ -2,14 +2,13 @@
 
 #include <memory>
 
-#include "Platform/Export.h"
 #include "Platform/UIKit/UIView.h"
 #include "Platform/UIKit/UIViewController.h"
 
 namespace qor::platform {
 
 // The top of an app's view tree, where the host sets its root view controller. Main thread only.
-class QOR_EXPORT UIWindow : public UIView {
+class UIWindow : public UIView {
 public:
     // A window the size of the main screen.
     UIWindow();

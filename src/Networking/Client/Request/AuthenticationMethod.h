@@ -3,12 +3,11 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include "Platform/Export.h"
 
 namespace qor {
 
 // A bearer token, or none.
-class QOR_EXPORT AuthenticationMethod {
+class AuthenticationMethod {
 public:
     static AuthenticationMethod none() { return AuthenticationMethod(std::nullopt); }
     static AuthenticationMethod token(std::string token) { return AuthenticationMethod(std::move(token)); }

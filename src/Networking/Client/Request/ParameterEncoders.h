@@ -4,7 +4,6 @@
 #include "Platform/Foundation/Any.h"
 
 #include <string>
-#include "Platform/Export.h"
 
 namespace qor {
 
@@ -13,14 +12,14 @@ using Parameters = platform::AnyDictionary;
 
 // The text form shared by the query and form encoders: escaped key=value pairs joined by "&",
 // nested dictionaries as key[sub], array elements as key[]. Pairs follow the dictionaries' order.
-QOR_EXPORT std::string queryString(const Parameters& parameters);
+std::string queryString(const Parameters& parameters);
 
 // Escapes one key or value of the text form: everything but ASCII letters, digits and
 // "-._~/?" is percent-encoded byte by byte.
-QOR_EXPORT std::string escapeQueryComponent(const std::string& text);
+std::string escapeQueryComponent(const std::string& text);
 
 // Adds the parameters' text form to the URL's query.
-class QOR_EXPORT URLQueryEncoder final : public RequestAdapter {
+class URLQueryEncoder final : public RequestAdapter {
 public:
     explicit URLQueryEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;
@@ -28,7 +27,7 @@ public:
 };
 
 // Makes the parameters' text form the body.
-class QOR_EXPORT FormUrlEncodedParameterEncoder final : public RequestAdapter {
+class FormUrlEncodedParameterEncoder final : public RequestAdapter {
 public:
     explicit FormUrlEncodedParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;
@@ -36,7 +35,7 @@ public:
 };
 
 // Makes the parameters, as one compact JSON object, the body.
-class QOR_EXPORT JSONParameterEncoder final : public RequestAdapter {
+class JSONParameterEncoder final : public RequestAdapter {
 public:
     explicit JSONParameterEncoder(Parameters parameters) : parameters(std::move(parameters)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;

@@ -18,7 +18,6 @@
 #include <string>
 #include <typeindex>
 #include <vector>
-#include "Platform/Export.h"
 
 namespace qor {
 
@@ -26,7 +25,7 @@ namespace qor {
 // afresh each time: the defaults (adapters, pipelines, parser) are new objects built from the
 // request's current values, so a type that overrides only its own fields still yields
 // complete lists. method, path and authentication have no default.
-class QOR_EXPORT AnyRequest {
+class AnyRequest {
 public:
     virtual ~AnyRequest() = default;
 
@@ -67,14 +66,14 @@ protected:
 // The default adapter chain: fixed headers, method, the parameter encoder the method and
 // content type call for, the Content-Type header, the bearer token. A type that overrides
 // adapters() can start from it.
-QOR_EXPORT RequestAdapterList defaultAdapters(const AnyRequest& request);
+RequestAdapterList defaultAdapters(const AnyRequest& request);
 
 // The default pipelines: the token-refresh check (token requests only), the status check, the
 // request's dataParser.
-QOR_EXPORT ResponsePipelineList defaultPipelines(const AnyRequest& request);
+ResponsePipelineList defaultPipelines(const AnyRequest& request);
 
 // Thrown by a default JSON parser whose Response type has no JSON form.
-struct QOR_EXPORT ResponseNotDecodableError : std::runtime_error {
+struct ResponseNotDecodableError : std::runtime_error {
     ResponseNotDecodableError() : std::runtime_error("The response type cannot be decoded from JSON.") {}
 };
 

@@ -7,13 +7,12 @@
 #include <optional>
 #include <string>
 #include <vector>
-#include "Platform/Export.h"
 
 namespace qor {
 
 // One step that shapes an outgoing URL request: it receives the request built so far and
 // returns a changed copy, or throws (a QORSDKError for the system's own adapters).
-class QOR_EXPORT RequestAdapter {
+class RequestAdapter {
 public:
     virtual ~RequestAdapter() = default;
     virtual platform::URLRequest adapted(platform::URLRequest request) const = 0;
@@ -22,7 +21,7 @@ public:
 using RequestAdapterList = std::vector<std::shared_ptr<const RequestAdapter>>;
 
 // An adapter made of a closure.
-class QOR_EXPORT AnyRequestAdapter final : public RequestAdapter {
+class AnyRequestAdapter final : public RequestAdapter {
 public:
     using Block = std::function<platform::URLRequest(platform::URLRequest)>;
     explicit AnyRequestAdapter(Block block) : block(std::move(block)) {}
@@ -32,7 +31,7 @@ public:
 };
 
 // Sets the fixed headers every request carries: Accept, Cache-Control and the User-Agent.
-class QOR_EXPORT HeaderAdapter final : public RequestAdapter {
+class HeaderAdapter final : public RequestAdapter {
 public:
     explicit HeaderAdapter(std::string userAgent) : userAgent(std::move(userAgent)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;
@@ -41,7 +40,7 @@ public:
 };
 
 // Sets the bearer Authorization header; without a token the request cannot be built.
-class QOR_EXPORT TokenAdapter final : public RequestAdapter {
+class TokenAdapter final : public RequestAdapter {
 public:
     explicit TokenAdapter(std::optional<std::string> token) : token(std::move(token)) {}
     platform::URLRequest adapted(platform::URLRequest request) const override;

@@ -9,7 +9,6 @@
 #include <memory>
 #include <variant>
 #include <vector>
-#include "Platform/Export.h"
 
 namespace qor {
 
@@ -20,7 +19,7 @@ using HTTPResponse = std::shared_ptr<const platform::HTTPURLResponse>;
 
 // A pipeline step that parses the body into the request's Response. The value comes back
 // type-erased; the Session checks it is the request's Response before delivering it.
-class QOR_EXPORT ResponsePipelineTerminator {
+class ResponsePipelineTerminator {
 public:
     virtual ~ResponsePipelineTerminator() = default;
     virtual std::any parse(const AnyRequest& request, const platform::Data& data) const = 0;
@@ -29,7 +28,7 @@ public:
 class ResponsePipeline;
 
 // What a redirector asks of the Session. `continue` is a C++ keyword, hence `continue_`.
-class QOR_EXPORT ResponsePipelineRedirectorAction {
+class ResponsePipelineRedirectorAction {
 public:
     enum class Kind { restartWithout, stop, continueWith, restart, continue_ };
 
@@ -63,7 +62,7 @@ private:
 using RedirectorDone = std::function<void(ResponsePipelineRedirectorAction)>;
 
 // A pipeline step that looks at the answer before the terminator.
-class QOR_EXPORT ResponsePipelineRedirector {
+class ResponsePipelineRedirector {
 public:
     virtual ~ResponsePipelineRedirector() = default;
     virtual bool shouldApply(const AnyRequest& request, const platform::Data& data, const HTTPResponse& response) = 0;
@@ -72,7 +71,7 @@ public:
 };
 
 // One step of the answer's road. Equal when the same case holds the very same object.
-class QOR_EXPORT ResponsePipeline {
+class ResponsePipeline {
 public:
     static ResponsePipeline terminator(std::shared_ptr<ResponsePipelineTerminator> value) {
         return ResponsePipeline(Case(std::in_place_index<0>, std::move(value)));

@@ -9,13 +9,12 @@
 #include <functional>
 #include <memory>
 #include <variant>
-#include "Platform/Export.h"
 
 namespace qor {
 
 // Where a completion runs. The Session never calls a completion itself: it hands a block to
 // execute(), which runs it at once or submits it to a queue.
-class QOR_EXPORT CallbackQueue {
+class CallbackQueue {
 public:
     struct dispatch {
         std::shared_ptr<platform::DispatchQueue> queue;

@@ -14,13 +14,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include "Platform/Export.h"
 
 namespace qor {
 
 // Hands outcomes to one completion through a callback queue; made per call by the typed
 // front of the Session so the core works on any Response type.
-class QOR_EXPORT ResultDelivery {
+class ResultDelivery {
 public:
     virtual ~ResultDelivery() = default;
     // Schedules the success when the parsed value is of the Response type, else the failure of a
@@ -63,7 +62,7 @@ private:
 // The one HTTP client: builds a URL request from a description, runs it on its URL session,
 // runs the answer through the response pipelines and delivers a typed Result on the caller's
 // callback queue.
-class QOR_EXPORT Session : public std::enable_shared_from_this<Session> {
+class Session : public std::enable_shared_from_this<Session> {
 public:
     // What running the pipelines comes to: a parsed value, or what to do instead.
     struct HandleResult {

@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
-#include "Platform/Export.h"
 
 namespace qor {
 
 // The interface through which the URL session reports; SessionDelegate is its one conformer.
-class QOR_EXPORT SessionDelegateType : public platform::URLSessionDataDelegate {
+class SessionDelegateType : public platform::URLSessionDataDelegate {
 public:
     virtual void registerTask(std::shared_ptr<SessionTask> task) = 0;
     virtual std::shared_ptr<SessionTask> removeTask(const platform::URLSessionTask& task) = 0;
@@ -23,7 +22,7 @@ public:
 // Keeps the running tasks by task identifier, gathers their bytes and, when one ends, removes
 // it from the table and runs its result handling. The lock guards the table only and is never
 // held while calling out.
-class QOR_EXPORT SessionDelegate final : public SessionDelegateType {
+class SessionDelegate final : public SessionDelegateType {
 public:
     SessionDelegate() = default;
 

@@ -11,13 +11,12 @@
 
 #include <memory>
 #include <optional>
-#include "Platform/Export.h"
 
 namespace qor {
 
 // What the platform reported when a task ended: the bytes gathered, the answer's metadata and
 // the transport error.
-struct QOR_EXPORT SessionTaskOutcome {
+struct SessionTaskOutcome {
     std::optional<platform::Data> data;
     std::shared_ptr<platform::URLResponse> response;
     std::optional<AnyError> error;
@@ -25,7 +24,7 @@ struct QOR_EXPORT SessionTaskOutcome {
 
 // One request in flight. The task table of the SessionDelegate holds it until the platform
 // reports completion; the caller of send or upload may keep a second reference.
-class QOR_EXPORT SessionTask {
+class SessionTask {
 public:
     // Makes, but does not resume, the platform task: an upload from the file when one is given.
     SessionTask(std::shared_ptr<platform::URLSession> session, platform::URLRequest request,

@@ -82,9 +82,9 @@ private:
 
 namespace coding {
 
-[[noreturn]] void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found);
-[[noreturn]] void throwValueNotFound(const CodingPath& path, std::string_view expected);
-[[noreturn]] void throwNumberDoesNotFit(const CodingPath& path, const Any& number, std::string_view type);
+[[noreturn]] QOR_EXPORT void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found);
+[[noreturn]] QOR_EXPORT void throwValueNotFound(const CodingPath& path, std::string_view expected);
+[[noreturn]] QOR_EXPORT void throwNumberDoesNotFit(const CodingPath& path, const Any& number, std::string_view type);
 
 template <class I>
 I decodeInteger(const Any& value, const CodingPath& path) {
@@ -106,7 +106,7 @@ QOR_EXPORT float decodeFloat(const Any& value, const CodingPath& path);
 QOR_EXPORT Decimal decodeDecimal(const Any& value, const CodingPath& path);
 QOR_EXPORT bool decodeBool(const Any& value, const CodingPath& path);
 QOR_EXPORT std::string decodeString(const Any& value, const CodingPath& path);
-[[noreturn]] void throwInvalidRawValue(const CodingPath& path, const std::string& raw);
+[[noreturn]] QOR_EXPORT void throwInvalidRawValue(const CodingPath& path, const std::string& raw);
 
 template <class E>
 E decodeEnum(const Any& value, const CodingPath& path) {

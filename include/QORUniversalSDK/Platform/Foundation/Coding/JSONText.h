@@ -22,17 +22,17 @@ struct JSONTextOptions {
 // Appends the JSON text of value to out. Returns a description of the first value that cannot
 // be written (a non-finite number, a NaN Decimal, a string or key that is not UTF-8), in which
 // case out holds a partial text that the caller must drop.
-std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions& options, std::string& out);
+QOR_EXPORT std::optional<std::string> writeJSONText(const Any& value, const JSONTextOptions& options, std::string& out);
 
 // The description of the first value inside value that cannot be written, if any.
-std::optional<std::string> firstInvalidValue(const Any& value);
+QOR_EXPORT std::optional<std::string> firstInvalidValue(const Any& value);
 
 // Number text as the writer produces it (nullopt for a non-finite value).
 QOR_EXPORT std::optional<std::string> doubleText(double value);
 QOR_EXPORT std::optional<std::string> floatText(float value);
 
 // Appends text as a quoted JSON string; false (with a partial text in out) when text is not UTF-8.
-bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out);
+QOR_EXPORT bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out);
 
 // Writes JSON text as coding runs, without an intermediate value: the coding layer calls it in
 // document order. The first value that cannot be written is remembered (as the text writer

@@ -53,7 +53,7 @@ public:
     bool erase(std::string_view key);
 
     // Same key set and equal values under every key; order is ignored.
-    friend bool operator==(const JSONObject& a, const JSONObject& b);
+    friend QOR_EXPORT bool operator==(const JSONObject& a, const JSONObject& b);
 
 private:
     friend class JSON;
@@ -187,7 +187,7 @@ public:
 
     // Same case and equal payloads; numbers by value (1 == 1.0), texts by their bytes,
     // objects whatever their member order.
-    friend bool operator==(const JSON& a, const JSON& b);
+    friend QOR_EXPORT bool operator==(const JSON& a, const JSON& b);
 
 private:
     std::optional<JSON> element(std::ptrdiff_t index) const;
@@ -211,7 +211,7 @@ namespace qor::platform {
 // JSON codes as one single value: null, a boolean, a decimal number, a text, a list or
 // an object, whichever the data holds.
 template <>
-struct ValueCoding<qor::JSON> {
+struct QOR_EXPORT ValueCoding<qor::JSON> {
     static constexpr bool acceptsNull = true;
     // Its numbers are finite and its texts and keys UTF-8, checked when it was made.
     static constexpr bool alwaysWritable = true;

@@ -141,7 +141,7 @@ namespace qor::platform {
 // An event without its kind codes as the event itself. Reading picks the kind by the
 // object's "type" and fails for any other value.
 template <>
-struct ValueCoding<qor::AnyRawEvent> {
+struct QOR_EXPORT ValueCoding<qor::AnyRawEvent> {
     static Any encode(const qor::AnyRawEvent& event);
     static qor::AnyRawEvent decode(const Any& value, const CodingPath& path);
 };

@@ -12,6 +12,7 @@
 #include "Models/OpenRTB/NativeLink.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
 #include "Networking/Client/Result.h"
+#include "Platform/Export.h"
 
 // The request side of a native ad (version 1.2): which assets the ad must carry. These records
 // are only ever written; the native request travels as JSON text inside the impression.
@@ -129,20 +130,20 @@ struct NativeAdRequest {
 
     // What a native ad request asks for: these assets, version "1.2", context sub-type 1, one
     // placement of type 1, sequence 0, no asset-URL or DCO support, privacy 0.
-    static NativeAdRequest forAssets(std::vector<Asset::Request> assets);
+    QOR_EXPORT static NativeAdRequest forAssets(std::vector<Asset::Request> assets);
 
-    void encode(KeyedEncodingContainer& c) const;
+    QOR_EXPORT void encode(KeyedEncodingContainer& c) const;
 
     bool operator==(const NativeAdRequest&) const = default;
 };
 
 // The request as compact JSON text. Fails with the conversion error naming "NativeAdRequest"
 // when it cannot be encoded as UTF-8 text.
-Result<std::string> nativeAdRequestText(const NativeAdRequest& request);
+QOR_EXPORT Result<std::string> nativeAdRequestText(const NativeAdRequest& request);
 
 // The impression's native object for these assets: the text of NativeAdRequest::forAssets as
 // "request" and "ver" "1.2"; nothing else. Fails as nativeAdRequestText does.
-Result<Native> nativeObjectForAssets(std::vector<Asset::Request> assets);
+QOR_EXPORT Result<Native> nativeObjectForAssets(std::vector<Asset::Request> assets);
 
 }  // namespace qor
 

@@ -143,15 +143,3 @@ private:
 };
 
 }  // namespace qor
-
-namespace qor {
-
-// The markup as a URL to fetch it from: a text that parses as a URL the shared application can
-// open; nothing otherwise.
-QOR_EXPORT std::optional<platform::URL> openableMarkupURL(const std::optional<std::string>& markup);
-
-// Fires the bid's viewable tracker ("{{REQUEST_ID}}" filled in) when the bid has one and a
-// request id, and logs the outcome. Stops the process before start-up.
-void fireViewableTracker(const Bid& bid);
-
-}  // namespace qor

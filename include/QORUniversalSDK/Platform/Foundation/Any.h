@@ -113,7 +113,7 @@ public:
 
     // Booleans equal booleans only; numbers compare by value across number kinds (1 == 1.0);
     // arrays element-wise; dictionaries by key set and values, whatever their order.
-    friend bool operator==(const Any& a, const Any& b);
+    friend QOR_EXPORT bool operator==(const Any& a, const Any& b);
 
 private:
     struct Floating {
@@ -180,7 +180,7 @@ public:
     void reserve(std::size_t count) { entries_.reserve(count); }
 
     // Same key set and equal values under every key; order is ignored.
-    friend bool operator==(const AnyDictionary& a, const AnyDictionary& b);
+    friend QOR_EXPORT bool operator==(const AnyDictionary& a, const AnyDictionary& b);
 
 private:
     struct Hash {
@@ -196,6 +196,6 @@ private:
 
 // Compact JSON text of the value (test output, logs); a value that cannot be JSON prints in
 // place as nan/inf/NaN or with its raw bytes.
-std::ostream& operator<<(std::ostream& stream, const Any& value);
+QOR_EXPORT std::ostream& operator<<(std::ostream& stream, const Any& value);
 
 }  // namespace qor::platform

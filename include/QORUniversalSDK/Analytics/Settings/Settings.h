@@ -39,7 +39,7 @@ struct QOR_EXPORT Settings {
     static Settings decode(const platform::KeyedDecodingContainer& container);
 
     // Equal when their pretty-printed JSON texts are identical (member order counts).
-    friend bool operator==(const Settings& a, const Settings& b);
+    friend QOR_EXPORT bool operator==(const Settings& a, const Settings& b);
 };
 
 template <class T>

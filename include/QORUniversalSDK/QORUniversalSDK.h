@@ -2,15 +2,19 @@
 
 // Everything an app uses, in one include: the facade QOR (start-up, the analytics calls, the ad
 // network's environment), the ad request and sizes, every ad format with its delegate and views,
-// the error type, the analytics event API, and the main run loop that delivers every main-thread
-// callback. Installed as <QORUniversalSDK/QORUniversalSDK.h>; the installed headers are exactly
-// this file and the headers it reaches, so an include added here (or in any header it reaches)
-// is what widens the public surface.
+// the ad record and the auction-event types, the error type, the analytics event API, and the
+// host API (the main run loop that delivers every main-thread callback, the Info dictionary, the
+// app's lifecycle, the URL opener, the device facts). Installed as
+// <QORUniversalSDK/QORUniversalSDK.h> with the folder it stands in, which holds exactly the
+// headers reached from here: an include added to any of them widens the public surface.
+#include "AdNetwork/Ad.h"
 #include "AdNetwork/AdRequest.h"
+#include "AdNetwork/BatchType.h"
 #include "AdNetwork/QOR.h"
 #include "Analytics/Analytics.h"
 #include "Networking/Client/QORSDKError.h"
 #include "Platform/Foundation/RunLoop.h"
+#include "Platform/Host.h"
 #include "Views/AdSize.h"
 #include "Views/AdView.h"
 #include "Views/AdViewDelegate.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Platform/CoreTelephony/CTCarrier.h"
+#include "Platform/Export.h"
 #include "Platform/SystemConfiguration/SCNetworkReachabilityFlags.h"
 
 namespace qor::platform {
@@ -72,21 +73,21 @@ struct DeviceProfile {
 };
 
 // The facts of this machine, read now from the operating system and the environment.
-DeviceProfile hostDeviceProfile();
+QOR_EXPORT DeviceProfile hostDeviceProfile();
 
 // A copy of the profile in force (the host's facts until someone sets them). Safe from any thread.
-DeviceProfile currentDeviceProfile();
+QOR_EXPORT DeviceProfile currentDeviceProfile();
 
 // Only the reachability part of the profile in force, without copying the rest: it is read
 // for every recorded event. Safe from any thread.
-ReachabilityFacts currentReachabilityFacts();
+QOR_EXPORT ReachabilityFacts currentReachabilityFacts();
 
 // Replace the whole profile, change part of it, or go back to the host's facts. Writes from any
 // threads apply one after another, none lost. `change` runs on a copy while no lock that a read
 // takes is held, so it may read device facts; the copy replaces the profile when it returns
 // (not when it throws). A write made inside `change` applies to that copy.
-void setDeviceProfile(DeviceProfile profile);
-void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change);
-void resetDeviceProfile();
+QOR_EXPORT void setDeviceProfile(DeviceProfile profile);
+QOR_EXPORT void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change);
+QOR_EXPORT void resetDeviceProfile();
 
 }  // namespace qor::platform

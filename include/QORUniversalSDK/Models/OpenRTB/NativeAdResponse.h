@@ -8,6 +8,7 @@
 #include "Models/OpenRTB/NativeLink.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
 #include "Networking/Client/Result.h"
+#include "Platform/Export.h"
 
 // The response side of a native ad (version 1.2), carried as JSON text in the winning bid's
 // markup. These records are only ever read.
@@ -126,6 +127,6 @@ struct NativeAdResponse {
 
 // The native ad in a bid's markup. Absent markup, markup that is not UTF-8 and markup that does
 // not decode all fail alike, with the conversion error naming "NativeAdResponse".
-Result<NativeAdResponse> decodeNativeAdResponse(const std::optional<std::string>& adMarkup);
+QOR_EXPORT Result<NativeAdResponse> decodeNativeAdResponse(const std::optional<std::string>& adMarkup);
 
 }  // namespace qor

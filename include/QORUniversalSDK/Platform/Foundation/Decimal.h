@@ -65,8 +65,8 @@ public:
     std::uint64_t mantissaHigh() const { return hi_; }
     int exponent() const { return exponent_; }
 
-    friend bool operator==(const Decimal& a, const Decimal& b);
-    friend std::partial_ordering operator<=>(const Decimal& a, const Decimal& b);
+    friend QOR_EXPORT bool operator==(const Decimal& a, const Decimal& b);
+    friend QOR_EXPORT std::partial_ordering operator<=>(const Decimal& a, const Decimal& b);
 
 private:
     static Decimal fromInt64(std::int64_t value);
@@ -84,6 +84,6 @@ private:
 };
 
 // Prints description().
-std::ostream& operator<<(std::ostream& stream, const Decimal& value);
+QOR_EXPORT std::ostream& operator<<(std::ostream& stream, const Decimal& value);
 
 }  // namespace qor::platform
