@@ -1,28 +1,38 @@
 #include "AdNetwork/PostBidRequest.h"
 
+#include "Core/EncodeToDictionary.h"
+#include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor {
 
+// One encode: the text the encoder writes is the text the endpoints are sent. It is checked to
+// read back as JSON (the reader's nesting limit) so that an endpoint is never sent text that a
+// reader like ours refuses; a bid request that fails either way has no body.
 std::shared_ptr<const PostBidRequest::Body> PostBidRequest::Body::make(const BidRequest& request) {
     auto body = std::make_shared<Body>();
-    body->parameters = encodeBidRequestToDictionary(request, body->requestLength);
-    if (body->parameters) {
-        try {
-            body->json = std::make_shared<const platform::Data>(
-                platform::JSONSerialization::data(platform::Any(*body->parameters)));
-        } catch (...) {
-            // Left to the JSON parameter encoder, which reports the failure when the post is built.
-        }
+    try {
+        std::string text = platform::JSONEncoder().encodeToString(request);
+        checkReadsBackAtDepth(text, 0);
+        body->json = std::make_shared<const platform::Data>(platform::dataFromString(text));
+    } catch (...) {
+        body->json = nullptr;
     }
     return body;
 }
 
-PostBidRequest::PostBidRequest(std::string url, BidRequest request)
-    : url_(std::move(url)), request_(std::move(request)), body_(Body::make(request_)) {}
+PostBidRequest::PostBidRequest(std::string url, const BidRequest& request)
+    : url_(std::move(url)), body_(Body::make(request)) {}
 
-PostBidRequest::PostBidRequest(std::string url, BidRequest request, std::shared_ptr<const Body> body)
-    : url_(std::move(url)), request_(std::move(request)), body_(std::move(body)) {}
+PostBidRequest::PostBidRequest(std::string url, std::shared_ptr<const Body> body)
+    : url_(std::move(url)), body_(std::move(body)) {}
+
+std::optional<Parameters> PostBidRequest::parameters() const {
+    if (!body_->json) return std::nullopt;
+    auto parsed = platform::JSONSerialization::jsonObject(*body_->json);
+    if (auto* dictionary = parsed.tryDictionary()) return std::move(*dictionary);
+    return std::nullopt;
+}
 
 std::optional<RequestAdapterList> PostBidRequest::suffixAdapters() const {
     const double whole = timeout();

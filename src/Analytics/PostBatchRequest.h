@@ -45,17 +45,28 @@ public:
                                 });
     }
 
+    // A request posting JSON text made already (the recorder's envelope of event texts), as it
+    // is: no parameters are made or read back.
+    static PostBatchRequest withJSONBody(std::shared_ptr<const platform::Data> body) {
+        PostBatchRequest request(HTTPMethod::post, "", AuthenticationMethod::none(),
+                                 std::make_shared<StringParsePipeline>());
+        request.jsonBody = std::move(body);
+        return request;
+    }
+
     HTTPMethod methodValue;
     std::string pathValue;
     AuthenticationMethod authenticationValue;
     std::shared_ptr<ResponsePipelineTerminator> dataParserValue;
     Envelope request;
+    std::shared_ptr<const platform::Data> jsonBody;
 
     HTTPMethod method() const override { return methodValue; }
     // The deployment's collection endpoint, read anew each time.
     std::optional<platform::URL> baseURL() const override;
     std::string path() const override { return pathValue; }
     std::optional<Parameters> parameters() const override;
+    std::shared_ptr<const platform::Data> encodedJSONBody() const override { return jsonBody; }
     AuthenticationMethod authentication() const override { return authenticationValue; }
     std::shared_ptr<ResponsePipelineTerminator> dataParser() const override { return dataParserValue; }
 };

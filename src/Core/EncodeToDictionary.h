@@ -44,11 +44,13 @@ std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
     return encodeToDictionary(value, length);
 }
 
-// Reads JSON text back as the conversion above reads it, as if the text sat `nesting` arrays or
-// dictionaries deep inside a larger one: the reader's depth limit counts those as well. A part of
-// a larger value checked this way alone is known to read back once it is in place. Throws what
-// reading raises.
-void readBackAtDepth(std::string_view text, std::size_t nesting);
+// Whether text the JSON encoder wrote reads back as the conversion above reads it, as if it sat
+// `nesting` arrays or dictionaries deep inside a larger one: the reader's depth limit counts
+// those as well. A part of a larger value checked this way alone is known to read back once it
+// is in place. What the encoder writes is well-formed UTF-8 JSON, so only the reader's limits
+// are looked at (nesting, numbers beyond a double), in one pass that builds nothing. Throws the
+// JSONSerializationError that reading would raise.
+void checkReadsBackAtDepth(std::string_view text, std::size_t nesting);
 
 // An auction-event batch envelope as the parameters of a batch post; throws when it cannot be
 // converted, so that the post fails instead of going out without its events. A template, so

@@ -251,7 +251,7 @@ TEST_F(BatchControllerTest, AnEventThatCannotBePostedIsReportedAndDroppedAlone) 
     // The bid request itself is sent to the bidders at these depths, but its event sits six
     // containers deeper in an envelope: 506 is the deepest context an envelope can carry.
     for (const std::size_t depth : {507U, 510U}) {
-        ASSERT_TRUE(PostBidRequest::Body::make(bidRequestWithContextDepth(depth))->parameters.has_value());
+        ASSERT_NE(PostBidRequest::Body::make(bidRequestWithContextDepth(depth))->json, nullptr);
     }
     record(*controller, "before");
     controller->addBatch(BatchType::bidRequest, "key", "deep-510", AdData(bidRequestWithContextDepth(510)), "anon");
