@@ -23,15 +23,13 @@ namespace {
 // An event sits this many containers deep in its envelope: the envelope and its "batch" list.
 constexpr std::size_t eventDepthInEnvelope = 2;
 
-// The event's compact JSON text, once it is known to read back in its envelope: an event that
-// would not would take every other event of its envelope with it. The one text serves the
-// length check and the upload; the list's length follows from its events' (brackets and
-// commas), so no recording encodes the whole list again.
+// The event's compact JSON text as its envelope carries it, once it is known to read back
+// there: an event that would not would take every other event of its envelope with it. The one
+// text serves the length check and the upload; the list's length follows from its events'
+// (brackets and commas), so no recording encodes the whole list again.
 std::optional<std::string> postableText(const Batch& batch) {
     try {
-        std::string text = platform::JSONEncoder().encodeToString(batch);
-        checkReadsBackAtDepth(text, eventDepthInEnvelope);
-        return text;
+        return readBackText(platform::JSONEncoder().encodeToString(batch), eventDepthInEnvelope);
     } catch (const platform::EncodingError& error) {
         writeSDKLogLine("Encode Batch Error: " + error.localizedDescription() + "\n");
     } catch (const platform::JSONSerializationError& error) {

@@ -6,14 +6,12 @@
 
 namespace qor {
 
-// One encode: the text the encoder writes is the text the endpoints are sent. It is checked to
-// read back as JSON (the reader's nesting limit) so that an endpoint is never sent text that a
-// reader like ours refuses; a bid request that fails either way has no body.
+// One encode, taken as its members read back would be written (numbers and nesting are what
+// reading could change or refuse); a bid request that fails either way has no body.
 std::shared_ptr<const PostBidRequest::Body> PostBidRequest::Body::make(const BidRequest& request) {
     auto body = std::make_shared<Body>();
     try {
-        std::string text = platform::JSONEncoder().encodeToString(request);
-        checkReadsBackAtDepth(text, 0);
+        const std::string text = readBackText(platform::JSONEncoder().encodeToString(request), 0);
         body->json = std::make_shared<const platform::Data>(platform::dataFromString(text));
     } catch (...) {
         body->json = nullptr;

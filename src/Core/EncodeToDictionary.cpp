@@ -1,40 +1,45 @@
 #include "Core/EncodeToDictionary.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <string>
 
 namespace qor {
 namespace {
 
-// Whether the number that starts at `begin` reads back as a finite number; its end is returned
-// through `end`. An integer of up to 18 digits always does; anything longer or with a fraction or
-// an exponent is read as the reader reads it.
-bool readsAsFiniteNumber(const char* begin, const char* limit, const char*& end) {
-    const char* p = begin;
-    bool plainInteger = true;
-    while (p < limit) {
-        const char c = *p;
-        if (c >= '0' && c <= '9') {
-        } else if (c == '-' || c == '+') {
-        } else if (c == '.' || c == 'e' || c == 'E') {
-            plainInteger = false;
-        } else {
-            break;
-        }
-        ++p;
+// A number written by the encoder that reads back as the same integer and is written again as
+// the same text: no sign other than "-", no leading zero, no fraction or exponent, and few
+// enough digits to fit any integer type ("-0" reads back as 0, so it is not one of them).
+bool isPlainInteger(std::string_view number) {
+    const std::string_view digits = number.starts_with('-') ? number.substr(1) : number;
+    if (digits.empty() || digits.size() > 18) return false;
+    if (digits.front() == '0') return digits.size() == 1 && number.size() == 1;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
     }
-    end = p;
-    if (plainInteger && p - begin <= 18) return true;
-    const std::string number(begin, p);
-    
-    const double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value);
+    return true;
+}
+
+std::size_t numberLength(std::string_view text, std::size_t start) {
+    std::size_t end = start;
+    while (end < text.size()) {
+        const char c = text[end];
+        if ((c < '0' || c > '9') && c != '-' && c != '+' && c != '.' && c != 'e' && c != 'E') break;
+        ++end;
+    }
+    return end - start;
+}
+
+// One number as reading it back and writing it again gives it. Throws what reading raises.
+std::string readBackNumber(std::string_view number) {
+    platform::JSONReadingOptions reading;
+    reading.fragmentsAllowed = true;
+    platform::JSONWritingOptions writing;
+    writing.fragmentsAllowed = true;
+    return platform::JSONSerialization::string(platform::JSONSerialization::jsonObject(number, reading), writing);
 }
 
 }  // namespace
 
-void checkReadsBackAtDepth(std::string_view text, std::size_t nesting) {
+std::string readBackText(std::string text, std::size_t nesting) {
     const auto tooDeep = [] {
         throw platform::JSONSerializationError(platform::JSONSerializationError::Kind::invalidText,
                                                "too many nested arrays or dictionaries");
@@ -42,34 +47,42 @@ void checkReadsBackAtDepth(std::string_view text, std::size_t nesting) {
     const auto maxDepth = static_cast<std::size_t>(platform::JSONSerialization::maxDepth);
     if (nesting > maxDepth) tooDeep();
     std::size_t depth = nesting;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end) {
-        const char c = *p;
+    // Built only once a number comes back otherwise; until then the text stands as it is.
+    std::string rewritten;
+    std::size_t copiedUpTo = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
         if (c == '"') {
-            // To the closing quote; an escaped quote is preceded by a backslash that is not itself
-            // escaped.
-            for (++p; p < end && *p != '"'; ++p) {
-                if (*p == '\\') ++p;
+            // To the closing quote; an escaped character is skipped with its backslash.
+            for (++i; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\') ++i;
             }
-            ++p;
+            ++i;
         } else if (c == '[' || c == '{') {
             if (++depth > maxDepth) tooDeep();
-            ++p;
+            ++i;
         } else if (c == ']' || c == '}') {
             --depth;
-            ++p;
+            ++i;
         } else if (c == '-' || (c >= '0' && c <= '9')) {
-            const char* after = nullptr;
-            if (!readsAsFiniteNumber(p, end, after)) {
-                throw platform::JSONSerializationError(platform::JSONSerializationError::Kind::invalidText,
-                                                       "a number beyond the range of a double");
+            const std::size_t length = numberLength(text, i);
+            const std::string_view number(text.data() + i, length);
+            if (!isPlainInteger(number)) {
+                std::string again = readBackNumber(number);
+                if (again != number) {
+                    rewritten.append(text, copiedUpTo, i - copiedUpTo).append(again);
+                    copiedUpTo = i + length;
+                }
             }
-            p = after;
+            i += length;
         } else {
-            ++p;
+            ++i;
         }
     }
+    if (copiedUpTo == 0) return text;
+    rewritten.append(text, copiedUpTo, std::string::npos);
+    return rewritten;
 }
 
 std::optional<platform::AnyDictionary> encodeJSONToDictionary(const JSON& value) { return encodeToDictionary(value); }
