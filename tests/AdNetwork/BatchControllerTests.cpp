@@ -12,10 +12,10 @@
 #include "AdNetwork/AdNetworkApiClient.h"
 #include "AdNetwork/BatchController.h"
 #include "AdNetwork/PostBidRequest.h"
-#include "Models/OpenRTB/ImpressionBuilder.h"
 #include "AdNetworkTestSupport.h"
 #include "Analytics/PostBatchRequest.h"
 #include "Core/SDKLogCapture.h"
+#include "Models/OpenRTB/ImpressionBuilder.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/UIKit/DeviceProfile.h"
 #include "testing/CollectionServer.h"
@@ -303,8 +303,7 @@ TEST_F(BatchControllerTest, TheBidBodyAndTheEnvelopeAreTheBytesTheParameterConve
     ASSERT_TRUE(parameters.has_value());
     const auto body = PostBidRequest::Body::make(request);
     ASSERT_NE(body->json, nullptr);
-    EXPECT_EQ(platform::stringFromData(*body->json),
-              platform::JSONSerialization::string(platform::Any(*parameters)));
+    EXPECT_EQ(platform::stringFromData(*body->json), platform::JSONSerialization::string(platform::Any(*parameters)));
 
     const auto response = platform::JSONDecoder().decode<BidResponse>(platform::dataFromString(R"({
         "id": "resp-1", "cur": "USD", "seatbid": [{"seat": "alpha", "bid": [{"id": "b1", "impid": "1",
