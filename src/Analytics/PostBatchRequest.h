@@ -11,8 +11,9 @@
 namespace qor {
 
 // A POST to the collection endpoint, answered as text. The analytics destination posts a whole
-// batch file with it (the body comes from the file, no parameters); the auction-event batches
-// carry their envelope in `request`, sent as the request's parameters.
+// batch file with it (the body comes from the file, no parameters); the auction-event recorder
+// posts its envelope's JSON text as it is (jsonBody); an envelope record handed whole is carried
+// in `request`, sent as the request's parameters.
 class PostBatchRequest final : public Request<std::string> {
 public:
     // The envelope as parameters, computed on each read; empty when the request carries none.
