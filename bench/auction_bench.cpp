@@ -472,7 +472,7 @@ void bare(benchmark::State& state, Mode mode) {
 void bidRequestAssembly(benchmark::State& state) {
     for (auto _ : state) {
         auto request = qor::AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
-        benchmark::DoNotOptimize(qor::PostBidRequest("https://127.0.0.1/bid", request).parameters());
+        benchmark::DoNotOptimize(qor::PostBidRequest("https://127.0.0.1/bid", request).encodedJSONBody());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "AdNetwork/BatchController.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "Analytics/PostBatchRequest.h"
@@ -22,21 +23,56 @@ namespace {
 // An event sits this many containers deep in its envelope: the envelope and its "batch" list.
 constexpr std::size_t eventDepthInEnvelope = 2;
 
-// The length of the event's compact JSON text, once that text is known to read back in its
-// envelope as the upload converts it: an event that would fail there would take every other
-// event of its envelope with it. The list's length follows from its events' (brackets and
-// commas), so no recording encodes the whole list again.
-std::optional<std::size_t> postableLength(const Batch& batch) {
+// The event's compact JSON text as its envelope carries it, once it is known to read back
+// there: an event that would not would take every other event of its envelope with it. The one
+// text serves the length check and the upload; the list's length follows from its events'
+// (brackets and commas), so no recording encodes the whole list again.
+std::optional<std::string> postableText(const Batch& batch) {
     try {
-        const std::string text = platform::JSONEncoder().encodeToString(batch);
-        readBackAtDepth(text, eventDepthInEnvelope);
-        return text.size();
+        return readBackText(platform::JSONEncoder().encodeToString(batch), eventDepthInEnvelope);
     } catch (const platform::EncodingError& error) {
         writeSDKLogLine("Encode Batch Error: " + error.localizedDescription() + "\n");
     } catch (const platform::JSONSerializationError& error) {
         writeSDKLogLine("Encode Batch Error: " + error.localizedDescription() + "\n");
     }
     return std::nullopt;
+}
+
+// The envelope's text: the record's own encoding with an empty list, the events' texts written
+// into that list. The same bytes as encoding the whole envelope at once, without encoding any
+// event a second time. A quote inside a string is escaped, so the member found is the list.
+std::string envelopeText(const std::string& writeKey, const std::vector<std::string>& events,
+                         const std::string& sentAt) {
+    BatchRequest shell;
+    shell.writeKey = writeKey;
+    shell.sentAt = sentAt;
+    const std::string frame = platform::JSONEncoder().encodeToString(shell);
+    constexpr std::string_view emptyList = "\"batch\":[]";
+    const std::size_t listEnd = frame.find(emptyList) + emptyList.size() - 1;
+    std::size_t length = frame.size() + events.size();
+    for (const auto& event : events) length += event.size();
+    std::string text;
+    text.reserve(length);
+    text.append(frame, 0, listEnd);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (i > 0) text += ',';
+        text += events[i];
+    }
+    text.append(frame, listEnd);
+    return text;
+}
+
+Batch makeEvent(const Batch::Context& context, BatchType type, const std::string& writeKey,
+                const std::string& requestId, const std::string& anonymousId, std::string timestamp) {
+    Batch batch;
+    batch.anonymousId = anonymousId;
+    batch.name = type;
+    batch.requestId = requestId;
+    batch.timestamp = std::move(timestamp);
+    batch.type = BatchEventType::track;
+    batch.writeKey = writeKey;
+    batch.context = context;
+    return batch;
 }
 
 void onMainThread(std::function<void()> block) {
@@ -68,15 +104,7 @@ BatchController::BatchController(Settings settings, Batch::Context context)
 
 Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                                  const std::string& anonymousId) const {
-    Batch batch;
-    batch.anonymousId = anonymousId;
-    batch.name = type;
-    batch.requestId = requestId;
-    batch.timestamp = batchTimestamp();
-    batch.type = BatchEventType::track;
-    batch.writeKey = writeKey;
-    batch.context = context_;
-    return batch;
+    return makeEvent(context_, type, writeKey, requestId, anonymousId, batchTimestamp());
 }
 
 void BatchController::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
@@ -84,26 +112,27 @@ void BatchController::addBatch(BatchType type, const std::string& writeKey, cons
     const auto recordedAt = platform::Date::now();
     queue_->async([self = shared_from_this(), type, key = writeKey + "@ios", requestId, data = std::move(data),
                    anonymousId, recordedAt]() mutable {
-        Batch batch = self->makeBatch(type, key, requestId, anonymousId);
-        batch.timestamp = platform::localDateTimeString(recordedAt);
+        Batch batch =
+            makeEvent(self->context_, type, key, requestId, anonymousId, platform::localDateTimeString(recordedAt));
         batch.fillBatchAdData(type, std::move(data));
-        self->record(std::move(batch));
+        self->record(batch);
     });
 }
 
-void BatchController::record(Batch batch) {
+void BatchController::record(const Batch& batch) {
     // An event that cannot be posted would fail every later envelope: it is dropped here.
-    const auto length = postableLength(batch);
-    if (!length) return;
-    std::optional<BatchRequest> postNow;
+    auto text = postableText(batch);
+    if (!text) return;
+    const std::size_t length = text->size();
+    std::optional<Pending> postNow;
     bool armTimer = false;
     std::chrono::steady_clock::time_point due;
     {
         const std::lock_guard lock(mutex_);
-        pendingBytes_ = batches_.empty() ? *length + 2 : pendingBytes_ + *length + 1;
+        pendingBytes_ = events_.empty() ? length + 2 : pendingBytes_ + length + 1;
         latestWriteKey_ = batch.writeKey;
         latestSentAt_ = batch.timestamp;  // the event's own stamp: both are "now", to the second
-        batches_.push_back(std::move(batch));
+        events_.push_back(std::move(*text));
         due_ = due = std::chrono::steady_clock::now() + settings_.delay;
         if (pendingBytes_ >= settings_.threshold) {
             postNow = takePendingLocked();
@@ -111,7 +140,7 @@ void BatchController::record(Batch batch) {
             timerArmed_ = armTimer = true;
         }
     }
-    if (postNow) sendBatches(std::move(*postNow));
+    if (postNow) post(std::move(*postNow));
     if (armTimer) {
         onMainThread([weak = weak_from_this(), due] {
             if (const auto self = weak.lock()) self->scheduleTimer(due);
@@ -127,11 +156,11 @@ void BatchController::scheduleTimer(std::chrono::steady_clock::time_point due) {
 }
 
 void BatchController::timerFired() {
-    std::optional<BatchRequest> envelope;
+    std::optional<Pending> envelope;
     std::optional<std::chrono::steady_clock::time_point> later;
     {
         const std::lock_guard lock(mutex_);
-        if (!batches_.empty() && std::chrono::steady_clock::now() < due_) {
+        if (!events_.empty() && std::chrono::steady_clock::now() < due_) {
             later = due_;  // recorded again since the timer was armed: wait on from the latest
         } else {
             envelope = takePendingLocked();
@@ -139,21 +168,40 @@ void BatchController::timerFired() {
         }
     }
     if (later) scheduleTimer(*later);
-    if (envelope) sendBatches(std::move(*envelope));
+    if (envelope) post(std::move(*envelope));
 }
 
-std::optional<BatchRequest> BatchController::takePendingLocked() {
-    if (batches_.empty()) return std::nullopt;
-    BatchRequest envelope;
-    envelope.writeKey = latestWriteKey_;
-    envelope.batches = std::move(batches_);
-    envelope.sentAt = latestSentAt_;
-    // Events are large: room for as many as the last envelope took, made once, spares the
-    // next envelope's recordings the moves of a growing list.
-    batches_ = {};
-    batches_.reserve(envelope.batches.size());
+std::optional<BatchController::Pending> BatchController::takePendingLocked() {
+    if (events_.empty()) return std::nullopt;
+    Pending envelope{latestWriteKey_, std::move(events_), latestSentAt_};
+    // Room for as many as the last envelope took, made once, spares the next envelope's
+    // recordings the moves of a growing list.
+    events_ = {};
+    events_.reserve(envelope.events.size());
     pendingBytes_ = 0;
     return envelope;
+}
+
+void BatchController::post(Pending envelope) {
+    const auto session = Session::sharedInstance();
+    const std::size_t count = envelope.events.size();
+    {
+        const std::lock_guard lock(mutex_);
+        inFlight_ += count;
+    }
+    // Joining a full envelope's texts is done on the recorder's queue, not on an auction's
+    // thread. The answer is not looked at: success or failure, the envelope's events are gone.
+    queue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count] {
+        auto body = std::make_shared<const platform::Data>(
+            platform::dataFromString(envelopeText(envelope.writeKey, envelope.events, envelope.sentAt)));
+        session->send(PostBatchRequest::withJSONBody(std::move(body)), CallbackQueue::currentMainOrAsync{},
+                      [weak, count](const Result<std::string>&) {
+                          if (const auto self = weak.lock()) {
+                              const std::lock_guard lock(self->mutex_);
+                              self->inFlight_ -= count;
+                          }
+                      });
+    });
 }
 
 void BatchController::sendBatches(BatchRequest envelope) {
@@ -163,9 +211,8 @@ void BatchController::sendBatches(BatchRequest envelope) {
         const std::lock_guard lock(mutex_);
         inFlight_ += count;
     }
-    // Encoding a full envelope takes long enough to hold up an auction that recorded its last
-    // event: it is done on the recorder's queue. The answer is not looked at: success or failure,
-    // the envelope's events are gone.
+    // An envelope given whole is encoded and converted as the request is built, on the
+    // recorder's queue; one that cannot be fails as a request that cannot be encoded.
     queue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count]() mutable {
         session->send(PostBatchRequest::carrying(std::move(envelope)), CallbackQueue::currentMainOrAsync{},
                       [weak, count](const Result<std::string>&) {
@@ -180,7 +227,7 @@ void BatchController::sendBatches(BatchRequest envelope) {
 std::size_t BatchController::pendingCount() const {
     queue_->sync([] {});
     const std::lock_guard lock(mutex_);
-    return batches_.size();
+    return events_.size();
 }
 
 std::size_t BatchController::inFlightCount() const {

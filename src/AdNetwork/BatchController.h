@@ -73,24 +73,33 @@ public:
     std::size_t inFlightCount() const;
 
 private:
+    // Events as their JSON texts, written once at recording, and the envelope's own values.
+    struct Pending {
+        std::string writeKey;
+        std::vector<std::string> events;
+        std::string sentAt;
+    };
+
     BatchController(Settings settings, Batch::Context context);
 
-    // On the recorder's queue: checks and measures the event and queues it, posting at once
-    // past the threshold.
-    void record(Batch batch);
+    // On the recorder's queue: encodes, checks and measures the event and queues its text,
+    // posting at once past the threshold.
+    void record(const Batch& batch);
     // On the main thread: waits until the wait after the latest recording has passed.
     void scheduleTimer(std::chrono::steady_clock::time_point due);
     void timerFired();
     // Takes every pending event into one envelope; nothing when there is none.
-    std::optional<BatchRequest> takePendingLocked();
+    std::optional<Pending> takePendingLocked();
+    // Posts the recorded texts in one envelope, as sendBatches does.
+    void post(Pending envelope);
 
     const Settings settings_;
     const Batch::Context context_;
     const std::shared_ptr<platform::DispatchQueue> queue_;
 
     mutable std::mutex mutex_;
-    std::vector<Batch> batches_;
-    std::size_t pendingBytes_ = 0;  // the encoded length of batches_ as one JSON array
+    std::vector<std::string> events_;  // the texts recorded and not yet handed to an upload
+    std::size_t pendingBytes_ = 0;     // the encoded length of events_ as one JSON array
     std::string latestWriteKey_;
     std::string latestSentAt_;
     std::size_t inFlight_ = 0;
