@@ -73,6 +73,8 @@ TEST_F(ImageLoadingTest, RealImagesDecodeToTheirPixelSizeAndAnythingElseFailsCar
         {"/truncated.png", 200, truncated, std::nullopt, true},
         {"/page.html", 200, text("<html>not an image</html>"), std::nullopt, true},
         {"/empty", 200, Data{}, std::nullopt, true},
+        // Refused by its header, above the pixel budget: the same failure as any other non-image.
+        {"/too-wide.gif", 200, testing::makeGIF(platform::UIImage::maxPixelsPerSide + 1, 1), std::nullopt, true},
         // An image body does not make a failed status a success.
         {"/missing.png", 404, png, std::nullopt, false},
         {"/busy.png", 503, png, std::nullopt, false},
