@@ -103,6 +103,18 @@ TEST_F(ImageLoadingTest, RealImagesDecodeToTheirPixelSizeAndAnythingElseFailsCar
         }
     }
     EXPECT_EQ(manager_.cache().count(), 3U);  // the three images, no failure
+
+    // An answer longer than any image may be ends as the transport's failure, not as memory spent.
+    server_->route("GET", "/huge.png", answer(200, Data(ImageDownloader::maximumImageLength + 1, 0)));
+    const auto huge = load(manager_, server_->url("/huge.png"));
+    ASSERT_TRUE(huge.has_value());
+    ASSERT_NE(responseReason(*huge), nullptr);
+    const auto* transport = responseReason(*huge)->as<Reason::URLSessionError>();
+    ASSERT_NE(transport, nullptr);
+    const auto* urlError = transport->error.as<platform::URLError>();
+    ASSERT_NE(urlError, nullptr);
+    EXPECT_EQ(urlError->code(), platform::URLError::Code::dataLengthExceedsMaximum);
+    EXPECT_EQ(manager_.cache().count(), 3U);
 }
 
 TEST_F(ImageLoadingTest, AnswersWithoutDataOrWithoutAnHTTPResponseFailAsTheRulesSay) {
