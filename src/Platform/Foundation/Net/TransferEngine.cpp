@@ -321,6 +321,10 @@ void TransferEngine::run() {
             commands.swap(commands_);
         }
         for (auto& command : commands) execute(command);
+        // Let go of the started tasks before their events leave: the delegate queue's operation
+        // then holds a finished task last, so the task and what its handler holds end there, and
+        // no destructor of the host's runs on this thread.
+        commands.clear();
         int running = 0;
         curl_multi_perform(multi_, &running);
         readMessages();
