@@ -44,7 +44,7 @@
 #include <vector>
 
 #include "AdNetwork/AdNetworkApiClient.h"
-#include "AdNetwork/BatchController.h"
+#include "AdNetwork/BatchRecorder.h"
 #include "AdNetwork/PostBidRequest.h"
 #include "AdNetwork/QOR.h"
 #include "Networking/Client/Session/Session.h"
@@ -393,7 +393,7 @@ void report(benchmark::State& state, const std::vector<Round>& rounds, double cp
 // The SDK's work that an auction leaves behind (recording its events, posting them) is finished
 // before the run's CPU is read, so that it counts here and not in the next run.
 void settleSDK() {
-    (void)qor::BatchController::shared()->pendingCount();
+    (void)qor::BatchRecorder::shared()->pendingCount();
     auto session = qor::Session::sharedInstance();
     qor::testing::pumpMainUntil([&] { return session->delegate()->taskCount() == 0; }, seconds(10));
 }

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "AdNetwork/AdNetwork.h"
-#include "AdNetwork/BatchController.h"
+#include "AdNetwork/BatchRecorder.h"
 #include "AdNetwork/CappingManager.h"
 #include "AdNetwork/EndpointList.h"
 #include "AdNetwork/InventoryReaders.h"
@@ -278,7 +278,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container->configurationID.value_or("");
-    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
+    BatchRecorder::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
 
     PostBidRequest request(endpoint.url, body);
     request.timeoutValue = bidTimeout();
@@ -304,8 +304,8 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
     if (result.isSuccess()) {
         auto& response = result.value();
         responses.store(endpoint.id, response);
-        BatchController::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)),
-                                            anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)),
+                                          anonymousId);
     } else {
         AdData::BidError error;
         error.bidRequestId = requestId;
@@ -315,7 +315,7 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
         error.errorReason = bidErrorReason(result.error());
         error.isHeaderBidding = endpoint.isHeaderBidding;
         error.inventoryIds = {};
-        BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     }
 }
 
@@ -347,8 +347,8 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
         winner.isHeaderBidding = false;
         winner.containerId = container.id;
         winner.inventoryId = adUnitID;
-        BatchController::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
-                                            anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
+                                          anonymousId);
         bid.requestId = requestId;
         if (completion) completion(Result<Bid>::success(std::move(bid)));
         return;
@@ -364,7 +364,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
     error.errorReason = "NO_CONTENT";
     error.isHeaderBidding = false;
     error.inventoryIds = {};
-    BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+    BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     fail(completion, noAdMessage);
 }
 

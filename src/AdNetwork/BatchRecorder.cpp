@@ -1,4 +1,4 @@
-#include "AdNetwork/BatchController.h"
+#include "AdNetwork/BatchRecorder.h"
 
 #include <algorithm>
 #include <string_view>
@@ -85,30 +85,32 @@ void onMainThread(std::function<void()> block) {
 
 }  // namespace
 
-std::shared_ptr<BatchController> BatchController::shared() {
+std::shared_ptr<BatchRecorder> BatchRecorder::shared() {
     // Never destroyed: uploads in flight at exit still reach it.
-    static const auto* instance = new std::shared_ptr<BatchController>(make());
+    static const auto* instance = new std::shared_ptr<BatchRecorder>(make());
     return *instance;
 }
 
-std::shared_ptr<BatchController> BatchController::make() { return make(Settings{}, makeBatchContext()); }
+std::shared_ptr<BatchController> BatchController::shared() { return BatchRecorder::shared(); }
 
-std::shared_ptr<BatchController> BatchController::make(Settings settings, Batch::Context context) {
-    return std::shared_ptr<BatchController>(new BatchController(settings, std::move(context)));
+std::shared_ptr<BatchRecorder> BatchRecorder::make() { return make(Settings{}, makeBatchContext()); }
+
+std::shared_ptr<BatchRecorder> BatchRecorder::make(Settings settings, Batch::Context context) {
+    return std::shared_ptr<BatchRecorder>(new BatchRecorder(settings, std::move(context)));
 }
 
-BatchController::BatchController(Settings settings, Batch::Context context)
+BatchRecorder::BatchRecorder(Settings settings, Batch::Context context)
     : settings_(settings),
       context_(std::move(context)),
       queue_(platform::DispatchQueue::serial("batch.upload.qor.io")) {}
 
-Batch BatchController::makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
-                                 const std::string& anonymousId) const {
+Batch BatchRecorder::makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
+                               const std::string& anonymousId) const {
     return makeEvent(context_, type, writeKey, requestId, anonymousId, batchTimestamp());
 }
 
-void BatchController::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
-                               std::optional<AdData> data, const std::string& anonymousId) {
+void BatchRecorder::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
+                             std::optional<AdData> data, const std::string& anonymousId) {
     const auto recordedAt = platform::Date::now();
     queue_->async([self = shared_from_this(), type, key = writeKey + "@ios", requestId, data = std::move(data),
                    anonymousId, recordedAt]() mutable {
@@ -119,7 +121,7 @@ void BatchController::addBatch(BatchType type, const std::string& writeKey, cons
     });
 }
 
-void BatchController::record(const Batch& batch) {
+void BatchRecorder::record(const Batch& batch) {
     // An event that cannot be posted would fail every later envelope: it is dropped here.
     auto text = postableText(batch);
     if (!text) return;
@@ -148,14 +150,14 @@ void BatchController::record(const Batch& batch) {
     }
 }
 
-void BatchController::scheduleTimer(std::chrono::steady_clock::time_point due) {
+void BatchRecorder::scheduleTimer(std::chrono::steady_clock::time_point due) {
     const auto wait = std::max(due - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
     platform::Timer::scheduledTimer(wait, false, [weak = weak_from_this()](platform::Timer&) {
         if (const auto self = weak.lock()) self->timerFired();
     });
 }
 
-void BatchController::timerFired() {
+void BatchRecorder::timerFired() {
     std::optional<Pending> envelope;
     std::optional<std::chrono::steady_clock::time_point> later;
     {
@@ -171,7 +173,7 @@ void BatchController::timerFired() {
     if (envelope) post(std::move(*envelope));
 }
 
-std::optional<BatchController::Pending> BatchController::takePendingLocked() {
+std::optional<BatchRecorder::Pending> BatchRecorder::takePendingLocked() {
     if (events_.empty()) return std::nullopt;
     Pending envelope{latestWriteKey_, std::move(events_), latestSentAt_};
     // Room for as many as the last envelope took, made once, spares the next envelope's
@@ -182,7 +184,7 @@ std::optional<BatchController::Pending> BatchController::takePendingLocked() {
     return envelope;
 }
 
-void BatchController::post(Pending envelope) {
+void BatchRecorder::post(Pending envelope) {
     const auto session = Session::sharedInstance();
     const std::size_t count = envelope.events.size();
     {
@@ -204,7 +206,7 @@ void BatchController::post(Pending envelope) {
     });
 }
 
-void BatchController::sendBatches(BatchRequest envelope) {
+void BatchRecorder::sendBatches(BatchRequest envelope) {
     const auto session = Session::sharedInstance();
     const std::size_t count = envelope.batches.size();
     {
@@ -224,13 +226,13 @@ void BatchController::sendBatches(BatchRequest envelope) {
     });
 }
 
-std::size_t BatchController::pendingCount() const {
+std::size_t BatchRecorder::pendingCount() const {
     queue_->sync([] {});
     const std::lock_guard lock(mutex_);
     return events_.size();
 }
 
-std::size_t BatchController::inFlightCount() const {
+std::size_t BatchRecorder::inFlightCount() const {
     queue_->sync([] {});
     const std::lock_guard lock(mutex_);
     return inFlight_;

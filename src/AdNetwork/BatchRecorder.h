@@ -11,6 +11,7 @@
 
 #include "AdNetwork/AdData.h"
 #include "AdNetwork/Batch.h"
+#include "AdNetwork/BatchController.h"
 #include "AdNetwork/BatchType.h"
 
 namespace qor {
@@ -28,7 +29,7 @@ class DispatchQueue;
 // then built, measured and queued on the recorder's own serial queue, in the order recorded, so
 // that an auction's thread only hands it over. Its timer runs on the main run loop, so uploads
 // wait for the main run loop to turn. The recorder calls no host code.
-class BatchController : public std::enable_shared_from_this<BatchController> {
+class BatchRecorder : public BatchController, public std::enable_shared_from_this<BatchRecorder> {
 public:
     struct Settings {
         std::chrono::nanoseconds delay = std::chrono::seconds(5);
@@ -37,15 +38,15 @@ public:
 
     // The process-wide recorder, made on first use (its context is captured then) and kept to
     // the end of the process.
-    static std::shared_ptr<BatchController> shared();
+    static std::shared_ptr<BatchRecorder> shared();
 
     // A recorder with the default settings and the platform's context, as the shared one.
-    static std::shared_ptr<BatchController> make();
+    static std::shared_ptr<BatchRecorder> make();
     // A recorder of its own, for tests and tools.
-    static std::shared_ptr<BatchController> make(Settings settings, Batch::Context context);
+    static std::shared_ptr<BatchRecorder> make(Settings settings, Batch::Context context);
 
-    BatchController(const BatchController&) = delete;
-    BatchController& operator=(const BatchController&) = delete;
+    BatchRecorder(const BatchRecorder&) = delete;
+    BatchRecorder& operator=(const BatchRecorder&) = delete;
 
     // Records one event. The write key gets "@ios" appended; the payload lands in the event's
     // context when it is the record the kind calls for. An event that cannot be encoded, or
@@ -80,7 +81,7 @@ private:
         std::string sentAt;
     };
 
-    BatchController(Settings settings, Batch::Context context);
+    BatchRecorder(Settings settings, Batch::Context context);
 
     // On the recorder's queue: encodes, checks and measures the event and queues its text,
     // posting at once past the threshold.
