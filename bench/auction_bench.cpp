@@ -44,7 +44,7 @@
 #include <vector>
 
 #include "AdNetwork/AdNetworkApiClient.h"
-#include "AdNetwork/BatchController.h"
+#include "AdNetwork/BatchRecorder.h"
 #include "AdNetwork/PostBidRequest.h"
 #include "AdNetwork/QOR.h"
 #include "Networking/Client/Session/Session.h"
@@ -393,7 +393,7 @@ void report(benchmark::State& state, const std::vector<Round>& rounds, double cp
 // The SDK's work that an auction leaves behind (recording its events, posting them) is finished
 // before the run's CPU is read, so that it counts here and not in the next run.
 void settleSDK() {
-    (void)qor::BatchController::shared()->pendingCount();
+    (void)qor::BatchRecorder::shared()->pendingCount();
     auto session = qor::Session::sharedInstance();
     qor::testing::pumpMainUntil([&] { return session->delegate()->taskCount() == 0; }, seconds(10));
 }
@@ -472,7 +472,7 @@ void bare(benchmark::State& state, Mode mode) {
 void bidRequestAssembly(benchmark::State& state) {
     for (auto _ : state) {
         auto request = qor::AdNetworkApiClient::shared().buildBidRequest(std::nullopt);
-        benchmark::DoNotOptimize(qor::PostBidRequest("https://127.0.0.1/bid", request).parameters());
+        benchmark::DoNotOptimize(qor::PostBidRequest("https://127.0.0.1/bid", request).encodedJSONBody());
     }
 }
 

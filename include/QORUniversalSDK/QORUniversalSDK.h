@@ -9,6 +9,7 @@
 // headers reached from here: an include added to any of them widens the public surface.
 #include "AdNetwork/Ad.h"
 #include "AdNetwork/AdRequest.h"
+#include "AdNetwork/BatchController.h"
 #include "AdNetwork/BatchType.h"
 #include "AdNetwork/QOR.h"
 #include "Analytics/Analytics.h"

@@ -1,11 +1,13 @@
 #include "AdNetwork/AdNetworkApiClient.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 
 #include "AdNetwork/AdNetwork.h"
-#include "AdNetwork/BatchController.h"
+#include "AdNetwork/BatchRecorder.h"
 #include "AdNetwork/CappingManager.h"
 #include "AdNetwork/EndpointList.h"
 #include "AdNetwork/InventoryReaders.h"
@@ -18,6 +20,7 @@
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/Thread.h"
 #include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/UUID.h"
 
@@ -81,6 +84,36 @@ std::vector<std::pair<std::int64_t, Bid>> candidates(const std::vector<Endpoint>
 }
 
 }  // namespace
+
+// The auction runs on the main thread once every endpoint has answered. The last answer is
+// mostly handled on the main thread already: the auction then runs there and then, instead of
+// waiting for another turn of the main queue. The fan-out holds one count of its own, given
+// back once every request is out; reaching zero there queues the auction, so that it never runs
+// inside the call that asked for it.
+class AuctionCountdown {
+public:
+    explicit AuctionCountdown(std::size_t answers) : remaining_(answers + 1) {}
+
+    void answered() { countDown(true); }
+    // The auction is handed over with the fan-out's own count: no answer can reach zero before.
+    void allSent(std::function<void()> auction) {
+        auction_ = std::move(auction);
+        countDown(false);
+    }
+
+private:
+    void countDown(bool mayRunHere) {
+        if (remaining_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+        if (mayRunHere && platform::Thread::isMainThread()) {
+            auction_();
+        } else {
+            platform::DispatchQueue::main()->async(std::move(auction_));
+        }
+    }
+
+    std::atomic<std::size_t> remaining_;
+    std::function<void()> auction_;
+};
 
 // MARK: ResponseTable
 
@@ -212,31 +245,29 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     bidRequest.user.id = *anonymousId;
     const std::string requestId = bidRequest.id;
     const auto responses = std::make_shared<ResponseTable>();
-    const auto group = std::make_shared<platform::DispatchGroup>();
+    const auto countdown = std::make_shared<AuctionCountdown>(endpoints.size());
 
     std::shared_ptr<const PostBidRequest::Body> body;
     for (const auto& endpoint : endpoints) {
-        sendBidRequest(endpoint, group, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
+        sendBidRequest(endpoint, countdown, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
                        responses, body);
     }
-    group->notify(platform::DispatchQueue::main(),
-                  [this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
-                   platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,
-                   completion = std::move(completion)] {
-                      runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId,
-                                 *anonymousId, completion);
-                  });
+    countdown->allSent([this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
+                        platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,
+                        completion = std::move(completion)] {
+        runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId, *anonymousId,
+                   completion);
+    });
 }
 
 // MARK: Fan-out
 
-void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<platform::DispatchGroup>& group,
+void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<AuctionCountdown>& countdown,
                                         BidRequest& bidRequest, const std::shared_ptr<const Container>& container,
                                         std::int64_t inventoryID, const std::string& requestId,
                                         const AnonymousID& anonymousId, const CallbackQueue& callbackQueue,
                                         const std::shared_ptr<ResponseTable>& responses,
                                         std::shared_ptr<const PostBidRequest::Body>& body) {
-    group->enter();
     if (!bidRequest.impression.empty()) {
         auto ext = extensionForEndpoint(endpoint.type, container->id, inventoryID);
         if (ext != bidRequest.impression.front().ext) {
@@ -247,12 +278,14 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container->configurationID.value_or("");
-    BatchController::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
+    BatchRecorder::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
 
-    PostBidRequest request(endpoint.url, bidRequest, body);
+    PostBidRequest request(endpoint.url, body);
     request.timeoutValue = bidTimeout();
-    auto deliver = [this, endpoint, container, requestId, anonymousId, group, responses](Result<BidResponse> result) {
-        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId, *group);
+    auto deliver = [this, endpoint, container, requestId, anonymousId, countdown,
+                    responses](Result<BidResponse> result) {
+        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId);
+        countdown->answered();
     };
     if (request.encodingFailed()) {
         // Never post an empty body: the endpoint fails like any other request failure.
@@ -266,13 +299,13 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
 
 void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
                                          const Container& container, const std::string& requestId,
-                                         const std::string& anonymousId, platform::DispatchGroup& group) {
+                                         const std::string& anonymousId) {
     const std::string writeKey = container.configurationID.value_or("");
     if (result.isSuccess()) {
         auto& response = result.value();
         responses.store(endpoint.id, response);
-        BatchController::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)),
-                                            anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)),
+                                          anonymousId);
     } else {
         AdData::BidError error;
         error.bidRequestId = requestId;
@@ -282,9 +315,8 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
         error.errorReason = bidErrorReason(result.error());
         error.isHeaderBidding = endpoint.isHeaderBidding;
         error.inventoryIds = {};
-        BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     }
-    group.leave();
 }
 
 // MARK: Auction
@@ -315,8 +347,8 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
         winner.isHeaderBidding = false;
         winner.containerId = container.id;
         winner.inventoryId = adUnitID;
-        BatchController::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
-                                            anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
+                                          anonymousId);
         bid.requestId = requestId;
         if (completion) completion(Result<Bid>::success(std::move(bid)));
         return;
@@ -332,7 +364,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
     error.errorReason = "NO_CONTENT";
     error.isHeaderBidding = false;
     error.inventoryIds = {};
-    BatchController::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+    BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     fail(completion, noAdMessage);
 }
 

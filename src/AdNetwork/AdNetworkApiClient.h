@@ -49,6 +49,10 @@ private:
 // before the entry returns, and sends nothing. A request that reached its endpoints calls its
 // completion exactly once, later, on the main thread. Tracker and markup completions run on the
 // main thread. No completion is called while an internal lock is held.
+// Counts one auction's outstanding answers and runs the auction after the last (defined with
+// the client).
+class AuctionCountdown;
+
 class AdNetworkApiClient {
 public:
     using BidCompletion = std::function<void(const Result<Bid>&)>;
@@ -90,20 +94,19 @@ public:
     // The completion the formats give fireTracker: one log line per outcome.
     static void trackerCompletion(AdTrackerType kind, const Result<std::string>& result);
 
-    // One endpoint's share of the fan-out: enters the group, shapes the impression's extension
-    // for the endpoint's type, records the bid request and posts it. The answer goes to
-    // handleBidResult on `callbackQueue`.
+    // One endpoint's share of the fan-out: shapes the impression's extension for the endpoint's
+    // type, records the bid request and posts it. The answer goes to handleBidResult on
+    // `callbackQueue`, then counts down.
     // body holds the encoded form of bidRequest as the previous endpoint was sent it; it is
     // reused while the endpoint's impression extension leaves the bid request unchanged.
-    void sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<platform::DispatchGroup>& group,
+    void sendBidRequest(const Endpoint& endpoint, const std::shared_ptr<AuctionCountdown>& countdown,
                         BidRequest& bidRequest, const std::shared_ptr<const Container>& container,
                         std::int64_t inventoryID, const std::string& requestId, const AnonymousID& anonymousId,
                         const CallbackQueue& callbackQueue, const std::shared_ptr<ResponseTable>& responses,
                         std::shared_ptr<const PostBidRequest::Body>& body);
-    // Stores the response (or records the failure as a bid error), then leaves the group.
+    // Stores the response (or records the failure as a bid error).
     void handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
-                         const Container& container, const std::string& requestId, const std::string& anonymousId,
-                         platform::DispatchGroup& group);
+                         const Container& container, const std::string& requestId, const std::string& anonymousId);
     // Picks the winner among the endpoints' last bids (taken out of `responses`) and calls the
     // completion once.
     void runAuction(const std::vector<Endpoint>& endpoints, ResponseTable& responses, const Inventory& inventory,

@@ -1,28 +1,36 @@
 #include "AdNetwork/PostBidRequest.h"
 
+#include "Core/EncodeToDictionary.h"
+#include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor {
 
+// One encode, taken as its members read back would be written (numbers and nesting are what
+// reading could change or refuse); a bid request that fails either way has no body.
 std::shared_ptr<const PostBidRequest::Body> PostBidRequest::Body::make(const BidRequest& request) {
     auto body = std::make_shared<Body>();
-    body->parameters = encodeBidRequestToDictionary(request, body->requestLength);
-    if (body->parameters) {
-        try {
-            body->json = std::make_shared<const platform::Data>(
-                platform::JSONSerialization::data(platform::Any(*body->parameters)));
-        } catch (...) {
-            // Left to the JSON parameter encoder, which reports the failure when the post is built.
-        }
+    try {
+        const std::string text = readBackText(platform::JSONEncoder().encodeToString(request), 0);
+        body->json = std::make_shared<const platform::Data>(platform::dataFromString(text));
+    } catch (...) {
+        body->json = nullptr;
     }
     return body;
 }
 
-PostBidRequest::PostBidRequest(std::string url, BidRequest request)
-    : url_(std::move(url)), request_(std::move(request)), body_(Body::make(request_)) {}
+PostBidRequest::PostBidRequest(std::string url, const BidRequest& request)
+    : url_(std::move(url)), body_(Body::make(request)) {}
 
-PostBidRequest::PostBidRequest(std::string url, BidRequest request, std::shared_ptr<const Body> body)
-    : url_(std::move(url)), request_(std::move(request)), body_(std::move(body)) {}
+PostBidRequest::PostBidRequest(std::string url, std::shared_ptr<const Body> body)
+    : url_(std::move(url)), body_(std::move(body)) {}
+
+std::optional<Parameters> PostBidRequest::parameters() const {
+    if (!body_->json) return std::nullopt;
+    auto parsed = platform::JSONSerialization::jsonObject(*body_->json);
+    if (auto* dictionary = parsed.tryDictionary()) return std::move(*dictionary);
+    return std::nullopt;
+}
 
 std::optional<RequestAdapterList> PostBidRequest::suffixAdapters() const {
     const double whole = timeout();

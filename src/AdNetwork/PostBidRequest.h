@@ -12,9 +12,10 @@
 namespace qor {
 
 // Posts one bid request as a JSON body to one endpoint's bidding URL, answered with a bid
-// response. The body is the bid request's encoded members, built when the record is made; a
-// bid request that cannot be encoded leaves the record without a body, and the sender fails
-// that endpoint instead of posting it (encodingFailed() tells).
+// response. The body is the bid request's JSON text, encoded once when the record is made; a
+// bid request that cannot be encoded, or whose text would not read back as JSON (nesting too
+// deep), leaves the record without a body, and the sender fails that endpoint instead of
+// posting it (encodingFailed() tells).
 //
 // An endpoint cannot hold the auction up: the time-out bounds the whole exchange from the send,
 // a wait for a free connection and a slow trickle of bytes included, and an answer longer than
@@ -25,16 +26,14 @@ public:
     // The body of one bid request in every form the post needs, made once: endpoints that are
     // sent the very same bid request share it instead of encoding it again each.
     struct Body {
-        std::optional<Parameters> parameters;        // nothing when the bid request cannot be encoded
-        std::shared_ptr<const platform::Data> json;  // the parameters as the posted text
-        std::size_t requestLength = 0;               // the bid request's own compact JSON length
+        std::shared_ptr<const platform::Data> json;  // the posted text; nothing when it cannot be made
 
         static std::shared_ptr<const Body> make(const BidRequest& request);
     };
 
-    PostBidRequest(std::string url, BidRequest request);
-    // body must have been made from this very bid request.
-    PostBidRequest(std::string url, BidRequest request, std::shared_ptr<const Body> body);
+    PostBidRequest(std::string url, const BidRequest& request);
+    // body must have been made from the bid request this post sends.
+    PostBidRequest(std::string url, std::shared_ptr<const Body> body);
 
     // No real bid answer comes near it; a markup of this size is already far beyond any ad.
     static constexpr std::size_t maximumAnswerLength = 4 * 1024 * 1024;
@@ -46,15 +45,15 @@ public:
     double timeoutValue = defaultTimeout;
 
     const std::string& url() const { return url_; }
-    const BidRequest& request() const { return request_; }
     const std::shared_ptr<const Body>& body() const { return body_; }
-    bool encodingFailed() const { return !body_->parameters.has_value(); }
+    bool encodingFailed() const { return body_->json == nullptr; }
 
     HTTPMethod method() const override { return methodValue; }
     // The endpoint's URL; nothing when it is not an absolute URL with a host.
     std::optional<platform::URL> baseURL() const override;
     std::string path() const override { return {}; }
-    std::optional<Parameters> parameters() const override { return body_->parameters; }
+    // The body's members, read back from its text (only a caller that asks pays for it).
+    std::optional<Parameters> parameters() const override;
     std::shared_ptr<const platform::Data> encodedJSONBody() const override { return body_->json; }
     AuthenticationMethod authentication() const override { return authenticationValue; }
     ContentType contentType() const override { return contentTypeValue; }
@@ -64,7 +63,6 @@ public:
 
 private:
     std::string url_;
-    BidRequest request_;
     std::shared_ptr<const Body> body_;
 };
 

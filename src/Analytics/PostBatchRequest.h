@@ -11,8 +11,9 @@
 namespace qor {
 
 // A POST to the collection endpoint, answered as text. The analytics destination posts a whole
-// batch file with it (the body comes from the file, no parameters); the auction-event batches
-// carry their envelope in `request`, sent as the request's parameters.
+// batch file with it (the body comes from the file, no parameters); the auction-event recorder
+// posts its envelope's JSON text as it is (jsonBody); an envelope record handed whole is carried
+// in `request`, sent as the request's parameters.
 class PostBatchRequest final : public Request<std::string> {
 public:
     // The envelope as parameters, computed on each read; empty when the request carries none.
@@ -45,17 +46,28 @@ public:
                                 });
     }
 
+    // A request posting JSON text made already (the recorder's envelope of event texts), as it
+    // is: no parameters are made or read back.
+    static PostBatchRequest withJSONBody(std::shared_ptr<const platform::Data> body) {
+        PostBatchRequest request(HTTPMethod::post, "", AuthenticationMethod::none(),
+                                 std::make_shared<StringParsePipeline>());
+        request.jsonBody = std::move(body);
+        return request;
+    }
+
     HTTPMethod methodValue;
     std::string pathValue;
     AuthenticationMethod authenticationValue;
     std::shared_ptr<ResponsePipelineTerminator> dataParserValue;
     Envelope request;
+    std::shared_ptr<const platform::Data> jsonBody;
 
     HTTPMethod method() const override { return methodValue; }
     // The deployment's collection endpoint, read anew each time.
     std::optional<platform::URL> baseURL() const override;
     std::string path() const override { return pathValue; }
     std::optional<Parameters> parameters() const override;
+    std::shared_ptr<const platform::Data> encodedJSONBody() const override { return jsonBody; }
     AuthenticationMethod authentication() const override { return authenticationValue; }
     std::shared_ptr<ResponsePipelineTerminator> dataParser() const override { return dataParserValue; }
 };

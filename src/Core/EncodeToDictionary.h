@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -44,11 +45,15 @@ std::optional<platform::AnyDictionary> encodeToDictionary(const T& value) {
     return encodeToDictionary(value, length);
 }
 
-// Reads JSON text back as the conversion above reads it, as if the text sat `nesting` arrays or
-// dictionaries deep inside a larger one: the reader's depth limit counts those as well. A part of
-// a larger value checked this way alone is known to read back once it is in place. Throws what
-// reading raises.
-void readBackAtDepth(std::string_view text, std::size_t nesting);
+// Text the JSON encoder wrote, as reading it back (the conversion above) and writing it again
+// makes it, as if it sat `nesting` arrays or dictionaries deep inside a larger value: the
+// reader's depth limit counts those as well, so a part of a larger value checked alone is known
+// to read back once it is in place. One pass that builds no value: what the encoder writes is
+// well-formed UTF-8 JSON whose strings and structure come back unchanged, so only the reader's
+// depth limit and the numbers are looked at (a fraction or exponent is written again as the
+// reader's value of it, "-0" as 0, a number beyond a double fails). Throws the
+// JSONSerializationError that reading would raise.
+std::string readBackText(std::string text, std::size_t nesting);
 
 // An auction-event batch envelope as the parameters of a batch post; throws when it cannot be
 // converted, so that the post fails instead of going out without its events. A template, so

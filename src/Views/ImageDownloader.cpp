@@ -22,15 +22,17 @@ ImageDownloader::ImageDownloader()
 
 void ImageDownloader::download(const platform::URL& url, const CallbackQueue& callbackQueue,
                                ImageCompletion completion) const {
-    auto task = session_->dataTask(platform::URLRequest(url), [callbackQueue, completion = std::move(completion)](
-                                                                  std::optional<platform::Data> data,
-                                                                  std::shared_ptr<platform::URLResponse> response,
-                                                                  std::optional<platform::URLError> error) {
-        auto outcome = result(data, response, error);
-        callbackQueue.execute([completion, outcome = std::move(outcome)] {
-            if (completion) completion(outcome);
+    platform::URLRequest request(url);
+    request.setMaximumResponseLength(maximumImageLength);
+    auto task = session_->dataTask(
+        request, [callbackQueue, completion = std::move(completion)](std::optional<platform::Data> data,
+                                                                     std::shared_ptr<platform::URLResponse> response,
+                                                                     std::optional<platform::URLError> error) {
+            auto outcome = result(data, response, error);
+            callbackQueue.execute([completion, outcome = std::move(outcome)] {
+                if (completion) completion(outcome);
+            });
         });
-    });
     task->resume();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,11 @@ using ImageCompletion = std::function<void(const ImageResult&)>;
 // adapters or pipelines, no time-out or cache policy of its own.
 class ImageDownloader {
 public:
+    // The most bytes an image's answer may have: an image server is a remote party, and no image
+    // within the decoder's pixel budget comes near it. A longer answer, by its announced length
+    // or by what arrives, ends the load as a transport failure before more of it is read.
+    static constexpr std::size_t maximumImageLength = 16 * 1024 * 1024;
+
     ImageDownloader();
     ImageDownloader(const ImageDownloader&) = delete;
     ImageDownloader& operator=(const ImageDownloader&) = delete;

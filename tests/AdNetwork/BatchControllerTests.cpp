@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "AdNetwork/AdNetworkApiClient.h"
-#include "AdNetwork/BatchController.h"
+#include "AdNetwork/BatchRecorder.h"
 #include "AdNetwork/PostBidRequest.h"
 #include "AdNetworkTestSupport.h"
 #include "Analytics/PostBatchRequest.h"
 #include "Core/SDKLogCapture.h"
+#include "Models/OpenRTB/ImpressionBuilder.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/UIKit/DeviceProfile.h"
 #include "testing/CollectionServer.h"
@@ -34,15 +35,15 @@ protected:
     }
     ~BatchControllerTest() override { platform::resetDeviceProfile(); }
 
-    std::shared_ptr<BatchController> recorder(std::chrono::nanoseconds delay = 200ms, std::size_t threshold = 512000) {
-        return BatchController::make({delay, threshold}, makeBatchContext());
+    std::shared_ptr<BatchRecorder> recorder(std::chrono::nanoseconds delay = 200ms, std::size_t threshold = 512000) {
+        return BatchRecorder::make({delay, threshold}, makeBatchContext());
     }
 
     static AdData::BidWinner winner(std::string markup = "<div/>") {
         return AdData::BidWinner{"bid", "imp", 1.5F, std::move(markup), 3, "Alpha", false, 12, 101};
     }
 
-    static void record(BatchController& controller, const std::string& requestId, AdData data = AdData(winner())) {
+    static void record(BatchRecorder& controller, const std::string& requestId, AdData data = AdData(winner())) {
         controller.addBatch(BatchType::bidWinner, "key", requestId, std::move(data), "anon");
     }
 
@@ -61,7 +62,7 @@ protected:
     // Pumps until every upload has completed.
     // Generous limits: the waits end as soon as the condition holds, and a loaded machine can
     // take seconds to serve many envelopes.
-    static bool settle(const BatchController& controller) {
+    static bool settle(const BatchRecorder& controller) {
         return pumpMainUntil([&] { return controller.inFlightCount() == 0; }, 30s);
     }
 
@@ -118,7 +119,7 @@ TEST_F(BatchControllerTest, OneEnvelopeAfterTheLatestRecordingCarriesEveryEventI
 }
 
 // One event whose list encodes to exactly this many bytes.
-std::string markupForListLength(const BatchController& controller, std::size_t length) {
+std::string markupForListLength(const BatchRecorder& controller, std::size_t length) {
     Batch probe = controller.makeBatch(BatchType::bidWinner, "key@ios", "r", "anon");
     probe.fillBatchAdData(BatchType::bidWinner,
                           AdData(AdData::BidWinner{"bid", "imp", 1.5F, std::string(), 3, "Alpha", false, 12, 101}));
@@ -130,7 +131,9 @@ std::string markupForListLength(const BatchController& controller, std::size_t l
 // byte less waits five seconds. Its events keep the context it captured when it was made, though
 // the language and the time zone change between them.
 TEST_F(BatchControllerTest, TheSharedRecorderPostsAtTheThresholdOrFiveSecondsAfterTheLatestRecording) {
-    const auto shared = BatchController::shared();
+    const auto shared = BatchRecorder::shared();
+    // The one an app reaches through the public class.
+    EXPECT_EQ(BatchController::shared().get(), static_cast<BatchController*>(shared.get()));
     // Events another test left in it go out within five seconds.
     ASSERT_TRUE(pumpMainUntil([&] { return shared->pendingCount() + shared->inFlightCount() == 0; }, 15s));
     const std::size_t before = collection_->receivedCount();
@@ -251,7 +254,7 @@ TEST_F(BatchControllerTest, AnEventThatCannotBePostedIsReportedAndDroppedAlone) 
     // The bid request itself is sent to the bidders at these depths, but its event sits six
     // containers deeper in an envelope: 506 is the deepest context an envelope can carry.
     for (const std::size_t depth : {507U, 510U}) {
-        ASSERT_TRUE(PostBidRequest::Body::make(bidRequestWithContextDepth(depth))->parameters.has_value());
+        ASSERT_NE(PostBidRequest::Body::make(bidRequestWithContextDepth(depth))->json, nullptr);
     }
     record(*controller, "before");
     controller->addBatch(BatchType::bidRequest, "key", "deep-510", AdData(bidRequestWithContextDepth(510)), "anon");
@@ -281,6 +284,69 @@ TEST_F(BatchControllerTest, AnEventThatCannotBePostedIsReportedAndDroppedAlone) 
     ASSERT_NE(failed, nullptr) << outcome->error().description();
     EXPECT_NE(failed->reason.as<QORSDKError::RequestErrorReason::jsonEncodingFailed>(), nullptr);
     EXPECT_EQ(collection_->receivedCount(), 1U);
+}
+
+// The texts that go on the wire are encoded once and are, byte for byte, what converting the
+// record to parameters and writing those again made: the bid body beside its dictionary round
+// trip, and the envelope the recorder posts beside the same events converted as one envelope.
+// Realistic values with what a round trip could change: key order, slashes, quotes, control
+// characters and other scripts, fractions, exponents, large and negative numbers, -0, nesting.
+TEST_F(BatchControllerTest, TheBidBodyAndTheEnvelopeAreTheBytesTheParameterConversionWrote) {
+    const auto context = JSON::fromAny(platform::JSONSerialization::jsonObject(std::string_view(R"({
+        "page": "https://news.example/a/b?x=1&y=\"q\"", "tags": ["sport", "caf\u00e9", "\u65e5\u672c", "tab\tnew\nline\u0001"],
+        "score": 0.1, "ratio": 1.5, "tiny": 1e-7, "large": 6.02214076e23, "id": 12345678901234567, "neg": -42,
+        "precise": 0.12345678901234567890123, "huge": 18446744073709551616000, "flag": true, "none": null, "nested": {"deep": [[[1, 2.5]]], "z": {}}
+    })")));
+    BidRequest request = AdNetworkApiClient::shared().buildBidRequest(context);
+    request.user.id = "anon \"quoted\" / \u00e9";
+    request.impression.front().ext = extensionForEndpoint("core", 12, 101);
+    request.impression.front().banner = bannerForSize(ImpressionSize{320, 50});
+    const auto parameters = encodeBidRequestToDictionary(request);
+    ASSERT_TRUE(parameters.has_value());
+    const auto body = PostBidRequest::Body::make(request);
+    ASSERT_NE(body->json, nullptr);
+    EXPECT_EQ(platform::stringFromData(*body->json), platform::JSONSerialization::string(platform::Any(*parameters)));
+
+    const auto response = platform::JSONDecoder().decode<BidResponse>(platform::dataFromString(R"({
+        "id": "resp-1", "cur": "USD", "seatbid": [{"seat": "alpha", "bid": [{"id": "b1", "impid": "1",
+        "price": 2.75, "nurl": "https://win.example/n?p=${AUCTION_PRICE}", "adm": "<div class=\"ad\">caf\u00e9</div><script>a<\/script>",
+        "adomain": ["alpha.example"], "w": 320, "h": 50}, {"id": "b2", "impid": "1", "price": 0.0001},
+        {"id": "b3", "impid": "1", "price": -0.0, "w": 9223372036854775807}]}]
+    })"));
+    const auto recording = recorder(100ms);
+    recording->addBatch(BatchType::bidRequest, "key", "r1", AdData(request), "anon \u00e9");
+    recording->addBatch(BatchType::bidResponse, "key", "r1", AdData(response), "anon \u00e9");
+    recording->addBatch(BatchType::bidWinner, "key", "r1",
+                        AdData(winner("<a href=\"https://x.example/\">\u00e9</a>\r\n")), "anon \u00e9");
+    recording->addBatch(BatchType::bidError, "key", "r1",
+                        AdData(AdData::BidError{"r1", 7, "Beta/\"b\"", "00", "timed out", true, {101, 102}}), "anon");
+    recording->addBatch(BatchType::bidRequest, "key", "r1", std::nullopt, "anon");
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
+    ASSERT_TRUE(settle(*recording));
+    const std::string posted = collection_->receivedBodies().front();
+
+    // The same events, stamped as they were, converted the way a whole envelope is.
+    const Json sent = Json::parse(posted);
+    BatchRequest envelope;
+    envelope.writeKey = "key@ios";
+    envelope.sentAt = sent["sentAt"];
+    const std::vector<std::pair<BatchType, std::optional<AdData>>> events{
+        {BatchType::bidRequest, AdData(request)},
+        {BatchType::bidResponse, AdData(response)},
+        {BatchType::bidWinner, AdData(winner("<a href=\"https://x.example/\">\u00e9</a>\r\n"))},
+        {BatchType::bidError, AdData(AdData::BidError{"r1", 7, "Beta/\"b\"", "00", "timed out", true, {101, 102}})},
+        {BatchType::bidRequest, std::nullopt}};
+    ASSERT_EQ(sent["batch"].size(), events.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const auto& [type, data] = events[i];
+        Batch event = recording->makeBatch(type, "key@ios", "r1", i < 3 ? "anon \u00e9" : "anon");
+        event.timestamp = sent["batch"][i]["timestamp"];
+        event.fillBatchAdData(type, data);
+        envelope.batches.push_back(std::move(event));
+    }
+    const auto converted = Session::sharedInstance()->buildURLRequest(PostBatchRequest::carrying(envelope));
+    ASSERT_TRUE(converted.httpBody().has_value());
+    EXPECT_EQ(posted, platform::stringFromData(*converted.httpBody()));
 }
 
 TEST_F(BatchControllerTest, RecordingsFromSeveralThreadsGoOutEachExactlyOnce) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <thread>
 
 #include "Platform/Foundation/HTTPURLResponse.h"
 #include "Platform/Foundation/OperationQueue.h"
@@ -674,9 +675,17 @@ TEST_F(URLSessionTests, EventsWaitBehindABusyDelegateQueueAndStayOnIt) {
     hosted->invalidateAndCancel();
 }
 
+// Says on which thread it was destroyed.
+struct DestructionThread {
+    std::shared_ptr<std::promise<std::thread::id>> where = std::make_shared<std::promise<std::thread::id>>();
+    ~DestructionThread() { where->set_value(std::this_thread::get_id()); }
+};
+
 // Handlers run on the delegate queue's worker, never on the I/O thread: while one blocks, the
-// session's other loads still go out.
-TEST_F(URLSessionTests, ABlockedCompletionHandlerDoesNotHoldUpOtherLoads) {
+// session's other loads still go out. What a handler holds ends there too (or with the host),
+// also for a task that ends in the turn of the I/O loop that started it: a file: URL, a load on
+// a session already invalidated, a request without a URL.
+TEST_F(URLSessionTests, CompletionHandlersNeitherHoldUpOtherLoadsNorEndOnTheIOThread) {
     server->route("GET", "/first", ScriptedResponse::text(200, "first"));
     server->route("GET", "/second", ScriptedResponse::text(200, "second"));
     auto plain = URLSession::make(plainConfiguration());
@@ -697,6 +706,35 @@ TEST_F(URLSessionTests, ABlockedCompletionHandlerDoesNotHoldUpOtherLoads) {
     release.set_value();
     ASSERT_TRUE(second.wait());
     EXPECT_EQ(stringFromData(*second.data), "second");
+
+    const auto capturesEndOffTheIOThread = [&](const std::shared_ptr<URLSession>& on, const URLRequest& request) {
+        auto held = std::make_shared<DestructionThread>();
+        auto destroyedOn = held->where->get_future();
+        auto ran = std::make_shared<std::promise<std::thread::id>>();
+        auto ranOn = ran->get_future();
+        on->dataTask(request, [held = std::move(held), ran](std::optional<Data>, std::shared_ptr<URLResponse>,
+                                                            std::optional<URLError>) {
+              ran->set_value(std::this_thread::get_id());
+          })->resume();
+        ASSERT_EQ(ranOn.wait_for(5s), std::future_status::ready);
+        const auto handlerThread = ranOn.get();
+        if (destroyedOn.wait_for(100ms) != std::future_status::ready) {
+            HandlerResult later;  // wakes the I/O thread, were it still holding the task
+            on->dataTask(URLRequest(urlOf(server->url("/second"))), later.handler())->resume();
+            EXPECT_TRUE(later.wait());
+        }
+        ASSERT_EQ(destroyedOn.wait_for(5s), std::future_status::ready);
+        const auto destroyer = destroyedOn.get();
+        EXPECT_TRUE(destroyer == handlerThread || destroyer == std::this_thread::get_id())
+            << (request.url() ? request.url()->absoluteString() : "no URL");
+    };
+    testing::TempDirectory folder;
+    capturesEndOffTheIOThread(plain, URLRequest(URL::fileURL(folder.write("page.html", "<p>").string())));
+    capturesEndOffTheIOThread(plain, URLRequest());
+    capturesEndOffTheIOThread(plain, URLRequest(urlOf(server->url("/second"))));
+    auto finished = URLSession::make(plainConfiguration());
+    finished->finishTasksAndInvalidate();
+    capturesEndOffTheIOThread(finished, URLRequest(urlOf(server->url("/second"))));
 }
 
 TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {

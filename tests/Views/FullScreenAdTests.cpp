@@ -216,8 +216,10 @@ TEST_F(FullScreenAdTest, AFailedFetchKeepsTheEarlierBidAndSizeTogether) {
     EXPECT_TRUE(hitsOn("/gone-view").empty());
 }
 
-// Handles come only from make() or a load, so present() always has its shared owner.
+// Handles come only from make() or a load and are never copied out of their shared owner, so
+// present() always has one.
 static_assert(!std::is_default_constructible_v<InterstitialAd> && !std::is_default_constructible_v<MobileFirstViewAd>);
+static_assert(!std::is_copy_constructible_v<InterstitialAd> && !std::is_copy_constructible_v<MobileFirstViewAd>);
 
 // Nothing loaded, no root, or a root that already presents something: nothing is shown and the
 // delegate hears why, for both formats.

@@ -73,6 +73,8 @@ TEST_F(ImageLoadingTest, RealImagesDecodeToTheirPixelSizeAndAnythingElseFailsCar
         {"/truncated.png", 200, truncated, std::nullopt, true},
         {"/page.html", 200, text("<html>not an image</html>"), std::nullopt, true},
         {"/empty", 200, Data{}, std::nullopt, true},
+        // Refused by its header, above the pixel budget: the same failure as any other non-image.
+        {"/too-wide.gif", 200, testing::makeGIF(platform::UIImage::maxPixelsPerSide + 1, 1), std::nullopt, true},
         // An image body does not make a failed status a success.
         {"/missing.png", 404, png, std::nullopt, false},
         {"/busy.png", 503, png, std::nullopt, false},
@@ -101,6 +103,18 @@ TEST_F(ImageLoadingTest, RealImagesDecodeToTheirPixelSizeAndAnythingElseFailsCar
         }
     }
     EXPECT_EQ(manager_.cache().count(), 3U);  // the three images, no failure
+
+    // An answer longer than any image may be ends as the transport's failure, not as memory spent.
+    server_->route("GET", "/huge.png", answer(200, Data(ImageDownloader::maximumImageLength + 1, 0)));
+    const auto huge = load(manager_, server_->url("/huge.png"));
+    ASSERT_TRUE(huge.has_value());
+    ASSERT_NE(responseReason(*huge), nullptr);
+    const auto* transport = responseReason(*huge)->as<Reason::URLSessionError>();
+    ASSERT_NE(transport, nullptr);
+    const auto* urlError = transport->error.as<platform::URLError>();
+    ASSERT_NE(urlError, nullptr);
+    EXPECT_EQ(urlError->code(), platform::URLError::Code::dataLengthExceedsMaximum);
+    EXPECT_EQ(manager_.cache().count(), 3U);
 }
 
 TEST_F(ImageLoadingTest, AnswersWithoutDataOrWithoutAnHTTPResponseFailAsTheRulesSay) {

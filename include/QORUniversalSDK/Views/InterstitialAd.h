@@ -50,6 +50,9 @@ public:
     // A handle to present what the format loaded last; loadAd hands one back, too.
     static std::shared_ptr<InterstitialAd> make();
     explicit InterstitialAd(platform::ConstructionKey<InterstitialAd>) {}
+    // Shared, never copied: a copy would have no shared owner to present from.
+    InterstitialAd(const InterstitialAd&) = delete;
+    InterstitialAd& operator=(const InterstitialAd&) = delete;
 
     const std::shared_ptr<InterstitialAdDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::shared_ptr<InterstitialAdDelegate> delegate) { delegate_ = std::move(delegate); }

@@ -51,6 +51,9 @@ public:
     // A handle to present what the format loaded last; loadAd hands one back, too.
     static std::shared_ptr<MobileFirstViewAd> make();
     explicit MobileFirstViewAd(platform::ConstructionKey<MobileFirstViewAd>) {}
+    // Shared, never copied: a copy would have no shared owner to present from.
+    MobileFirstViewAd(const MobileFirstViewAd&) = delete;
+    MobileFirstViewAd& operator=(const MobileFirstViewAd&) = delete;
 
     const std::shared_ptr<MobileFirstViewAdDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::shared_ptr<MobileFirstViewAdDelegate> delegate) { delegate_ = std::move(delegate); }

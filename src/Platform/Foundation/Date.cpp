@@ -1,8 +1,11 @@
 #include "Platform/Foundation/Date.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace qor::platform {
 namespace {
@@ -10,6 +13,34 @@ namespace {
 using std::chrono::floor;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+
+// The C library's zone, brought up to date only when it may have changed: tzset() reads TZ and,
+// without it, the status of the system's zone file on every call, which a timestamp per auction
+// event should not pay. A new TZ is applied at the next call; the system's zone, used when TZ is
+// unset, is looked at again at most once a second (a timestamp's own resolution). Call with
+// zoneLock held.
+class ZoneState {
+public:
+    void refresh() {
+        const char* tz = std::getenv("TZ");
+        const auto now = std::chrono::steady_clock::now();
+        if (tz != nullptr) {
+            if (applied_ && appliedTZ_ && *appliedTZ_ == tz) return;
+            appliedTZ_ = tz;
+        } else {
+            if (applied_ && !appliedTZ_ && now - systemCheckedAt_ < seconds(1)) return;
+            appliedTZ_.reset();
+            systemCheckedAt_ = now;
+        }
+        applied_ = true;
+        tzset();
+    }
+
+private:
+    bool applied_ = false;
+    std::optional<std::string> appliedTZ_;  // the TZ applied; nothing for the system's zone
+    std::chrono::steady_clock::time_point systemCheckedAt_{};
+};
 
 }  // namespace
 
@@ -47,8 +78,9 @@ std::string localDateTimeString(Date date) {
         // the C library's zone state, which concurrent callers would otherwise read while it
         // changes: one caller at a time.
         static std::mutex zoneLock;
+        static auto* zone = new ZoneState();  // never destroyed: workers may stamp at exit
         const std::lock_guard lock(zoneLock);
-        tzset();
+        zone->refresh();
         localtime_r(&t, &parts);
     }
     char buffer[96];

@@ -30,8 +30,11 @@ void initialiseCurlOnce() {
 
 // Idle connections kept for reuse. libcurl's default sizes its cache by the transfers in
 // flight, so the last of a fan-out to several hosts to finish closes the others' connections
-// and the next round opens (and for https, handshakes) them again.
+// and the next round opens (and for https, handshakes) them again. The cache grows to the
+// largest number of transfers run at once, so that a burst's connections serve the next burst
+// too, up to a bound: idle connections are file descriptors and server slots.
 constexpr long kCachedConnections = 64;
+constexpr long kMostCachedConnections = 256;
 
 CURLM* makeMulti() {
     CURLM* multi = curl_multi_init();
@@ -261,7 +264,8 @@ std::shared_ptr<TransferEngine> TransferEngine::make(const URLSessionConfigurati
     return engine;
 }
 
-TransferEngine::TransferEngine(const URLSessionConfiguration& configuration) : configuration_(configuration) {
+TransferEngine::TransferEngine(const URLSessionConfiguration& configuration)
+    : configuration_(configuration), cachedConnections_(kCachedConnections) {
     initialiseCurlOnce();
     multi_ = makeMulti();
 }
@@ -317,6 +321,10 @@ void TransferEngine::run() {
             commands.swap(commands_);
         }
         for (auto& command : commands) execute(command);
+        // Let go of the started tasks before their events leave: the delegate queue's operation
+        // then holds a finished task last, so the task and what its handler holds end there, and
+        // no destructor of the host's runs on this thread.
+        commands.clear();
         int running = 0;
         curl_multi_perform(multi_, &running);
         readMessages();
@@ -573,6 +581,10 @@ void TransferEngine::addToMulti(Transfer& transfer) {
     }
     transfer.added = true;
     ++activeByOrigin_[transfer.origin];
+    if (++inMulti_ > static_cast<std::size_t>(cachedConnections_) && cachedConnections_ < kMostCachedConnections) {
+        cachedConnections_ = std::min(static_cast<long>(inMulti_), kMostCachedConnections);
+        curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, cachedConnections_);
+    }
 }
 
 void TransferEngine::startWaitingTransfer(const std::string& origin) {
@@ -598,6 +610,7 @@ void TransferEngine::finish(Transfer& transfer, std::optional<URLError> error) {
     std::string freedOrigin;
     if (transfer.added) {
         curl_multi_remove_handle(multi_, transfer.easy);
+        --inMulti_;
         if (--activeByOrigin_[transfer.origin] == 0) activeByOrigin_.erase(transfer.origin);
         freedOrigin = transfer.origin;
     }

@@ -105,6 +105,8 @@ private:
     // I/O thread only.
     std::vector<std::unique_ptr<Transfer>> transfers_;
     std::map<std::string, int> activeByOrigin_;
+    std::size_t inMulti_ = 0;  // transfers added to multi_
+    long cachedConnections_;   // the idle-connection cache's size: the largest burst, within a bound
     bool invalidated_ = false;
     std::shared_ptr<URLSession> sessionAwaitingRelease_;
     // Events of one turn of the loop, handed to the delegate queue together at its end.

@@ -11,6 +11,7 @@
 
 #include "AdNetwork/AdData.h"
 #include "AdNetwork/Batch.h"
+#include "AdNetwork/BatchController.h"
 #include "AdNetwork/BatchType.h"
 
 namespace qor {
@@ -28,7 +29,7 @@ class DispatchQueue;
 // then built, measured and queued on the recorder's own serial queue, in the order recorded, so
 // that an auction's thread only hands it over. Its timer runs on the main run loop, so uploads
 // wait for the main run loop to turn. The recorder calls no host code.
-class BatchController : public std::enable_shared_from_this<BatchController> {
+class BatchRecorder : public BatchController, public std::enable_shared_from_this<BatchRecorder> {
 public:
     struct Settings {
         std::chrono::nanoseconds delay = std::chrono::seconds(5);
@@ -37,15 +38,15 @@ public:
 
     // The process-wide recorder, made on first use (its context is captured then) and kept to
     // the end of the process.
-    static std::shared_ptr<BatchController> shared();
+    static std::shared_ptr<BatchRecorder> shared();
 
     // A recorder with the default settings and the platform's context, as the shared one.
-    static std::shared_ptr<BatchController> make();
+    static std::shared_ptr<BatchRecorder> make();
     // A recorder of its own, for tests and tools.
-    static std::shared_ptr<BatchController> make(Settings settings, Batch::Context context);
+    static std::shared_ptr<BatchRecorder> make(Settings settings, Batch::Context context);
 
-    BatchController(const BatchController&) = delete;
-    BatchController& operator=(const BatchController&) = delete;
+    BatchRecorder(const BatchRecorder&) = delete;
+    BatchRecorder& operator=(const BatchRecorder&) = delete;
 
     // Records one event. The write key gets "@ios" appended; the payload lands in the event's
     // context when it is the record the kind calls for. An event that cannot be encoded, or
@@ -73,24 +74,33 @@ public:
     std::size_t inFlightCount() const;
 
 private:
-    BatchController(Settings settings, Batch::Context context);
+    // Events as their JSON texts, written once at recording, and the envelope's own values.
+    struct Pending {
+        std::string writeKey;
+        std::vector<std::string> events;
+        std::string sentAt;
+    };
 
-    // On the recorder's queue: checks and measures the event and queues it, posting at once
-    // past the threshold.
-    void record(Batch batch);
+    BatchRecorder(Settings settings, Batch::Context context);
+
+    // On the recorder's queue: encodes, checks and measures the event and queues its text,
+    // posting at once past the threshold.
+    void record(const Batch& batch);
     // On the main thread: waits until the wait after the latest recording has passed.
     void scheduleTimer(std::chrono::steady_clock::time_point due);
     void timerFired();
     // Takes every pending event into one envelope; nothing when there is none.
-    std::optional<BatchRequest> takePendingLocked();
+    std::optional<Pending> takePendingLocked();
+    // Posts the recorded texts in one envelope, as sendBatches does.
+    void post(Pending envelope);
 
     const Settings settings_;
     const Batch::Context context_;
     const std::shared_ptr<platform::DispatchQueue> queue_;
 
     mutable std::mutex mutex_;
-    std::vector<Batch> batches_;
-    std::size_t pendingBytes_ = 0;  // the encoded length of batches_ as one JSON array
+    std::vector<std::string> events_;  // the texts recorded and not yet handed to an upload
+    std::size_t pendingBytes_ = 0;     // the encoded length of events_ as one JSON array
     std::string latestWriteKey_;
     std::string latestSentAt_;
     std::size_t inFlight_ = 0;
