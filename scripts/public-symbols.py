@@ -41,13 +41,25 @@ def needs_symbol(node):
     return not any(child.get("kind") in BODIES for child in node.get("inner", []))
 
 
-def collect(node, functions, variables, defined, in_record, in_anonymous):
+def base_object_variant(mangled):
+    """An abstract class is never made whole: an app's class derived from it calls the constructor
+    and destructor for a base part (C2, D2), and a compiler may leave out the complete ones."""
+    for complete, base in (("C1E", "C2E"), ("D1E", "D2E")):
+        at = mangled.rfind(complete)
+        if at >= 0:
+            return mangled[:at] + base + mangled[at + len(complete):]
+    return mangled
+
+
+def collect(node, functions, variables, defined, in_record, in_anonymous, abstract=False):
     kind = node.get("kind")
     if kind in TEMPLATES:
         return
     if kind == "NamespaceDecl" and not node.get("name"):
         in_anonymous = True
     mangled = node.get("mangledName")
+    if mangled and abstract and kind in ("CXXConstructorDecl", "CXXDestructorDecl"):
+        mangled = base_object_variant(mangled)
     if kind in FUNCTIONS and mangled and not in_anonymous:
         internal = kind == "FunctionDecl" and node.get("storageClass") == "static"
         if needs_symbol(node) and not internal:
@@ -64,8 +76,10 @@ def collect(node, functions, variables, defined, in_record, in_anonymous):
             defined.add(mangled)
         return
     record = kind in ("CXXRecordDecl", "ClassTemplateSpecializationDecl")
+    if record:
+        abstract = bool(node.get("definitionData", {}).get("isAbstract"))
     for child in node.get("inner", []):
-        collect(child, functions, variables, defined, in_record or record, in_anonymous)
+        collect(child, functions, variables, defined, in_record or record, in_anonymous, abstract)
 
 
 def main():
