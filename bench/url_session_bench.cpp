@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "PairedFigures.h"
-#include "Platform/Foundation/URLSession.h"
+#include "Platform/Net/URLSession.h"
 #include "testing/LoopbackServer.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include <QORUniversalSDK/Platform/Host.h>
+#include <QORUniversalSDK/Platform/Host/Host.h>
 #include <QORUniversalSDK/Platform/WebKit/WKWebView.h>
 
 namespace qor::example::browser {

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include <QORUniversalSDK/Platform/Host.h>
+#include <QORUniversalSDK/Platform/Host/Host.h>
 #include <QORUniversalSDK/QORUniversalSDK.h>
 
 #include "AdShowcase.h"

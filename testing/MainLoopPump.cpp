@@ -1,7 +1,7 @@
 #include "testing/MainLoopPump.h"
 
 #include "Platform/Dispatch/DeadlineScheduler.h"
-#include "Platform/Foundation/RunLoop.h"
+#include "Platform/Dispatch/RunLoop.h"
 
 namespace qor::testing {
 

@@ -19,8 +19,8 @@
 #include "Networking/Client/Request/PassBackRequest.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Foundation/JSONEncoder.h"
-#include "Platform/Foundation/Thread.h"
 #include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/UUID.h"
 

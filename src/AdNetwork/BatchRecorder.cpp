@@ -9,12 +9,12 @@
 #include "Core/SDKLog.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Dispatch/Thread.h"
+#include "Platform/Dispatch/Timer.h"
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
-#include "Platform/Foundation/RunLoop.h"
-#include "Platform/Foundation/Thread.h"
-#include "Platform/Foundation/Timer.h"
 
 namespace qor {
 

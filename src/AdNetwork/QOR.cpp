@@ -8,7 +8,7 @@
 #include "Core/DeploymentValues.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/FatalError.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor {
 namespace {

@@ -10,8 +10,8 @@
 #include "Core/Helpers/SharedSlot.h"
 #include "Core/ISO8601Formatter.h"
 #include "Platform/Foundation/Date.h"
-#include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/UUID.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor {
 

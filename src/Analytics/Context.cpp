@@ -1,6 +1,6 @@
 #include "Analytics/Context.h"
 
-#include "Platform/Foundation/ASCIIText.h"
+#include "Platform/Support/ASCIIText.h"
 
 #include <algorithm>
 #include <array>

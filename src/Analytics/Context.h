@@ -10,7 +10,7 @@
 #include "Core/JSON.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
 
 namespace qor {
 

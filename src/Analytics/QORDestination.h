@@ -17,7 +17,7 @@
 #include "Core/QueueTimer.h"
 #include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/URL.h"
-#include "Platform/Foundation/URLSessionTask.h"
+#include "Platform/Net/URLSessionTask.h"
 
 namespace qor {
 

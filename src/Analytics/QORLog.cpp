@@ -6,7 +6,7 @@
 
 #include "Analytics/Analytics.h"
 #include "Core/SDKLog.h"
-#include "Platform/OSLog/OSLog.h"
+#include "Platform/Support/OSLog.h"
 
 namespace qor {
 

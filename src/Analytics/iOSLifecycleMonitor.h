@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "Analytics/Plugin.h"
-#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/Foundation/NotificationCenter.h"
+#include "Platform/Support/ConstructionKey.h"
 #include "Platform/UIKit/UIApplication.h"
 
 namespace qor {

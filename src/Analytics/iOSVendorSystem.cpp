@@ -2,8 +2,8 @@
 
 #include "Analytics/DeviceToken.h"
 #include "Analytics/iOSLifecycleMonitor.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "Platform/SystemConfiguration/SCNetworkReachability.h"
-#include "Platform/UIKit/DeviceProfile.h"
 #include "Platform/UIKit/UIScreen.h"
 
 namespace qor {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "Platform/Foundation/ProcessInfo.h"
+#include "Platform/Support/ProcessInfo.h"
 
 namespace qor::deployment {
 namespace {

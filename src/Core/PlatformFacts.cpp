@@ -1,6 +1,6 @@
 #include "Core/PlatformFacts.h"
 
-#include "Platform/Foundation/FatalError.h"
+#include "Platform/Support/FatalError.h"
 #include "Platform/UIKit/UIDevice.h"
 
 namespace qor {

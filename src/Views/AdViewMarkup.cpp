@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "Platform/Foundation/ASCIIText.h"
+#include "Platform/Support/ASCIIText.h"
 
 namespace qor {
 namespace {

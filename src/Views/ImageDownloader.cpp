@@ -5,7 +5,7 @@
 
 #include "Platform/Foundation/HTTPURLResponse.h"
 #include "Platform/Foundation/URLRequest.h"
-#include "Platform/Foundation/URLSessionConfiguration.h"
+#include "Platform/Net/URLSessionConfiguration.h"
 
 namespace qor {
 

@@ -11,7 +11,7 @@
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/URLResponse.h"
-#include "Platform/Foundation/URLSession.h"
+#include "Platform/Net/URLSession.h"
 #include "Platform/UIKit/UIImage.h"
 
 namespace qor {

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/NumberFormatter.h"
+#include "Platform/Support/FatalError.h"
 #include "Platform/UIKit/UIImageView.h"
 #include "Platform/UIKit/UILabel.h"
 

@@ -2,7 +2,7 @@
 
 #include "AdNetwork/AdController.h"
 #include "AdNetwork/AdNetworkApiClient.h"
-#include "Platform/Foundation/ASCIIText.h"
+#include "Platform/Support/ASCIIText.h"
 #include "Platform/UIKit/UIApplication.h"
 
 namespace qor {

@@ -12,7 +12,7 @@
 #include "AdNetworkTestSupport.h"
 #include "Models/OpenRTB/ImpressionBuilder.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 namespace qor::testing {
 namespace {

@@ -17,7 +17,7 @@
 #include "Core/SDKLogCapture.h"
 #include "Models/OpenRTB/ImpressionBuilder.h"
 #include "Networking/Client/Session/Session.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "testing/CollectionServer.h"
 #include "testing/MainLoopPump.h"
 #include "testing/ScopedEnvironment.h"

@@ -13,7 +13,7 @@
 
 #include "Analytics/QORDestination.h"
 #include "DeliveryTestSupport.h"
-#include "Platform/Foundation/Thread.h"
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "testing/FileHelpers.h"
 #include "testing/PlatformProbes.h"

@@ -12,7 +12,6 @@
 #include "Analytics/iOSVendorSystem.h"
 #include "Core/EncodeToDictionary.h"
 #include "DeliveryTestSupport.h"
-#include "Models/OpenRTB/BidRequest.h"
 
 namespace qor {
 namespace {
@@ -125,13 +124,6 @@ TEST(EncodeToDictionary, OnlyAnObjectGivesADictionary) {
     EXPECT_FALSE(encodeJSONToDictionary(JSON(true)).has_value());
     EXPECT_FALSE(encodeJSONToDictionary(JSON()).has_value());
     EXPECT_FALSE(encodeToDictionary(Unencodable{}).has_value());
-
-    BidRequest request;
-    request.id = "R-1";
-    const auto parameters = encodeBidRequestToDictionary(request);
-    ASSERT_TRUE(parameters.has_value());
-    EXPECT_EQ(parameters->at("id"), Any("R-1"));
-    EXPECT_EQ(parameters->at("imp"), Any(Any::Array{}));
 }
 
 TEST(EncodeToDictionary, ABatchEnvelopeBecomesTheParametersOfItsPost) {

@@ -11,7 +11,7 @@
 #include "EngineTestSupport.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "testing/CollectionServer.h"
 #include "testing/IPEchoServer.h"
 #include "testing/MainLoopPump.h"

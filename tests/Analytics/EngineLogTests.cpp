@@ -6,9 +6,9 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsError.h"
 #include "Analytics/OutputFileStream.h"
+#include "Core/SDKLogCapture.h"
 #include "EngineTestSupport.h"
 #include "testing/TestAppHome.h"
-#include "tests/Core/SDKLogCapture.h"
 
 namespace qor {
 namespace {

@@ -11,7 +11,7 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/Plugin.h"
 #include "Analytics/QORLog.h"
-#include "Platform/OSLog/OSLog.h"
+#include "Platform/Support/OSLog.h"
 #include "testing/MainLoopPump.h"
 #include "testing/TestAppHome.h"
 

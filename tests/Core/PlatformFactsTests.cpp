@@ -1,7 +1,7 @@
 #include "Core/Helpers/SharedSlot.h"
 #include "Core/PlatformFacts.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "testing/TempDirectory.h"
 
 #include <gtest/gtest.h>

@@ -29,6 +29,12 @@ TEST(BidRequest, RequiredMembersOnlyAndAFreshTransactionIdEachTime) {
 
     // Decoding keeps the sender's source; it never draws one of its own.
     EXPECT_EQ(decodeJson<BidRequest>(json).source, first.source);
+
+    // As the parameters of a post: the same members, as a dictionary.
+    const auto parameters = encodeBidRequestToDictionary(first);
+    ASSERT_TRUE(parameters.has_value());
+    EXPECT_EQ(parameters->at("id"), platform::Any(first.id));
+    EXPECT_EQ(parameters->at("imp"), platform::Any(platform::Any::Array{}));
 }
 
 TEST(BidRequest, CompleteRequestAsTheEngineBuildsIt) {

@@ -4,7 +4,7 @@
 #include "Models/OpenRTB/DeviceFacts.h"
 #include "OpenRTBTestSupport.h"
 #include "Platform/CoreTelephony/CTRadioAccessTechnology.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 namespace qor::testing {
 namespace {

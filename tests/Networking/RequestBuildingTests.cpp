@@ -4,7 +4,7 @@
 #include "Networking/Client/Request/UserAgent.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "TestRequests.h"
 #include "testing/ScopedEnvironment.h"
 

@@ -2,7 +2,7 @@
 #include "Networking/Client/Request/Redirectors.h"
 #include "Networking/Client/Request/UserAgent.h"
 #include "Networking/Client/Session/Session.h"
-#include "Platform/Foundation/Thread.h"
+#include "Platform/Dispatch/Thread.h"
 #include "TestRequests.h"
 #include "testing/LoopbackServer.h"
 #include "testing/MainLoopPump.h"

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "Networking/Client/Session/Session.h"
-#include "Platform/Foundation/ProcessInfo.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/ProcessInfo.h"
 #include "TestRequests.h"
 #include "testing/LoopbackServer.h"
 #include "testing/MainLoopPump.h"

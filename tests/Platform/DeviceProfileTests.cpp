@@ -1,4 +1,4 @@
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
@@ -11,8 +11,9 @@
 #include "Platform/CoreTelephony/CTRadioAccessTechnology.h"
 #include "Platform/CoreTelephony/CTTelephonyNetworkInfo.h"
 #include "Platform/Foundation/Locale.h"
-#include "Platform/Foundation/ProcessInfo.h"
 #include "Platform/Foundation/TimeZone.h"
+#include "Platform/Support/HostLocale.h"
+#include "Platform/Support/ProcessInfo.h"
 #include "Platform/SystemConfiguration/SCNetworkReachability.h"
 #include "Platform/UIKit/UIDevice.h"
 #include "Platform/UIKit/UIScreen.h"

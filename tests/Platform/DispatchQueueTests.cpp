@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Platform/Dispatch/DispatchGroup.h"
-#include "Platform/Foundation/Thread.h"
+#include "Platform/Dispatch/Thread.h"
 #include "testing/MainLoopPump.h"
 
 namespace qor::platform {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/Timer.h"
+#include "Platform/Dispatch/Timer.h"
 #include "testing/MainLoopPump.h"
 
 namespace qor::platform {

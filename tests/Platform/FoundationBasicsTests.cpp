@@ -9,11 +9,11 @@
 #include <string>
 #include <thread>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Foundation/Date.h"
-#include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/NSLock.h"
-#include "Platform/Foundation/Thread.h"
 #include "Platform/Foundation/UUID.h"
+#include "Platform/Support/FatalError.h"
 #include "testing/ScopedEnvironment.h"
 #include "testing/TextShapes.h"
 

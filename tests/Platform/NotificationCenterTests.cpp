@@ -4,8 +4,8 @@
 #include <future>
 #include <thread>
 
+#include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Foundation/NotificationCenter.h"
-#include "Platform/Foundation/OperationQueue.h"
 
 namespace qor::platform {
 namespace {

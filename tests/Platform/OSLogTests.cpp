@@ -1,4 +1,4 @@
-#include "Platform/OSLog/OSLog.h"
+#include "Platform/Support/OSLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Platform/Foundation/OperationQueue.h"
+#include "Platform/Dispatch/OperationQueue.h"
 
 #include <gtest/gtest.h>
 

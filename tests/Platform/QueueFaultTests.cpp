@@ -12,9 +12,9 @@
 
 #include "Platform/Dispatch/DispatchGroup.h"
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/OperationQueue.h"
-#include "Platform/Foundation/RunLoop.h"
-#include "Platform/Foundation/Timer.h"
+#include "Platform/Dispatch/OperationQueue.h"
+#include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Dispatch/Timer.h"
 #include "testing/PlatformProbes.h"
 
 namespace qor::platform {

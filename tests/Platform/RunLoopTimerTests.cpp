@@ -1,4 +1,4 @@
-#include "Platform/Foundation/RunLoop.h"
+#include "Platform/Dispatch/RunLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "Platform/Foundation/Thread.h"
-#include "Platform/Foundation/Timer.h"
+#include "Platform/Dispatch/Thread.h"
+#include "Platform/Dispatch/Timer.h"
 #include "testing/MainLoopPump.h"
 
 namespace qor::platform {

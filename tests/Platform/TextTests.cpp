@@ -1,5 +1,5 @@
-#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/CharacterSet.h"
+#include "Platform/Support/ASCIIText.h"
 
 #include <gtest/gtest.h>
 

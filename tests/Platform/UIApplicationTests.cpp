@@ -3,10 +3,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/NotificationCenter.h"
-#include "Platform/Foundation/Thread.h"
-#include "Platform/Host.h"
+#include "Platform/Host/Host.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "Platform/UIKit/UIDevice.h"
 #include "testing/MainLoopPump.h"

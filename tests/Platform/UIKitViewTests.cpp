@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "Platform/UIKit/UIActivityIndicatorView.h"
 #include "Platform/UIKit/UIButton.h"
 #include "Platform/UIKit/UILabel.h"

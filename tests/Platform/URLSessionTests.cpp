@@ -8,9 +8,9 @@
 #include <random>
 #include <thread>
 
+#include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
-#include "Platform/Foundation/OperationQueue.h"
-#include "Platform/Foundation/URLSession.h"
+#include "Platform/Net/URLSession.h"
 #include "testing/LoopbackServer.h"
 #include "testing/ScopedEnvironment.h"
 #include "testing/TempDirectory.h"

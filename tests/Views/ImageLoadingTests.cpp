@@ -9,8 +9,8 @@
 #include <typeindex>
 #include <vector>
 
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
-#include "Platform/Foundation/Thread.h"
 #include "Views/ImageManager.h"
 #include "testing/LoopbackServer.h"
 #include "testing/MainLoopPump.h"

@@ -5,7 +5,7 @@
 
 #include "AdNetwork/AdNetworkCoding.h"
 #include "Models/OpenRTB/BidResponse.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "Core/JSON.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

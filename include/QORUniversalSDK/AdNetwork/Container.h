@@ -8,7 +8,7 @@
 #include "AdNetwork/AdNetworkCoding.h"
 #include "AdNetwork/DemandSidePlatform.h"
 #include "AdNetwork/Inventory.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

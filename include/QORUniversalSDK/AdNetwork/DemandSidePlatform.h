@@ -5,7 +5,7 @@
 #include <string>
 
 #include "AdNetwork/AdNetworkCoding.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -9,7 +9,7 @@
 #include "AdNetwork/DemandSidePlatform.h"
 #include "AdNetwork/Metadata.h"
 #include "Models/OpenRTB/BidResponse.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

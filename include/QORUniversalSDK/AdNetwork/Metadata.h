@@ -8,7 +8,7 @@
 #include "AdNetwork/AdNetworkCoding.h"
 #include "Core/JSON.h"
 #include "Models/OpenRTB/Enumerations.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

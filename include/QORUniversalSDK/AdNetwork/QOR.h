@@ -7,7 +7,7 @@
 
 #include "AdNetwork/Container.h"
 #include "Analytics/Analytics.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

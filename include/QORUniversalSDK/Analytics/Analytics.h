@@ -20,9 +20,9 @@
 #include "Analytics/Timeline.h"
 #include "Core/JSON.h"
 #include "Core/SharedAnalyticsLog.h"
-#include "Platform/Export.h"
-#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/Foundation/OptionalTraits.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Analytics/Settings/Settings.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

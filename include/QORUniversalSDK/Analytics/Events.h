@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "Core/JSON.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

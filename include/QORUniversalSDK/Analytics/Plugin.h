@@ -9,7 +9,7 @@
 
 #include "Analytics/Events.h"
 #include "Analytics/Settings/Settings.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

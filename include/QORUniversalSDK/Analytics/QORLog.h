@@ -11,8 +11,8 @@
 #include "Analytics/Events.h"
 #include "Analytics/Plugin.h"
 #include "Core/SharedAnalyticsLog.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Date.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

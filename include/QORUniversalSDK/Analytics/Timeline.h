@@ -10,7 +10,7 @@
 #include "Analytics/Events.h"
 #include "Analytics/Mediator.h"
 #include "Analytics/Plugin.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -16,13 +16,13 @@
 
 #include "Core/KeyPath.h"
 #include "Core/SharedAnalyticsLog.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Decimal.h"
 #include "Platform/Foundation/JSONDecoder.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

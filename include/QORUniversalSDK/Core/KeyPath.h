@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "Core/Flattenable.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

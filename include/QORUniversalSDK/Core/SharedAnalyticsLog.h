@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

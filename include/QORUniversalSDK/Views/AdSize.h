@@ -4,7 +4,7 @@
 #include <string_view>
 #include <variant>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

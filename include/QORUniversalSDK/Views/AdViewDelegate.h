@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -8,8 +8,8 @@
 
 #include "AdNetwork/AdRequest.h"
 #include "AdNetwork/AdType.h"
-#include "Platform/Export.h"
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIViewController.h"
 #include "Views/AdSize.h"
 #include "Views/InterstitialFullScreen.h"

@@ -9,10 +9,10 @@
 #include "Models/OpenRTB/NativeAdResponse.h"
 #include "Models/OpenRTB/NativeLink.h"
 #include "Networking/Client/Result.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Foundation/ConstructionKey.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIImage.h"
 
 namespace qor {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <variant>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Views/NativeAd.h"
 
 namespace qor {

@@ -14,8 +14,8 @@
 #include "Models/OpenRTB/NativeAdRequest.h"
 #include "Models/OpenRTB/NativeLink.h"
 #include "Networking/Client/Result.h"
-#include "Platform/Export.h"
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 #include "Views/NativeAd.h"
 #include "Views/NativeAdLoaderDelegate.h"
 

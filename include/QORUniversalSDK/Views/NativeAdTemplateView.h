@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIView.h"
 #include "Views/NativeAdView.h"
 

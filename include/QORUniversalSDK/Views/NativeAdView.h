@@ -10,8 +10,8 @@
 
 #include "AdNetwork/AdRequest.h"
 #include "Models/OpenRTB/NativeLink.h"
-#include "Platform/Export.h"
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIColor.h"
 #include "Platform/UIKit/UIImageView.h"
 #include "Platform/UIKit/UILabel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Views/NativeAdEvent.h"
 
 namespace qor {

@@ -8,8 +8,8 @@
 #include "AdNetwork/AdRequest.h"
 #include "Models/OpenRTB/Bid.h"
 #include "Networking/Client/Result.h"
-#include "Platform/Export.h"
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
+#include "Platform/Support/Export.h"
 #include "Views/AdSize.h"
 #include "Views/VideoAdLoaderDelegate.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Networking/Client/QORSDKError.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

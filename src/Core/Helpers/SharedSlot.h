@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Foundation/FatalError.h"
+#include "Platform/Support/FatalError.h"
 
 #include <memory>
 #include <mutex>

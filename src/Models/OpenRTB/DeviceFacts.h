@@ -8,7 +8,7 @@
 
 #include "Core/VendorSystem.h"
 #include "Models/OpenRTB/Device.h"
-#include "Platform/CoreTelephony/CTCarrier.h"
+#include "Platform/Support/CTCarrier.h"
 
 // What the device record needs to know about the device, gathered in one place so that the
 // record's rules (ppi, device type, carrier codes, connection type) are pure functions of facts.

@@ -1,7 +1,7 @@
 #include "Models/OpenRTB/DeviceFacts.h"
 #include "Platform/CoreTelephony/CTTelephonyNetworkInfo.h"
 #include "Platform/Foundation/Locale.h"
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 #include "Platform/UIKit/UIDevice.h"
 #include "Platform/UIKit/UIScreen.h"
 

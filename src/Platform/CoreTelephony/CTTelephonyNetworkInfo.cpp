@@ -1,6 +1,6 @@
 #include "Platform/CoreTelephony/CTTelephonyNetworkInfo.h"
 
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 namespace qor::platform {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "Platform/CoreTelephony/CTCarrier.h"
+#include "Platform/Support/CTCarrier.h"
 
 namespace qor::platform {
 

@@ -1,7 +1,7 @@
 #include "Platform/Dispatch/DispatchGroup.h"
 
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/FatalError.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor::platform {
 

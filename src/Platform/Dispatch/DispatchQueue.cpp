@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "Platform/Dispatch/DeadlineScheduler.h"
+#include "Platform/Dispatch/RunLoop.h"
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Dispatch/WorkerPool.h"
-#include "Platform/Foundation/FatalError.h"
-#include "Platform/Foundation/RunLoop.h"
-#include "Platform/Foundation/Thread.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor::platform {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "Platform/Dispatch/DeadlineScheduler.h"
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/FatalError.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor::platform {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "Platform/Foundation/ConstructionKey.h"
+#include "Platform/Support/ConstructionKey.h"
 
 namespace qor::platform {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/ProcessInfo.h"
+#include "Platform/Support/ProcessInfo.h"
 
 namespace qor::platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "Platform/Foundation/PlatformError.h"
-#include "Platform/Foundation/ProcessInfo.h"
+#include "Platform/Support/ProcessInfo.h"
 
 namespace qor::platform {
 namespace {

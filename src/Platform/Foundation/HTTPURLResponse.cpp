@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "Platform/Foundation/ASCIIText.h"
+#include "Platform/Support/ASCIIText.h"
 
 namespace qor::platform {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Platform/Foundation/OperationQueue.h"
+#include "Platform/Dispatch/OperationQueue.h"
 
 namespace qor::platform {
 

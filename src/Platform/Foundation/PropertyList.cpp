@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/PlatformError.h"
+#include "Platform/Support/ASCIIText.h"
 
 namespace qor::platform {
 namespace {

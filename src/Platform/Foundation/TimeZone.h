@@ -11,8 +11,4 @@ struct TimeZone {
     static TimeZone current();
 };
 
-// The host's zone: TZ (a leading ":" and a ".../zoneinfo/" prefix removed), else the first line
-// of /etc/timezone, else the target of the /etc/localtime link below "zoneinfo/"; "UTC" otherwise.
-std::string timeZoneIdentifierFromHost();
-
 }  // namespace qor::platform

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Platform/Foundation/Net/URLParser.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Foundation/URLParser.h"
 #include "Platform/Foundation/URLQueryItem.h"
 
 namespace qor::platform {

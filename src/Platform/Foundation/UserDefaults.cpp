@@ -12,11 +12,11 @@
 #include <sstream>
 #include <system_error>
 
-#include "Platform/Foundation/ASCIIText.h"
 #include "Platform/Foundation/AppDirectories.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/FileWriting.h"
-#include "Platform/Foundation/ProcessInfo.h"
+#include "Platform/Support/ASCIIText.h"
+#include "Platform/Support/ProcessInfo.h"
 
 namespace qor::platform {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 namespace qor::platform {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <netinet/in.h>
 
-#include "Platform/SystemConfiguration/SCNetworkReachabilityFlags.h"
+#include "Platform/Support/SCNetworkReachabilityFlags.h"
 
 namespace qor::platform {
 

@@ -1,14 +1,14 @@
 #include "Platform/UIKit/UIApplication.h"
 
-#include "Platform/Foundation/ASCIIText.h"
+#include "Platform/Support/ASCIIText.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "Platform/Dispatch/DispatchQueue.h"
+#include "Platform/Dispatch/Thread.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/Foundation/NotificationCenter.h"
-#include "Platform/Foundation/Thread.h"
 #include "Platform/UIKit/UIKitObservation.h"
 
 namespace qor::platform {

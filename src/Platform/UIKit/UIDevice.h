@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 namespace qor::platform {
 

@@ -1,6 +1,6 @@
 #include "Platform/UIKit/UIScreen.h"
 
-#include "Platform/UIKit/DeviceProfile.h"
+#include "Platform/Support/DeviceProfile.h"
 
 namespace qor::platform {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "Core/JSON.h"
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

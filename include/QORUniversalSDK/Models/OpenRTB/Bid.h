@@ -11,7 +11,7 @@
 #include "Models/OpenRTB/Enumerations.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
 #include "Models/OpenRTB/PreBid.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

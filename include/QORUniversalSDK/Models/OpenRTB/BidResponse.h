@@ -9,7 +9,7 @@
 
 #include "Models/OpenRTB/Bid.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

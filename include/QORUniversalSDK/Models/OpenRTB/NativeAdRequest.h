@@ -12,7 +12,7 @@
 #include "Models/OpenRTB/NativeLink.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
 #include "Networking/Client/Result.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 // The request side of a native ad (version 1.2): which assets the ad must carry. These records
 // are only ever written; the native request travels as JSON text inside the impression.

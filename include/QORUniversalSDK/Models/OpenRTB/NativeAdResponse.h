@@ -8,7 +8,7 @@
 #include "Models/OpenRTB/NativeLink.h"
 #include "Models/OpenRTB/OpenRTBCoding.h"
 #include "Networking/Client/Result.h"
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 // The response side of a native ad (version 1.2), carried as JSON text in the winning bid's
 // markup. These records are only ever read.

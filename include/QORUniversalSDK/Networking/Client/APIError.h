@@ -2,7 +2,7 @@
 
 #include <optional>
 #include <string>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

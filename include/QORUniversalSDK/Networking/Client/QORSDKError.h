@@ -13,7 +13,7 @@
 #include <string>
 #include <typeindex>
 #include <variant>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor {
 

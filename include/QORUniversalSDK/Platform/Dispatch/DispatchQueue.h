@@ -7,7 +7,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -16,8 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Decimal.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
-#include "Platform/Foundation/Net/HTTPHeaders.h"
+#include "Platform/Foundation/HTTPHeaders.h"
 #include "Platform/Foundation/URLResponse.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Data.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

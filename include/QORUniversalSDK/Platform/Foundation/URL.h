@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
-#include "Platform/Foundation/Net/URLParser.h"
+#include "Platform/Foundation/URLParser.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
-#include "Platform/Foundation/Net/HTTPHeaders.h"
+#include "Platform/Foundation/HTTPHeaders.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

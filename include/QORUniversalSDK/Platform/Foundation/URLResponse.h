@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

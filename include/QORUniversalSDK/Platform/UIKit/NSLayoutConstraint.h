@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

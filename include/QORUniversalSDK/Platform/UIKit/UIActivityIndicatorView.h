@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIColor.h"
 #include "Platform/UIKit/UIView.h"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/TargetAction.h"
 #include "Platform/UIKit/UIImage.h"
 #include "Platform/UIKit/UIView.h"

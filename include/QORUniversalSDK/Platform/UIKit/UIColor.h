@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Data.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/CGGeometry.h"
 
 namespace qor::platform {

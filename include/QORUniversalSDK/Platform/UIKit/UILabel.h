@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIColor.h"
 #include "Platform/UIKit/UIView.h"
 

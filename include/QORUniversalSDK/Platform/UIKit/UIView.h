@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/CALayer.h"
 #include "Platform/UIKit/CGGeometry.h"
 #include "Platform/UIKit/NSLayoutConstraint.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIView.h"
 
 namespace qor::platform {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/URLRequest.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/URL.h"
+#include "Platform/Support/Export.h"
 #include "Platform/UIKit/UIScrollView.h"
 #include "Platform/UIKit/UIView.h"
 #include "Platform/WebKit/WKNavigationDelegate.h"

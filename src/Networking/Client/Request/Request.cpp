@@ -4,7 +4,7 @@
 #include "Networking/Client/QORSDKError.h"
 #include "Networking/Client/Request/Redirectors.h"
 #include "Networking/Client/Request/UserAgent.h"
-#include "Platform/Foundation/FatalError.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor {
 namespace {

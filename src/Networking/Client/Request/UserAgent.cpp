@@ -1,7 +1,7 @@
 #include "Networking/Client/Request/UserAgent.h"
 
 #include "Platform/Foundation/Bundle.h"
-#include "Platform/Foundation/ProcessInfo.h"
+#include "Platform/Support/ProcessInfo.h"
 #include "Platform/UIKit/UIDevice.h"
 
 namespace qor {

@@ -1,7 +1,7 @@
 #include "Networking/Client/Session/CallbackQueue.h"
 
 #include "Core/Overloaded.h"
-#include "Platform/Foundation/Thread.h"
+#include "Platform/Dispatch/Thread.h"
 
 namespace qor {
 

@@ -3,7 +3,7 @@
 #include "Networking/Client/QORSDKError.h"
 #include "Networking/Client/Result.h"
 #include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Foundation/OperationQueue.h"
+#include "Platform/Dispatch/OperationQueue.h"
 
 #include <exception>
 #include <functional>

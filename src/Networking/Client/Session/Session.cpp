@@ -1,9 +1,9 @@
 #include "Networking/Client/Session/Session.h"
 
 #include "Core/Helpers/SharedSlot.h"
-#include "Platform/Foundation/FatalError.h"
 #include "Platform/Foundation/URLComponents.h"
-#include "Platform/Foundation/URLSessionConfiguration.h"
+#include "Platform/Net/URLSessionConfiguration.h"
+#include "Platform/Support/FatalError.h"
 
 namespace qor {
 namespace {

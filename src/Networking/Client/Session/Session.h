@@ -6,8 +6,8 @@
 #include "Networking/Client/Session/CallbackQueue.h"
 #include "Networking/Client/Session/SessionDelegate.h"
 #include "Networking/Client/Session/SessionTask.h"
-#include "Platform/Foundation/ConstructionKey.h"
-#include "Platform/Foundation/URLSession.h"
+#include "Platform/Net/URLSession.h"
+#include "Platform/Support/ConstructionKey.h"
 
 #include <any>
 #include <exception>

@@ -2,7 +2,7 @@
 
 #include "Networking/Client/Session/SessionTask.h"
 #include "Platform/Foundation/NSLock.h"
-#include "Platform/Foundation/URLSessionDelegate.h"
+#include "Platform/Net/URLSessionDelegate.h"
 
 #include <cstdint>
 #include <memory>

@@ -6,8 +6,8 @@
 #include "Platform/Foundation/URL.h"
 #include "Platform/Foundation/URLRequest.h"
 #include "Platform/Foundation/URLResponse.h"
-#include "Platform/Foundation/URLSession.h"
-#include "Platform/Foundation/URLSessionTask.h"
+#include "Platform/Net/URLSession.h"
+#include "Platform/Net/URLSessionTask.h"
 
 #include <memory>
 #include <optional>

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Coding/CodingPath.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

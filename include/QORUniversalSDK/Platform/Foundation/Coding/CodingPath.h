@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

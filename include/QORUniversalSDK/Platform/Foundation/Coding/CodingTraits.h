@@ -9,11 +9,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingPath.h"
 #include "Platform/Foundation/Decimal.h"
 #include "Platform/Foundation/OptionalTraits.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
+#include "Platform/Support/Export.h"
 
 // The text writer shared by JSONSerialization and JSONEncoder.
 namespace qor::platform::coding {

@@ -2,7 +2,7 @@
 
 #include <string>
 #include <string_view>
-#include "Platform/Export.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

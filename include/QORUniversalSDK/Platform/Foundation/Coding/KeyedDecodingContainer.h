@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingErrors.h"
 #include "Platform/Foundation/Coding/CodingTraits.h"
 #include "Platform/Foundation/Coding/KeyStrategy.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Export.h"
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/CodingErrors.h"
 #include "Platform/Foundation/Coding/CodingTraits.h"
 #include "Platform/Foundation/Coding/JSONText.h"
 #include "Platform/Foundation/Coding/KeyStrategy.h"
+#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 
