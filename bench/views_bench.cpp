@@ -3,7 +3,7 @@
 // (the view's side of a banner load: the ad page built and loaded, the close button revealed).
 // A view keeps its current page only, so both should end where they began. Counters: the
 // resident set and the heap in use after the loads, minus before them (MB). The program records
-// nothing for the tests (testing/PlatformProbes is not linked in), as a shipped app.
+// nothing for the tests (testing/UIProbes is not linked in), as a shipped app.
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>

@@ -15,7 +15,7 @@ BUILD_DIR is a configured and built tree of this project (it needs compile_comma
    rewrites its generated part and keeps the lines already written).
 5. The compiler agrees: with the compile flags of a file of one component, an include that points
    upward (Foundation -> UIKit) and one that points sideways (Analytics -> Models) fail, and an
-   allowed include of each passes.
+   allowed include of each passes; a test reaches nothing above the layer it tests.
 """
 
 import json
@@ -171,9 +171,11 @@ def check_doc(components, edges, write):
 
 
 def compile_probe(build_dir, folder, header):
-    """Compiles `#include "header"` with the flags of a file of `folder`; True when it compiles."""
+    """Compiles `#include "header"` with the flags of a file of `folder` (under src/, or a folder of
+    the checkout such as tests/Platform); True when it compiles."""
     commands = json.load(open(os.path.join(build_dir, "compile_commands.json"), encoding="utf-8"))
-    marker = os.path.join(ROOT, "src", folder) + "/"
+    base = ROOT if folder.startswith("tests/") else os.path.join(ROOT, "src")
+    marker = os.path.join(base, folder) + "/"
     entry = next((c for c in commands if os.path.realpath(c["file"]).startswith(marker)), None)
     if entry is None:
         problem(f"no compile command for a file of {folder} in {build_dir}")
@@ -206,6 +208,11 @@ def check_compiler(build_dir):
         ("Analytics", "Networking/Client/Session/Session.h", True),
         ("Analytics", "Models/OpenRTB/BidRequest.h", False),  # sideways
         ("Models", "Analytics/Analytics.h", False),  # sideways, across the public line
+        # A test executable reaches only the layer it tests and what that layer links.
+        ("tests/Platform", "Platform/WebKit/WKWebView.h", True),
+        ("tests/Platform", "Core/JSON.h", False),
+        ("tests/Analytics", "Models/OpenRTB/BidRequest.h", False),
+        ("tests/AdNetwork", "Views/AdView.h", False),
     ]
     for folder, header, allowed in cases:
         compiled = compile_probe(build_dir, folder, header)

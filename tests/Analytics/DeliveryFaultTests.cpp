@@ -16,7 +16,7 @@
 #include "Platform/Dispatch/Thread.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "testing/FileHelpers.h"
-#include "testing/PlatformProbes.h"
+#include "testing/ScopedFaultHandler.h"
 
 namespace qor {
 namespace {

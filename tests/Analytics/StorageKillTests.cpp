@@ -20,7 +20,7 @@
 #include "DeliveryTestSupport.h"
 #include "testing/ChildProcess.h"
 #include "testing/FileHelpers.h"
-#include "testing/PlatformProbes.h"
+#include "testing/ScopedFaultHandler.h"
 #include "testing/TempDirectory.h"
 
 namespace qor {

@@ -15,7 +15,7 @@
 #include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Dispatch/RunLoop.h"
 #include "Platform/Dispatch/Timer.h"
-#include "testing/PlatformProbes.h"
+#include "testing/ScopedFaultHandler.h"
 
 namespace qor::platform {
 namespace {

@@ -10,7 +10,7 @@
 #include "Platform/UIKit/UIApplication.h"
 #include "Platform/UIKit/UIDevice.h"
 #include "testing/MainLoopPump.h"
-#include "testing/PlatformProbes.h"
+#include "testing/UIProbes.h"
 
 namespace qor::platform {
 namespace {

@@ -14,7 +14,7 @@
 #include "Platform/UIKit/UIViewController.h"
 #include "Platform/UIKit/UIWindow.h"
 #include "testing/MainLoopPump.h"
-#include "testing/PlatformProbes.h"
+#include "testing/UIProbes.h"
 
 namespace qor::platform {
 namespace {

@@ -12,7 +12,7 @@
 #include "Platform/UIKit/UIApplication.h"
 #include "Platform/UIKit/UIViewController.h"
 #include "Platform/WebKit/WKWebView.h"
-#include "testing/PlatformProbes.h"
+#include "testing/UIProbes.h"
 
 namespace qor::platform {
 namespace {

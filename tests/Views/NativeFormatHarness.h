@@ -13,8 +13,8 @@
 #include "Views/NativeAd.h"
 #include "Views/NativeAdLoaderDelegate.h"
 #include "testing/LoopbackServer.h"
-#include "testing/PlatformProbes.h"
 #include "testing/TestImages.h"
+#include "testing/UIProbes.h"
 
 namespace qor::nativetest {
 

@@ -21,9 +21,9 @@
 #include "Platform/UIKit/UIViewController.h"
 #include "Views/AdView.h"
 #include "testing/MainLoopPump.h"
-#include "testing/PlatformProbes.h"
 #include "testing/SimulatedAdNetwork.h"
 #include "testing/TestAppHome.h"
+#include "testing/UIProbes.h"
 
 namespace qor::viewstest {
 

@@ -1,4 +1,4 @@
-#include "testing/PlatformProbes.h"
+#include "testing/UIProbes.h"
 
 #include <algorithm>
 #include <deque>

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "Platform/Foundation/URL.h"
-#include "Platform/Support/FaultPoint.h"
 #include "Platform/UIKit/UIKitObservation.h"
 #include "Platform/WebKit/WKWebView.h"
 
@@ -29,18 +28,5 @@ void clearOpenedURLs();
 
 // The pages the view was asked to load (its current page last), while the view lives.
 std::vector<platform::WKWebView::HTMLLoad> loadedHTML(const platform::WKWebView& view);
-
-// Installs a fault handler (see Platform/Support/FaultPoint.h) for its lifetime and puts back
-// the one it replaced.
-class ScopedFaultHandler {
-public:
-    explicit ScopedFaultHandler(platform::faults::Handler handler) : previous_(platform::faults::setHandler(handler)) {}
-    ~ScopedFaultHandler() { platform::faults::setHandler(previous_); }
-    ScopedFaultHandler(const ScopedFaultHandler&) = delete;
-    ScopedFaultHandler& operator=(const ScopedFaultHandler&) = delete;
-
-private:
-    platform::faults::Handler previous_;
-};
 
 }  // namespace qor::testing

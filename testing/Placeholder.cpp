@@ -1,2 +1,0 @@
-// Test support grows here (loopback servers, main-loop pump).
-namespace qor::testing {}
