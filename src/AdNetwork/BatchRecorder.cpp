@@ -111,14 +111,35 @@ Batch BatchRecorder::makeBatch(BatchType type, const std::string& writeKey, cons
 
 void BatchRecorder::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                              std::optional<AdData> data, const std::string& anonymousId) {
-    const auto recordedAt = platform::Date::now();
-    queue_->async([self = shared_from_this(), type, key = writeKey + "@ios", requestId, data = std::move(data),
-                   anonymousId, recordedAt]() mutable {
-        Batch batch =
-            makeEvent(self->context_, type, key, requestId, anonymousId, platform::localDateTimeString(recordedAt));
-        batch.fillBatchAdData(type, std::move(data));
-        self->record(batch);
-    });
+    Recording recording{type, writeKey + "@ios", requestId, std::move(data), anonymousId, platform::Date::now()};
+    bool queue = false;
+    {
+        const std::lock_guard lock(handOverMutex_);
+        handedOver_.push_back(std::move(recording));
+        queue = !std::exchange(handOverQueued_, true);
+    }
+    if (queue) queue_->async([self = shared_from_this()] { self->recordHandedOver(); });
+}
+
+void BatchRecorder::recordHandedOver() {
+    std::vector<Recording> recordings;
+    for (;;) {
+        recordings.clear();
+        {
+            const std::lock_guard lock(handOverMutex_);
+            if (handedOver_.empty()) {
+                handOverQueued_ = false;
+                return;
+            }
+            recordings.swap(handedOver_);
+        }
+        for (auto& recording : recordings) {
+            Batch batch = makeEvent(context_, recording.type, recording.writeKey, recording.requestId,
+                                    recording.anonymousId, platform::localDateTimeString(recording.recordedAt));
+            batch.fillBatchAdData(recording.type, std::move(recording.data));
+            record(batch);
+        }
+    }
 }
 
 void BatchRecorder::record(const Batch& batch) {

@@ -13,6 +13,7 @@
 #include "AdNetwork/Batch.h"
 #include "AdNetwork/BatchController.h"
 #include "AdNetwork/BatchType.h"
+#include "Platform/Foundation/Date.h"
 
 namespace qor {
 
@@ -81,8 +82,21 @@ private:
         std::string sentAt;
     };
 
+    // An event as handed over, before the recorder's queue builds it.
+    struct Recording {
+        BatchType type;
+        std::string writeKey;
+        std::string requestId;
+        std::optional<AdData> data;
+        std::string anonymousId;
+        platform::Date recordedAt;
+    };
+
     BatchRecorder(Settings settings, Batch::Context context);
 
+    // On the recorder's queue: builds and records every event handed over, in order, until none
+    // is left.
+    void recordHandedOver();
     // On the recorder's queue: encodes, checks and measures the event and queues its text,
     // posting at once past the threshold.
     void record(const Batch& batch);
@@ -97,6 +111,12 @@ private:
     const Settings settings_;
     const Batch::Context context_;
     const std::shared_ptr<platform::DispatchQueue> queue_;
+
+    // Recordings wait here for the recorder's queue. One block on the queue takes them all, so a
+    // burst of recordings (an auction's) wakes the queue once, not once per event.
+    std::mutex handOverMutex_;
+    std::vector<Recording> handedOver_;
+    bool handOverQueued_ = false;
 
     mutable std::mutex mutex_;
     std::vector<std::string> events_;  // the texts recorded and not yet handed to an upload

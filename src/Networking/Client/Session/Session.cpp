@@ -82,6 +82,7 @@ std::shared_ptr<SessionTask> Session::performErased(std::shared_ptr<const AnyReq
         self->handleOutcome(std::move(outcome), request, callbackQueue, fileURL, pipelines, delivery);
         return std::optional<std::monostate>(std::monostate{});
     };
+    task->owner = weak_from_this();
     delegate_->registerTask(task);
     task->task->resume();
     return task;

@@ -53,7 +53,13 @@ void SessionDelegate::didCompleteWithError(platform::URLSession&, platform::URLS
     sessionTask->onResult.block = nullptr;
     if (handling) handling(std::move(outcome));
     // The handling may hold the last reference to a Session that a second start-up replaced;
-    // that Session owns this very URL session, so it is let go of off the delegate queue.
+    // that Session owns this very URL session, so then it is let go of off the delegate queue.
+    // While others hold the Session too, as they do but after a replacement, it is let go of
+    // here: a hand-off to another thread for every answer costs more than the answer's handling.
+    if (auto owner = sessionTask->owner.lock(); owner && owner.use_count() > 2) {
+        handling = nullptr;
+        return;
+    }
     platform::DispatchQueue::global()->async([released = std::move(handling)] {});
 }
 

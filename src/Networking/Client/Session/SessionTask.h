@@ -14,6 +14,8 @@
 
 namespace qor {
 
+class Session;
+
 // What the platform reported when a task ended: the bytes gathered, the answer's metadata and
 // the transport error.
 struct SessionTaskOutcome {
@@ -40,6 +42,8 @@ public:
     platform::Data mutableData;
     // The result handling, set before the task is registered and run once at completion.
     Delegate<SessionTaskOutcome> onResult;
+    // The Session that sent it, which the handling holds.
+    std::weak_ptr<const Session> owner;
 };
 
 }  // namespace qor
