@@ -379,6 +379,21 @@ TEST_F(BatchControllerTest, RecordingsFromSeveralThreadsGoOutEachExactlyOnce) {
     EXPECT_EQ(seen.size(), static_cast<std::size_t>(threads * perThread + 1));
     for (const auto& [id, count] : seen) EXPECT_EQ(count, 1) << id;
     EXPECT_GT(collection_->receivedCount(), 1U);  // the threshold split them
+    // Handed over in bursts, recorded in order: within an envelope each thread's events keep
+    // the order that thread recorded them in.
+    for (const auto& envelope : envelopes()) {
+        std::map<std::string, int> latest;
+        for (const auto& id : requestIds(envelope)) {
+            const auto dash = id.find('-');
+            if (dash == std::string::npos) continue;
+            const int index = std::stoi(id.substr(dash + 1));
+            const auto [entry, first] = latest.try_emplace(id.substr(0, dash), index);
+            if (!first) {
+                EXPECT_LT(entry->second, index) << id;
+                entry->second = index;
+            }
+        }
+    }
 }
 
 }  // namespace
