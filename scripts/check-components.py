@@ -22,6 +22,7 @@ import json
 import os
 import re
 import shlex
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -64,7 +65,7 @@ def read_graph(build_dir):
             problem(f"{name} is a library target that is not a component")
     for target in components:
         edges.setdefault(target, set())
-    subprocess.run(["rm", "-rf", scratch])
+    shutil.rmtree(scratch, ignore_errors=True)
     return components, edges
 
 

@@ -54,8 +54,9 @@ void SessionDelegate::didCompleteWithError(platform::URLSession&, platform::URLS
     if (handling) handling(std::move(outcome));
     // The handling may hold the last reference to a Session that a second start-up replaced;
     // that Session owns this very URL session, so then it is let go of off the delegate queue.
-    // While others hold the Session too, as they do but after a replacement, it is let go of
-    // here: a hand-off to another thread for every answer costs more than the answer's handling.
+    // Held by others too (the shared slot, until a second start-up replaces it), the Session
+    // outlives the handling, which is let go of here: a hand-off to another thread for every
+    // answer costs more than the answer's handling. The count is theirs, ours and the handling's.
     if (auto owner = sessionTask->owner.lock(); owner && owner.use_count() > 2) {
         handling = nullptr;
         return;
