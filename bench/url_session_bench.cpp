@@ -6,6 +6,11 @@
 // runs the program prints a table per pattern, the session beside the bare client, with the
 // ratio's min–max over the runs (--benchmark_repetitions=7
 // --benchmark_enable_random_interleaving=true).
+//
+// For sequential GETs a third client, "hand-offs", is the bare client behind the thread hand-offs
+// the session makes on every request (the caller wakes an I/O thread running libcurl, which hands
+// the completion to a worker thread, which tells the caller) and nothing else: the session beside
+// it is what the session's own code costs, it beside the bare client what the hand-offs cost.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -19,6 +24,7 @@
 
 #include <chrono>
 #include <climits>
+#include <deque>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +32,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PairedFigures.h"
@@ -317,7 +324,139 @@ void runBare(benchmark::State& state, Pattern pattern) {
     if (client.failed() > 0) state.SkipWithError("some requests failed");
 }
 
+// The bare client's requests on an I/O thread of their own, woken by the caller through
+// curl_multi_wakeup; each completion goes to a worker thread through a condition variable, and the
+// worker tells the waiting caller through another, as the session's delegate queue does.
+class HandOffClient {
+public:
+    HandOffClient() : multi_(curl_multi_init()) {
+        headers_ = curl_slist_append(nullptr, "Accept: application/json");
+        io_ = std::thread([this] { runTransfers(); });
+        worker_ = std::thread([this] { runCompletions(); });
+    }
+    ~HandOffClient() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        curl_multi_wakeup(multi_);
+        completionsChanged_.notify_all();
+        io_.join();
+        worker_.join();
+        curl_multi_cleanup(multi_);
+        curl_slist_free_all(headers_);
+    }
+    HandOffClient(const HandOffClient&) = delete;
+    HandOffClient& operator=(const HandOffClient&) = delete;
+
+    void get() {
+        {
+            std::lock_guard lock(mutex_);
+            ++posted_;
+        }
+        curl_multi_wakeup(multi_);
+    }
+    void waitFor(std::size_t completions) {
+        std::unique_lock lock(doneMutex_);
+        doneChanged_.wait(lock, [&] { return completed_ >= completions; });
+    }
+    std::size_t failed() {
+        std::lock_guard lock(doneMutex_);
+        return failed_;
+    }
+
+private:
+    // The I/O thread: starts what was posted, drives libcurl, hands completions on.
+    void runTransfers() {
+        for (;;) {
+            std::size_t starting = 0;
+            {
+                std::lock_guard lock(mutex_);
+                if (stopping_) break;
+                starting = std::exchange(posted_, 0);
+            }
+            for (; starting > 0; --starting) {
+                CURL* easy = curl_easy_init();
+                curl_easy_setopt(easy, CURLOPT_URL, serverURL().c_str());
+                curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
+                curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+                curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectInto);
+                curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body_);
+                curl_multi_add_handle(multi_, easy);
+            }
+            int running = 0;
+            curl_multi_perform(multi_, &running);
+            int remaining = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi_, &remaining)) {
+                if (message->msg != CURLMSG_DONE) continue;
+                const bool failed = message->data.result != CURLE_OK;
+                curl_multi_remove_handle(multi_, message->easy_handle);
+                curl_easy_cleanup(message->easy_handle);
+                body_.clear();
+                {
+                    std::lock_guard lock(mutex_);
+                    completions_.push_back(failed);
+                }
+                completionsChanged_.notify_one();
+            }
+            curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        }
+    }
+
+    // The worker: tells the caller of each completion.
+    void runCompletions() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            completionsChanged_.wait(lock, [&] { return stopping_ || !completions_.empty(); });
+            if (completions_.empty()) return;
+            const bool failed = completions_.front();
+            completions_.pop_front();
+            lock.unlock();
+            {
+                std::lock_guard done(doneMutex_);
+                ++completed_;
+                if (failed) ++failed_;
+            }
+            doneChanged_.notify_all();
+            lock.lock();
+        }
+    }
+
+    CURLM* multi_;
+    curl_slist* headers_ = nullptr;
+    std::string body_;  // I/O thread only
+
+    std::mutex mutex_;  // guards posted_, completions_ and stopping_
+    std::condition_variable completionsChanged_;
+    std::size_t posted_ = 0;
+    std::deque<bool> completions_;  // failed or not, in order
+    bool stopping_ = false;
+
+    std::mutex doneMutex_;
+    std::condition_variable doneChanged_;
+    std::size_t completed_ = 0;
+    std::size_t failed_ = 0;
+
+    std::thread io_;
+    std::thread worker_;
+};
+
+void runHandOffs(benchmark::State& state) {
+    HandOffClient client;
+    std::size_t expected = 0;
+    CPUCounter cpu(state, sequential, "hand-offs");
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < kSequentialBatch; ++i) {
+            client.get();
+            client.waitFor(++expected);
+        }
+    }
+    cpu.report(expected);
+    if (client.failed() > 0) state.SkipWithError("some requests failed");
+}
+
 void BM_SequentialGets(benchmark::State& state) { runSession(state, sequential); }
+void BM_HandOffSequentialGets(benchmark::State& state) { runHandOffs(state); }
 void BM_BareCurlSequentialGets(benchmark::State& state) { runBare(state, sequential); }
 void BM_ConcurrentGets(benchmark::State& state) { runSession(state, concurrentLimited); }
 void BM_BareCurlConcurrentGets(benchmark::State& state) { runBare(state, concurrentLimited); }
@@ -328,6 +467,7 @@ constexpr auto kSequentialRounds = static_cast<benchmark::IterationCount>(kReque
 constexpr auto kConcurrentRounds = static_cast<benchmark::IterationCount>(kRequestsPerRun / kConcurrentRound);
 BENCHMARK(BM_SequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kSequentialRounds);
 BENCHMARK(BM_BareCurlSequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kSequentialRounds);
+BENCHMARK(BM_HandOffSequentialGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kSequentialRounds);
 BENCHMARK(BM_ConcurrentGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kConcurrentRounds);
 BENCHMARK(BM_BareCurlConcurrentGets)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kConcurrentRounds);
 BENCHMARK(BM_ConcurrentGetsNoHostLimit)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kConcurrentRounds);
@@ -345,12 +485,12 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (const char* pattern : kPatternNames) {
-        PairedFigures::print(pattern, "session", "bare",
-                             {{"us_per_request", "time per request (us)"},
-                              {"cpu_us_per_request", "CPU per request (us)"},
-                              {"connections_per_2000", "connections per 2,000 requests"}});
-    }
+    const std::vector<qor::bench::FigureName> figures{{"us_per_request", "time per request (us)"},
+                                                      {"cpu_us_per_request", "CPU per request (us)"},
+                                                      {"connections_per_2000", "connections per 2,000 requests"}};
+    for (const char* pattern : kPatternNames) PairedFigures::print(pattern, "session", "bare", figures);
+    PairedFigures::print(kPatternNames[sequential], "hand-offs", "bare", figures);
+    PairedFigures::print(kPatternNames[sequential], "session", "hand-offs", figures);
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
     return 0;

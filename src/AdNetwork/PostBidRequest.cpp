@@ -1,10 +1,35 @@
 #include "AdNetwork/PostBidRequest.h"
 
+#include <mutex>
+#include <unordered_map>
+
 #include "Core/EncodeToDictionary.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor {
+namespace {
+
+// Every bid request goes to one of the container's few endpoints, auction after auction: each
+// URL is parsed once rather than once per post. The table is emptied when it reaches a bound, so
+// containers that keep changing their endpoints cannot make it grow.
+std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
+    constexpr std::size_t kMostKept = 64;
+    static std::mutex mutex;
+    static auto* parsed = new std::unordered_map<std::string, std::optional<platform::URL>>();
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto found = parsed->find(text); found != parsed->end()) return found->second;
+    }
+    auto url = platform::URL::make(text);
+    if (!url || !url->scheme() || !url->host() || url->host()->empty()) url.reset();
+    const std::lock_guard lock(mutex);
+    if (parsed->size() >= kMostKept) parsed->clear();
+    parsed->emplace(text, url);
+    return url;
+}
+
+}  // namespace
 
 // One encode, taken as its members read back would be written (numbers and nesting are what
 // reading could change or refuse); a bid request that fails either way has no body.
@@ -41,10 +66,6 @@ std::optional<RequestAdapterList> PostBidRequest::suffixAdapters() const {
     })};
 }
 
-std::optional<platform::URL> PostBidRequest::baseURL() const {
-    auto url = platform::URL::make(url_);
-    if (!url || !url->scheme() || !url->host() || url->host()->empty()) return std::nullopt;
-    return url;
-}
+std::optional<platform::URL> PostBidRequest::baseURL() const { return parsedEndpointURL(url_); }
 
 }  // namespace qor

@@ -93,7 +93,7 @@ TEST_F(SessionTest, SendDeliversTypedResultsOnTheMainThread) {
     EXPECT_EQ(text.get().value(), "hello\nworld");
     EXPECT_TRUE(text.onMainThread);
     EXPECT_EQ(session_->delegate()->taskCount(), 0u);
-    EXPECT_EQ(task->request.url()->absoluteString(), server_->url("/text"));
+    EXPECT_EQ(task->request().url()->absoluteString(), server_->url("/text"));
 
     ScriptedResponse pieces =
         ScriptedResponse::text(200, R"({"name":"banner","count":3,"extra":[1]})", "application/json");

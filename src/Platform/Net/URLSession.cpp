@@ -44,11 +44,12 @@ std::shared_ptr<URLSessionDataDelegate> URLSession::delegate() const {
 }
 
 template <class Task>
-std::shared_ptr<Task> URLSession::makeTask(const URLRequest& request, std::optional<URL> uploadFile,
+std::shared_ptr<Task> URLSession::makeTask(URLRequest request, std::optional<URL> uploadFile,
                                            URLSessionCompletionHandler completionHandler) {
     std::lock_guard lock(mutex_);
     std::int64_t identifier = nextIdentifier_++;
-    auto task = std::make_shared<Constructible<Task>>(shared_from_this(), identifier, request, std::move(uploadFile),
+    auto task = std::make_shared<Constructible<Task>>(shared_from_this(), identifier, std::move(request),
+                                                      std::move(uploadFile),
                                                       std::move(completionHandler));
     // Finished tasks are swept out once the table has doubled since the last sweep, not on
     // every new task: a round of many tasks stays linear.
@@ -67,17 +68,17 @@ std::shared_ptr<Task> URLSession::makeTask(const URLRequest& request, std::optio
     return task;
 }
 
-std::shared_ptr<URLSessionDataTask> URLSession::dataTask(const URLRequest& request) {
-    return makeTask<URLSessionDataTask>(request, std::nullopt, nullptr);
+std::shared_ptr<URLSessionDataTask> URLSession::dataTask(URLRequest request) {
+    return makeTask<URLSessionDataTask>(std::move(request), std::nullopt, nullptr);
 }
 
-std::shared_ptr<URLSessionDataTask> URLSession::dataTask(const URLRequest& request,
+std::shared_ptr<URLSessionDataTask> URLSession::dataTask(URLRequest request,
                                                          URLSessionCompletionHandler completionHandler) {
-    return makeTask<URLSessionDataTask>(request, std::nullopt, std::move(completionHandler));
+    return makeTask<URLSessionDataTask>(std::move(request), std::nullopt, std::move(completionHandler));
 }
 
-std::shared_ptr<URLSessionUploadTask> URLSession::uploadTask(const URLRequest& request, const URL& fromFile) {
-    return makeTask<URLSessionUploadTask>(request, fromFile, nullptr);
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTask(URLRequest request, const URL& fromFile) {
+    return makeTask<URLSessionUploadTask>(std::move(request), fromFile, nullptr);
 }
 
 void URLSession::invalidateAndCancel() {

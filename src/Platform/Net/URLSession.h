@@ -39,15 +39,15 @@ public:
     std::shared_ptr<URLSessionDataDelegate> delegate() const;
     const std::shared_ptr<OperationQueue>& delegateQueue() const { return delegateQueue_; }
 
-    // Sends the request's method, headers and body; reports to the delegate.
-    std::shared_ptr<URLSessionDataTask> dataTask(const URLRequest& request);
+    // Sends the request's method, headers and body; reports to the delegate. The request is taken
+    // by value: a caller done with it moves it in, and its body is not copied again.
+    std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request);
     // Reports only to `completionHandler` (data and no error on success, no data
     // and the error on a transport failure), on the delegate queue.
-    std::shared_ptr<URLSessionDataTask> dataTask(const URLRequest& request,
-                                                 URLSessionCompletionHandler completionHandler);
+    std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request, URLSessionCompletionHandler completionHandler);
     // Streams the file's bytes as the body with its exact length (never chunked);
     // a file that cannot be read ends the task with a transport error.
-    std::shared_ptr<URLSessionUploadTask> uploadTask(const URLRequest& request, const URL& fromFile);
+    std::shared_ptr<URLSessionUploadTask> uploadTask(URLRequest request, const URL& fromFile);
 
     // Cancels every task that has not completed; tasks made afterwards end as
     // cancelled when resumed. The delegate is released after the last event.
@@ -63,7 +63,7 @@ private:
                std::shared_ptr<OperationQueue> delegateQueue);
 
     template <class Task>
-    std::shared_ptr<Task> makeTask(const URLRequest& request, std::optional<URL> uploadFile,
+    std::shared_ptr<Task> makeTask(URLRequest request, std::optional<URL> uploadFile,
                                    URLSessionCompletionHandler completionHandler);
 
     // Called on the I/O thread; queue the events in order on the delegate queue.

@@ -3,19 +3,16 @@
 namespace qor {
 namespace {
 
-std::shared_ptr<platform::URLSessionDataTask> makeTask(platform::URLSession& session,
-                                                       const platform::URLRequest& request,
+std::shared_ptr<platform::URLSessionDataTask> makeTask(platform::URLSession& session, platform::URLRequest request,
                                                        const std::optional<platform::URL>& fileURL) {
-    if (fileURL) return session.uploadTask(request, *fileURL);
-    return session.dataTask(request);
+    if (fileURL) return session.uploadTask(std::move(request), *fileURL);
+    return session.dataTask(std::move(request));
 }
 
 }  // namespace
 
 SessionTask::SessionTask(std::shared_ptr<platform::URLSession> session, platform::URLRequest request,
                          const std::optional<platform::URL>& fileURL)
-    : request(std::move(request)),
-      session(std::move(session)),
-      task(makeTask(*this->session, this->request, fileURL)) {}
+    : session(std::move(session)), task(makeTask(*this->session, std::move(request), fileURL)) {}
 
 }  // namespace qor

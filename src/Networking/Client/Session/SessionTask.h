@@ -34,9 +34,11 @@ public:
     SessionTask(const SessionTask&) = delete;
     SessionTask& operator=(const SessionTask&) = delete;
 
-    const platform::URLRequest request;
     const std::shared_ptr<platform::URLSession> session;
     const std::shared_ptr<platform::URLSessionDataTask> task;
+
+    // The request as built, held once by the platform task (a batch's body can be large).
+    const platform::URLRequest& request() const { return task->originalRequest(); }
 
     // The answer's bytes gathered so far; written only on the session's delegate queue.
     platform::Data mutableData;
