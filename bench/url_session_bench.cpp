@@ -24,10 +24,10 @@
 
 #include <chrono>
 #include <climits>
-#include <deque>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>

@@ -49,8 +49,7 @@ std::shared_ptr<Task> URLSession::makeTask(URLRequest request, std::optional<URL
     std::lock_guard lock(mutex_);
     std::int64_t identifier = nextIdentifier_++;
     auto task = std::make_shared<Constructible<Task>>(shared_from_this(), identifier, std::move(request),
-                                                      std::move(uploadFile),
-                                                      std::move(completionHandler));
+                                                      std::move(uploadFile), std::move(completionHandler));
     // Finished tasks are swept out once the table has doubled since the last sweep, not on
     // every new task: a round of many tasks stays linear.
     if (tasks_.size() >= 2 * tasksAfterSweep_) {
