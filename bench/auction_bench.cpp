@@ -6,7 +6,12 @@
 //   delegate hears of the page;
 // - "engine": the same auction asked of the engine directly, without the view;
 // - "bare": libcurl multi posting the SDK's own bodies and headers to all five at once, each
-//   answer parsed with nlohmann-json as it arrives, the highest price above the floor picked.
+//   answer parsed with nlohmann-json as it arrives, the highest price above the floor picked;
+// - "hand-offs": the bare client behind the thread hand-offs the SDK makes and nothing else: the
+//   main thread wakes an I/O thread running libcurl, which hands each answer to a worker thread
+//   that parses it and hands its best bid to the main run loop, where the auction is decided. The
+//   SDK beside it is what the SDK's own code costs; it beside the bare client what the hand-offs
+//   cost on this machine.
 // Each runs with kept-alive connections and with a new TLS connection per request: the endpoints
 // then answer "Connection: close", and the bare client's handles may not reuse a connection
 // either (they are kept from one auction to the next, so they may resume their TLS sessions).
@@ -33,14 +38,18 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AdNetwork/AdNetworkApiClient.h"
@@ -49,6 +58,7 @@
 #include "AdNetwork/QOR.h"
 #include "Networking/Client/Session/Session.h"
 #include "PairedFigures.h"
+#include "Platform/Dispatch/DispatchQueue.h"
 #include "Platform/Foundation/Bundle.h"
 #include "Platform/UIKit/UIView.h"
 #include "Views/AdView.h"
@@ -247,10 +257,23 @@ public:
     BareClient& operator=(const BareClient&) = delete;
 
     Outcome auction(bool newConnections) {
-        for (auto& exchange : exchanges_) start(exchange, newConnections);
         double best = floor_;
         std::string winner;
         std::string error;
+        exchange(newConnections, [&](std::string answer, std::string failure) {
+            if (!failure.empty()) {
+                error = std::move(failure);
+                return;
+            }
+            pickBest(answer, best, winner);
+        });
+        return {Clock::now(), error.empty() ? winner : "", error};
+    }
+
+    // Posts to every endpoint at once and drives libcurl on the calling thread until each has
+    // answered, handing each answer's text (or why the post failed) to `answered` as it completes.
+    void exchange(bool newConnections, const std::function<void(std::string answer, std::string error)>& answered) {
+        for (auto& exchange : exchanges_) start(exchange, newConnections);
         std::size_t running = exchanges_.size();
         while (running > 0) {
             int active = 0;
@@ -266,15 +289,39 @@ public:
                 Exchange* exchange = nullptr;
                 curl_easy_getinfo(easy, CURLINFO_PRIVATE, &exchange);
                 if (message->data.result != CURLE_OK || status != 200) {
-                    error = "a bid post failed: " + std::string(curl_easy_strerror(message->data.result));
-                    continue;
+                    answered({}, "a bid post failed: " + std::string(curl_easy_strerror(message->data.result)));
+                } else {
+                    answered(std::move(exchange->answer), {});
                 }
-                pickBest(exchange->answer, best, winner);
             }
             if (running > 0) curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
         }
-        return {Clock::now(), error.empty() ? winner : "", error};
     }
+
+    // Waits until woken (or a second has passed), between exchanges.
+    void idle() { curl_multi_poll(multi_, nullptr, 0, 1000, nullptr); }
+    // Ends idle() from another thread.
+    void wake() { curl_multi_wakeup(multi_); }
+
+    // The highest price in the answer above `best`, and its seat.
+    static void pickBest(const std::string& text, double& best, std::string& winner) {
+        const auto response = nlohmann::json::parse(text, nullptr, false);
+        if (!response.is_object() || !response.contains("seatbid") || !response["seatbid"].is_array()) return;
+        for (const auto& seat : response["seatbid"]) {
+            if (!seat.is_object() || !seat.contains("bid") || !seat["bid"].is_array()) continue;
+            for (const auto& bid : seat["bid"]) {
+                if (!bid.is_object() || !bid.contains("price") || !bid["price"].is_number()) continue;
+                const double price = bid["price"].get<double>();
+                if (price > best && seat.contains("seat") && seat["seat"].is_string()) {
+                    best = price;
+                    winner = seat["seat"].get<std::string>();
+                }
+            }
+        }
+    }
+
+    double floor() const { return floor_; }
+    std::size_t endpointCount() const { return exchanges_.size(); }
 
 private:
     struct Exchange {
@@ -294,22 +341,6 @@ private:
         curl_multi_add_handle(multi_, exchange.easy);
     }
 
-    void pickBest(const std::string& text, double& best, std::string& winner) const {
-        const auto response = nlohmann::json::parse(text, nullptr, false);
-        if (!response.is_object() || !response.contains("seatbid") || !response["seatbid"].is_array()) return;
-        for (const auto& seat : response["seatbid"]) {
-            if (!seat.is_object() || !seat.contains("bid") || !seat["bid"].is_array()) continue;
-            for (const auto& bid : seat["bid"]) {
-                if (!bid.is_object() || !bid.contains("price") || !bid["price"].is_number()) continue;
-                const double price = bid["price"].get<double>();
-                if (price > best && seat.contains("seat") && seat["seat"].is_string()) {
-                    best = price;
-                    winner = seat["seat"].get<std::string>();
-                }
-            }
-        }
-    }
-
     CURLM* multi_;
     std::string caFile_;
     double floor_;
@@ -319,6 +350,118 @@ private:
 BareClient& bareClient() {
     static auto* client =
         new BareClient(fixture().posts, fixture().network->certificate().caFilePath(), fixture().floor);
+    return *client;
+}
+
+// The bare client's exchange on an I/O thread of its own, woken by the main thread; each answer
+// goes to a worker thread through a condition variable, and the worker hands the answer's best bid
+// to the main run loop, which knows the winner once every endpoint's bid is in.
+class HandOffClient {
+public:
+    HandOffClient() : exchanges_(fixture().posts, fixture().network->certificate().caFilePath(), fixture().floor) {
+        io_ = std::thread([this] { runExchanges(); });
+        worker_ = std::thread([this] { runAnswers(); });
+    }
+
+    Outcome auction(bool newConnections) {
+        struct Decision {
+            std::size_t heard = 0;
+            double best;
+            std::string winner;
+            std::string error;
+            std::optional<Clock::time_point> known;
+        };
+        auto decision = std::make_shared<Decision>();
+        decision->best = exchanges_.floor();
+        {
+            std::lock_guard lock(mutex_);
+            answered_ = [decision, count = exchanges_.endpointCount()](std::string answer, std::string error) {
+                // On the worker: the answer's best bid, then to the main run loop with it.
+                double best = 0;
+                std::string seat;
+                if (error.empty()) BareClient::pickBest(answer, best, seat);
+                qor::platform::DispatchQueue::main()->async(
+                    [decision, count, best, seat = std::move(seat), error = std::move(error)] {
+                        if (!error.empty()) decision->error = error;
+                        if (!seat.empty() && best > decision->best) {
+                            decision->best = best;
+                            decision->winner = seat;
+                        }
+                        if (++decision->heard == count) decision->known = Clock::now();
+                    });
+            };
+            newConnections_ = newConnections;
+            starting_ = true;
+        }
+        exchanges_.wake();
+        if (!qor::testing::pumpMainUntil([&] { return decision->known.has_value(); }, seconds(10))) {
+            return {Clock::now(), {}, "not every answer came"};
+        }
+        return {*decision->known, decision->error.empty() ? decision->winner : "", decision->error};
+    }
+
+private:
+    using Answered = std::function<void(std::string answer, std::string error)>;
+
+    // The I/O thread: an exchange whenever the main thread asks for one.
+    void runExchanges() {
+        for (;;) {
+            bool start = false;
+            bool newConnections = false;
+            Answered answered;
+            {
+                std::lock_guard lock(mutex_);
+                start = std::exchange(starting_, false);
+                newConnections = newConnections_;
+                answered = answered_;
+            }
+            if (!start) {
+                exchanges_.idle();  // a wake-up that came before the wait ends it at once
+                continue;
+            }
+            exchanges_.exchange(newConnections, [&](std::string answer, std::string error) {
+                {
+                    std::lock_guard lock(mutex_);
+                    answers_.push_back({answered, std::move(answer), std::move(error)});
+                }
+                answerReady_.notify_one();
+            });
+        }
+    }
+
+    // The worker: each answer to the auction it belongs to.
+    void runAnswers() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            answerReady_.wait(lock, [&] { return !answers_.empty(); });
+            auto answer = std::move(answers_.front());
+            answers_.pop_front();
+            lock.unlock();
+            answer.answered(std::move(answer.text), std::move(answer.error));
+            lock.lock();
+        }
+    }
+
+    struct Answer {
+        Answered answered;
+        std::string text;
+        std::string error;
+    };
+
+    BareClient exchanges_;
+    std::mutex mutex_;  // guards starting_, newConnections_, answered_ and answers_
+    std::condition_variable answerReady_;
+    bool starting_ = false;
+    bool newConnections_ = false;
+    Answered answered_;
+    std::deque<Answer> answers_;
+    std::thread io_;
+    std::thread worker_;
+};
+
+// Made once and kept to the end of the process: its threads wait for work meanwhile.
+HandOffClient& handOffClient() {
+    static auto* client = new HandOffClient();
     return *client;
 }
 
@@ -463,6 +606,10 @@ void capturePosts(Fixture& f) {
 
 void sdk(benchmark::State& state, Mode mode) { runAuctions(state, mode, "sdk", sdkAuction, false); }
 void engine(benchmark::State& state, Mode mode) { runAuctions(state, mode, "engine", engineAuction, false); }
+void handOffs(benchmark::State& state, Mode mode) {
+    runAuctions(
+        state, mode, "hand-offs", [mode] { return handOffClient().auction(mode == newConnections); }, true);
+}
 void bare(benchmark::State& state, Mode mode) {
     runAuctions(
         state, mode, "bare", [mode] { return bareClient().auction(mode == newConnections); }, true);
@@ -492,9 +639,11 @@ int main(int argc, char** argv) {
     registerAuction("auction/sdk/keep_alive", sdk, keepAlive);
     registerAuction("auction/engine/keep_alive", engine, keepAlive);
     registerAuction("auction/bare/keep_alive", bare, keepAlive);
+    registerAuction("auction/hand-offs/keep_alive", handOffs, keepAlive);
     registerAuction("auction/sdk/new_connection_each", sdk, newConnections);
     registerAuction("auction/engine/new_connection_each", engine, newConnections);
     registerAuction("auction/bare/new_connection_each", bare, newConnections);
+    registerAuction("auction/hand-offs/new_connection_each", handOffs, newConnections);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
@@ -513,6 +662,8 @@ int main(int argc, char** argv) {
     for (const char* mode : kModeNames) {
         PairedFigures::print(mode, "sdk", "bare", figures);
         PairedFigures::print(mode, "engine", "bare", figures);
+        PairedFigures::print(mode, "hand-offs", "bare", figures);
+        PairedFigures::print(mode, "sdk", "hand-offs", figures);
     }
     return 0;
 }
