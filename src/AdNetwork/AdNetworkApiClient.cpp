@@ -247,6 +247,10 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     const auto responses = std::make_shared<ResponseTable>();
     const auto countdown = std::make_shared<AuctionCountdown>(endpoints.size());
 
+    // The auction's own events wait in the recorder's hand-over until the winner is handed over:
+    // waking the recorder's thread then falls after the auction instead of into its sending and
+    // between its answers.
+    auto hold = std::make_shared<BatchRecorder::HandOverHold>(BatchRecorder::shared());
     std::shared_ptr<const PostBidRequest::Body> body;
     for (const auto& endpoint : endpoints) {
         sendBidRequest(endpoint, countdown, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
@@ -254,9 +258,10 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     }
     countdown->allSent([this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
                         platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,
-                        completion = std::move(completion)] {
+                        completion = std::move(completion), hold = std::move(hold)]() mutable {
         runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId, *anonymousId,
                    completion);
+        hold.reset();
     });
 }
 

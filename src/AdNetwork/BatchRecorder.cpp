@@ -116,9 +116,29 @@ void BatchRecorder::addBatch(BatchType type, const std::string& writeKey, const 
     {
         const std::lock_guard lock(handOverMutex_);
         handedOver_.push_back(std::move(recording));
-        queue = !std::exchange(handOverQueued_, true);
+        queue = (holds_ == 0 || handedOver_.size() >= kMostHeldRecordings) && claimHandOverLocked();
     }
-    if (queue) queue_->async([self = shared_from_this()] { self->recordHandedOver(); });
+    if (queue) queueHandOver();
+}
+
+bool BatchRecorder::claimHandOverLocked() { return !handedOver_.empty() && !std::exchange(handOverQueued_, true); }
+
+void BatchRecorder::queueHandOver() {
+    queue_->async([self = shared_from_this()] { self->recordHandedOver(); });
+}
+
+BatchRecorder::HandOverHold::HandOverHold(std::shared_ptr<BatchRecorder> recorder) : recorder_(std::move(recorder)) {
+    const std::lock_guard lock(recorder_->handOverMutex_);
+    ++recorder_->holds_;
+}
+
+BatchRecorder::HandOverHold::~HandOverHold() {
+    bool queue = false;
+    {
+        const std::lock_guard lock(recorder_->handOverMutex_);
+        queue = --recorder_->holds_ == 0 && recorder_->claimHandOverLocked();
+    }
+    if (queue) recorder_->queueHandOver();
 }
 
 void BatchRecorder::recordHandedOver() {
@@ -247,14 +267,16 @@ void BatchRecorder::sendBatches(BatchRequest envelope) {
     });
 }
 
-std::size_t BatchRecorder::pendingCount() const {
-    queue_->sync([] {});
+// The queue takes the hand-over itself, held or not: a block queued for it earlier then finds
+// nothing left.
+std::size_t BatchRecorder::pendingCount() {
+    queue_->sync([this] { recordHandedOver(); });
     const std::lock_guard lock(mutex_);
     return events_.size();
 }
 
-std::size_t BatchRecorder::inFlightCount() const {
-    queue_->sync([] {});
+std::size_t BatchRecorder::inFlightCount() {
+    queue_->sync([this] { recordHandedOver(); });
     const std::lock_guard lock(mutex_);
     return inFlight_;
 }

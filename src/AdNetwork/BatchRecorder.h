@@ -67,12 +67,29 @@ public:
     // not on the recording thread.
     void sendBatches(BatchRequest envelope);
 
+    // While a hold is kept, recordings wait in the hand-over without waking the recorder's queue:
+    // waking a sleeping thread costs the waker a system call, and an auction on the main thread
+    // would pay it in its own time, between an answer and the winner. When the last hold is let go
+    // (on any thread), what was handed over meanwhile goes to the queue in one block, in order.
+    // A hold delays recordings, never drops them; past kMostHeldRecordings they go on regardless.
+    class HandOverHold {
+    public:
+        explicit HandOverHold(std::shared_ptr<BatchRecorder> recorder);
+        ~HandOverHold();
+        HandOverHold(const HandOverHold&) = delete;
+        HandOverHold& operator=(const HandOverHold&) = delete;
+
+    private:
+        const std::shared_ptr<BatchRecorder> recorder_;
+    };
+    static constexpr std::size_t kMostHeldRecordings = 256;
+
     const Batch::Context& context() const { return context_; }
-    // Events recorded and not yet handed to an upload. Both counts first wait for the
-    // recordings already handed over to be queued.
-    std::size_t pendingCount() const;
+    // Events recorded and not yet handed to an upload. Both counts first take every recording
+    // handed over (held or not) onto the recorder's queue and wait for it there.
+    std::size_t pendingCount();
     // Events in uploads that have not completed.
-    std::size_t inFlightCount() const;
+    std::size_t inFlightCount();
 
 private:
     // Events as their JSON texts, written once at recording, and the envelope's own values.
@@ -97,6 +114,10 @@ private:
     // On the recorder's queue: builds and records every event handed over, in order, until none
     // is left.
     void recordHandedOver();
+    // Queues recordHandedOver unless a block is on its way; the caller holds handOverMutex_ and
+    // wakes the queue (queueHandOver) after letting go of it when this returns true.
+    bool claimHandOverLocked();
+    void queueHandOver();
     // On the recorder's queue: encodes, checks and measures the event and queues its text,
     // posting at once past the threshold.
     void record(const Batch& batch);
@@ -117,6 +138,7 @@ private:
     std::mutex handOverMutex_;
     std::vector<Recording> handedOver_;
     bool handOverQueued_ = false;
+    std::size_t holds_ = 0;  // HandOverHolds alive
 
     mutable std::mutex mutex_;
     std::vector<std::string> events_;  // the texts recorded and not yet handed to an upload

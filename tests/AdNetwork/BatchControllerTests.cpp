@@ -62,7 +62,7 @@ protected:
     // Pumps until every upload has completed.
     // Generous limits: the waits end as soon as the condition holds, and a loaded machine can
     // take seconds to serve many envelopes.
-    static bool settle(const BatchRecorder& controller) {
+    static bool settle(BatchRecorder& controller) {
         return pumpMainUntil([&] { return controller.inFlightCount() == 0; }, 30s);
     }
 
@@ -215,6 +215,35 @@ TEST_F(BatchControllerTest, PostingAtOnceCancelsThePendingWaitAndOnlyUnsentEvent
     const auto all = envelopes();
     EXPECT_EQ(requestIds(all[1]), std::vector<std::string>{"big2"});
     EXPECT_EQ(requestIds(all[2]), std::vector<std::string>{"after"});
+}
+
+// An auction holds its events back from the recorder's queue until it is decided. Held events are
+// neither measured nor posted; letting go of the last hold (on any thread) posts them as recorded;
+// pendingCount() still takes them; and past the bound they go on while still held.
+TEST_F(BatchControllerTest, HeldRecordingsWaitForTheLastHoldAndLoseNothing) {
+    const auto controller = recorder(5s, 3000);
+    auto first = std::make_unique<BatchRecorder::HandOverHold>(controller);
+    auto second = std::make_unique<BatchRecorder::HandOverHold>(controller);
+    record(*controller, "small");
+    record(*controller, "big", AdData(winner(std::string(3000, 'b'))));  // past the threshold
+    EXPECT_FALSE(collection_->waitForPosts(1, 300ms));
+    first.reset();
+    EXPECT_FALSE(collection_->waitForPosts(1, 300ms));
+    std::thread([&] { second.reset(); }).join();
+    ASSERT_TRUE(collection_->waitForPosts(1));
+    EXPECT_EQ(requestIds(envelopes()[0]), (std::vector<std::string>{"small", "big"}));
+
+    {
+        const BatchRecorder::HandOverHold held(controller);
+        record(*controller, "held");
+        EXPECT_EQ(controller->pendingCount(), 1U);
+        for (std::size_t i = 0; i < BatchRecorder::kMostHeldRecordings; ++i) record(*controller, "many");
+        ASSERT_TRUE(collection_->waitForPosts(2));  // still held, but no longer kept back
+    }
+    ASSERT_TRUE(settle(*controller));
+    std::size_t recorded = 0;
+    for (const auto& envelope : envelopes()) recorded += envelope["batch"].size();
+    EXPECT_EQ(recorded + controller->pendingCount(), 3 + BatchRecorder::kMostHeldRecordings);
 }
 
 TEST_F(BatchControllerTest, AFailedUploadIsNotRetriedAndItsEventsAreGone) {
