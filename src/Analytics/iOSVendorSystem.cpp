@@ -2,7 +2,7 @@
 
 #include "Analytics/DeviceToken.h"
 #include "Analytics/iOSLifecycleMonitor.h"
-#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 #include "Platform/SystemConfiguration/SCNetworkReachability.h"
 #include "Platform/UIKit/UIScreen.h"
 
@@ -26,7 +26,7 @@ void iOSVendorSystem::install() {
 }
 
 std::string iOSVendorSystem::model() const {
-    const std::string machine = platform::currentDeviceProfile().hardwareModel;
+    const std::string machine = platform::sharedDeviceProfile()->hardwareModel;
     return machine.empty() ? std::string("unknown") : machine;
 }
 
@@ -47,7 +47,7 @@ ScreenSize iOSVendorSystem::screenSize() const {
 std::optional<std::string> iOSVendorSystem::userAgent() const {
     // The headless web view's user agent is a fixed fact of the device profile, so reading it
     // needs no hop to the main thread.
-    return platform::currentDeviceProfile().webViewUserAgent;
+    return platform::sharedDeviceProfile()->webViewUserAgent;
 }
 
 ConnectionStatus connectionStatus(std::optional<std::uint32_t> flags) {

@@ -1,7 +1,7 @@
 #include "Models/OpenRTB/DeviceFacts.h"
 #include "Platform/CoreTelephony/CTTelephonyNetworkInfo.h"
 #include "Platform/Foundation/Locale.h"
-#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 #include "Platform/UIKit/UIDevice.h"
 #include "Platform/UIKit/UIScreen.h"
 
@@ -29,7 +29,7 @@ DeviceFacts DeviceFacts::current() {
     DeviceFacts facts;
     facts.hardware = DeviceHardwareFacts::current();
     // What a freshly made web view reports as its user agent.
-    facts.webViewUserAgent = platform::currentDeviceProfile().webViewUserAgent;
+    facts.webViewUserAgent = platform::sharedDeviceProfile()->webViewUserAgent;
     const auto telephony = platform::CTTelephonyNetworkInfo::make();
     facts.cellularProviders = telephony->serviceSubscriberCellularProviders();
     facts.radioAccessTechnology = telephony->serviceCurrentRadioAccessTechnology();

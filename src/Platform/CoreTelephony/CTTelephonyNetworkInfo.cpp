@@ -1,6 +1,6 @@
 #include "Platform/CoreTelephony/CTTelephonyNetworkInfo.h"
 
-#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 
 namespace qor::platform {
 
@@ -9,11 +9,11 @@ std::shared_ptr<CTTelephonyNetworkInfo> CTTelephonyNetworkInfo::make() {
 }
 
 std::optional<std::map<std::string, CTCarrier>> CTTelephonyNetworkInfo::serviceSubscriberCellularProviders() const {
-    return currentDeviceProfile().cellularProviders;
+    return sharedDeviceProfile()->cellularProviders;
 }
 
 std::optional<std::map<std::string, std::string>> CTTelephonyNetworkInfo::serviceCurrentRadioAccessTechnology() const {
-    return currentDeviceProfile().radioAccessTechnologies;
+    return sharedDeviceProfile()->radioAccessTechnologies;
 }
 
 }  // namespace qor::platform

@@ -1,9 +1,9 @@
 #include "Platform/Foundation/TimeZone.h"
 
-#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 
 namespace qor::platform {
 
-TimeZone TimeZone::current() { return TimeZone{currentDeviceProfile().timeZoneIdentifier}; }
+TimeZone TimeZone::current() { return TimeZone{sharedDeviceProfile()->timeZoneIdentifier}; }
 
 }  // namespace qor::platform

@@ -1,17 +1,19 @@
 #include "Platform/Support/DeviceProfile.h"
 
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 
 #include "Platform/Support/HostLocale.h"
 #include "Platform/Support/ProcessInfo.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 
 namespace qor::platform {
 namespace {
 
 struct ProfileSlot {
     std::shared_mutex mutex;
-    std::optional<DeviceProfile> profile;  // made from the host on first use
+    std::shared_ptr<const DeviceProfile> profile;  // made from the host on first use; never changed
     // Held by every writer for its whole change, never by readers: an update's function runs
     // on a copy outside `mutex` (so it may read device facts), and no other write can land
     // between its copy and its store and be lost.
@@ -46,25 +48,20 @@ DeviceProfile hostDeviceProfile() {
     return profile;
 }
 
-DeviceProfile currentDeviceProfile() {
+std::shared_ptr<const DeviceProfile> sharedDeviceProfile() {
     auto& s = slot();
     {
         std::shared_lock lock(s.mutex);
-        if (s.profile) return *s.profile;
+        if (s.profile) return s.profile;
     }
     std::unique_lock lock(s.mutex);
-    if (!s.profile) s.profile = hostDeviceProfile();
-    return *s.profile;
+    if (!s.profile) s.profile = std::make_shared<const DeviceProfile>(hostDeviceProfile());
+    return s.profile;
 }
 
-ReachabilityFacts currentReachabilityFacts() {
-    auto& s = slot();
-    {
-        std::shared_lock lock(s.mutex);
-        if (s.profile) return s.profile->reachability;
-    }
-    return currentDeviceProfile().reachability;
-}
+DeviceProfile currentDeviceProfile() { return *sharedDeviceProfile(); }
+
+ReachabilityFacts currentReachabilityFacts() { return sharedDeviceProfile()->reachability; }
 
 void setDeviceProfile(DeviceProfile profile) {
     if (profileBeingUpdated) {
@@ -73,8 +70,9 @@ void setDeviceProfile(DeviceProfile profile) {
     }
     auto& s = slot();
     std::lock_guard writing(s.writers);
+    auto installed = std::make_shared<const DeviceProfile>(std::move(profile));
     std::unique_lock lock(s.mutex);
-    s.profile = std::move(profile);
+    s.profile = std::move(installed);
 }
 
 void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change) {
@@ -87,8 +85,9 @@ void updateDeviceProfile(const std::function<void(DeviceProfile&)>& change) {
         ~Done() { profileBeingUpdated = nullptr; }
     } done;
     change(copy);  // a function that throws leaves the profile as it was
+    auto installed = std::make_shared<const DeviceProfile>(std::move(copy));
     std::unique_lock lock(s.mutex);
-    s.profile = std::move(copy);
+    s.profile = std::move(installed);
 }
 
 void resetDeviceProfile() {

@@ -8,7 +8,7 @@
 #include <limits>
 #include <system_error>
 
-#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 
 namespace qor::platform {
 namespace {
@@ -73,7 +73,7 @@ std::filesystem::path executableDirectory() {
 }
 
 bool isOperatingSystemAtLeast(int major, int minor, int patch) {
-    const std::string version = currentDeviceProfile().systemVersion;
+    const std::string version = sharedDeviceProfile()->systemVersion;
     std::array<long long, 3> parts{0, 0, 0};
     std::size_t position = 0;
     for (std::size_t index = 0; index < parts.size(); ++index) {

@@ -8,6 +8,7 @@
 #include "Platform/Foundation/FileManager.h"
 #include "Platform/Foundation/PlatformError.h"
 #include "Platform/Foundation/UUID.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 
 namespace qor::platform {
 namespace {
@@ -56,16 +57,16 @@ std::shared_ptr<UIDevice> UIDevice::current() {
     return *device;
 }
 
-std::string UIDevice::model() const { return currentDeviceProfile().model; }
-std::string UIDevice::name() const { return currentDeviceProfile().name; }
-std::string UIDevice::systemName() const { return currentDeviceProfile().systemName; }
-std::string UIDevice::systemVersion() const { return currentDeviceProfile().systemVersion; }
-UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() const { return currentDeviceProfile().userInterfaceIdiom; }
+std::string UIDevice::model() const { return sharedDeviceProfile()->model; }
+std::string UIDevice::name() const { return sharedDeviceProfile()->name; }
+std::string UIDevice::systemName() const { return sharedDeviceProfile()->systemName; }
+std::string UIDevice::systemVersion() const { return sharedDeviceProfile()->systemVersion; }
+UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() const { return sharedDeviceProfile()->userInterfaceIdiom; }
 
 std::optional<std::string> UIDevice::identifierForVendor() const {
-    const auto profile = currentDeviceProfile();
-    if (profile.identifierForVendor) return profile.identifierForVendor;
-    if (!profile.identifierForVendorFromAppHome) return std::nullopt;
+    const auto profile = sharedDeviceProfile();
+    if (profile->identifierForVendor) return profile->identifierForVendor;
+    if (!profile->identifierForVendorFromAppHome) return std::nullopt;
     return storedIdentifierForVendor();
 }
 

@@ -1,6 +1,6 @@
 #include "Platform/UIKit/UIScreen.h"
 
-#include "Platform/Support/DeviceProfile.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 
 namespace qor::platform {
 
@@ -10,13 +10,13 @@ std::shared_ptr<UIScreen> UIScreen::main() {
 }
 
 CGRect UIScreen::bounds() const {
-    const auto screen = currentDeviceProfile().mainScreen;
+    const auto screen = sharedDeviceProfile()->mainScreen;
     return CGRect{CGPoint{0, 0}, CGSize{screen.width, screen.height}};
 }
 
-double UIScreen::scale() const { return currentDeviceProfile().mainScreen.scale; }
+double UIScreen::scale() const { return sharedDeviceProfile()->mainScreen.scale; }
 
-double UIScreen::nativeScale() const { return currentDeviceProfile().mainScreen.nativeScale; }
+double UIScreen::nativeScale() const { return sharedDeviceProfile()->mainScreen.nativeScale; }
 
 void UIScreen::setBoundsSize(CGSize size) {
     updateDeviceProfile([size](DeviceProfile& profile) {
