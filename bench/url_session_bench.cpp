@@ -22,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
@@ -123,6 +124,17 @@ std::size_t collectInto(char* data, std::size_t size, std::size_t count, void* c
     return size * count;
 }
 
+// The bare clients' request: a fresh easy handle with the same header, its body collected.
+void addGet(CURLM* multi, curl_slist* headers, std::string& body) {
+    CURL* easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_URL, serverURL().c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectInto);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+    curl_multi_add_handle(multi, easy);
+}
+
 // The connections the server saw since the last call.
 double connectionsSinceLastCall() {
     std::string answer;
@@ -176,18 +188,14 @@ private:
     std::chrono::steady_clock::time_point wallStart_;
 };
 
-// Counts completions and bytes; the benchmark waits for a number of completions.
-class CountingDelegate : public URLSessionDataDelegate {
+// Completions counted as they are told from any thread; the benchmark waits for a number of them.
+class CompletionCount {
 public:
-    void didReceiveData(URLSession&, URLSessionDataTask&, const Data& data) override {
-        std::lock_guard lock(mutex_);
-        bytes_ += data.size();
-    }
-    void didCompleteWithError(URLSession&, URLSessionTask&, std::optional<URLError> error) override {
+    void add(bool failed) {
         {
             std::lock_guard lock(mutex_);
             ++completed_;
-            if (error) ++failed_;
+            if (failed) ++failed_;
         }
         changed_.notify_all();
     }
@@ -205,7 +213,20 @@ private:
     std::condition_variable changed_;
     std::size_t completed_ = 0;
     std::size_t failed_ = 0;
-    std::size_t bytes_ = 0;
+};
+
+// Counts completions and bytes.
+class CountingDelegate : public URLSessionDataDelegate, public CompletionCount {
+public:
+    void didReceiveData(URLSession&, URLSessionDataTask&, const Data& data) override {
+        bytes_.fetch_add(data.size(), std::memory_order_relaxed);
+    }
+    void didCompleteWithError(URLSession&, URLSessionTask&, std::optional<URLError> error) override {
+        add(error.has_value());
+    }
+
+private:
+    std::atomic<std::size_t> bytes_{0};
 };
 
 void runSession(benchmark::State& state, Pattern pattern) {
@@ -273,13 +294,7 @@ private:
         while (waiting_ > 0 && inFlight_ < limit_) {
             --waiting_;
             ++inFlight_;
-            CURL* easy = curl_easy_init();
-            curl_easy_setopt(easy, CURLOPT_URL, serverURL().c_str());
-            curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
-            curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectInto);
-            curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body_);
-            curl_multi_add_handle(multi_, easy);
+            addGet(multi_, headers_, body_);
         }
     }
 
@@ -356,14 +371,8 @@ public:
         }
         curl_multi_wakeup(multi_);
     }
-    void waitFor(std::size_t completions) {
-        std::unique_lock lock(doneMutex_);
-        doneChanged_.wait(lock, [&] { return completed_ >= completions; });
-    }
-    std::size_t failed() {
-        std::lock_guard lock(doneMutex_);
-        return failed_;
-    }
+    void waitFor(std::size_t completions) { done_.waitFor(completions); }
+    std::size_t failed() { return done_.failed(); }
 
 private:
     // The I/O thread: starts what was posted, drives libcurl, hands completions on.
@@ -376,13 +385,7 @@ private:
                 starting = std::exchange(posted_, 0);
             }
             for (; starting > 0; --starting) {
-                CURL* easy = curl_easy_init();
-                curl_easy_setopt(easy, CURLOPT_URL, serverURL().c_str());
-                curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
-                curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-                curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectInto);
-                curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body_);
-                curl_multi_add_handle(multi_, easy);
+                addGet(multi_, headers_, body_);
             }
             int running = 0;
             curl_multi_perform(multi_, &running);
@@ -412,12 +415,7 @@ private:
             const bool failed = completions_.front();
             completions_.pop_front();
             lock.unlock();
-            {
-                std::lock_guard done(doneMutex_);
-                ++completed_;
-                if (failed) ++failed_;
-            }
-            doneChanged_.notify_all();
+            done_.add(failed);
             lock.lock();
         }
     }
@@ -432,10 +430,7 @@ private:
     std::deque<bool> completions_;  // failed or not, in order
     bool stopping_ = false;
 
-    std::mutex doneMutex_;
-    std::condition_variable doneChanged_;
-    std::size_t completed_ = 0;
-    std::size_t failed_ = 0;
+    CompletionCount done_;
 
     std::thread io_;
     std::thread worker_;
