@@ -12,20 +12,25 @@ namespace {
 
 // Every bid request goes to one of the container's few endpoints, auction after auction: each
 // URL is parsed once rather than once per post. The table is emptied when it reaches a bound, so
-// containers that keep changing their endpoints cannot make it grow.
+// containers that keep changing their endpoints cannot make it grow. (The entry type is this
+// file's own, so the table's code stays out of the library's exported symbols.)
+struct ParsedEndpointURL {
+    std::optional<platform::URL> url;  // nothing: not an absolute URL with a host
+};
+
 std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
     constexpr std::size_t kMostKept = 64;
     static std::mutex mutex;
-    static auto* parsed = new std::unordered_map<std::string, std::optional<platform::URL>>();
+    static auto* parsed = new std::unordered_map<std::string, ParsedEndpointURL>();
     {
         const std::lock_guard lock(mutex);
-        if (const auto found = parsed->find(text); found != parsed->end()) return found->second;
+        if (const auto found = parsed->find(text); found != parsed->end()) return found->second.url;
     }
     auto url = platform::URL::make(text);
     if (!url || !url->scheme() || !url->host() || url->host()->empty()) url.reset();
     const std::lock_guard lock(mutex);
     if (parsed->size() >= kMostKept) parsed->clear();
-    parsed->emplace(text, url);
+    parsed->emplace(text, ParsedEndpointURL{url});
     return url;
 }
 
