@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <utility>
 
 #include "AdNetwork/AdNetwork.h"
 #include "AdNetwork/BatchRecorder.h"
@@ -102,12 +103,16 @@ public:
     }
 
 private:
+    // The auction leaves the countdown before it runs: every answer's handling holds the
+    // countdown, and the last of them may be let go of on another thread, where the auction's
+    // completion (the host's closure) must not die.
     void countDown(bool mayRunHere) {
         if (remaining_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+        auto auction = std::exchange(auction_, nullptr);
         if (mayRunHere && platform::Thread::isMainThread()) {
-            auction_();
+            auction();
         } else {
-            platform::DispatchQueue::main()->async(std::move(auction_));
+            platform::DispatchQueue::main()->async(std::move(auction));
         }
     }
 
@@ -247,19 +252,19 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     const auto responses = std::make_shared<ResponseTable>();
     const auto countdown = std::make_shared<AuctionCountdown>(endpoints.size());
 
-    // The auction's own events wait in the recorder's hand-over until the winner is handed over:
-    // waking the recorder's thread then falls after the auction instead of into its sending and
-    // between its answers.
+    // The auction's own events wait in its hold until the winner is handed over: waking the
+    // recorder's thread then falls after the auction instead of into its sending and between its
+    // answers. Every answer's handling shares the hold; the last to let go ends it.
     auto hold = std::make_shared<BatchRecorder::HandOverHold>(BatchRecorder::shared());
     std::shared_ptr<const PostBidRequest::Body> body;
     for (const auto& endpoint : endpoints) {
         sendBidRequest(endpoint, countdown, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
-                       responses, body);
+                       responses, hold, body);
     }
     countdown->allSent([this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
                         platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,
                         completion = std::move(completion), hold = std::move(hold)]() mutable {
-        runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId, *anonymousId,
+        runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId, *anonymousId, *hold,
                    completion);
         hold.reset();
     });
@@ -272,6 +277,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
                                         std::int64_t inventoryID, const std::string& requestId,
                                         const AnonymousID& anonymousId, const CallbackQueue& callbackQueue,
                                         const std::shared_ptr<ResponseTable>& responses,
+                                        const std::shared_ptr<BatchRecorder::HandOverHold>& hold,
                                         std::shared_ptr<const PostBidRequest::Body>& body) {
     if (!bidRequest.impression.empty()) {
         auto ext = extensionForEndpoint(endpoint.type, container->id, inventoryID);
@@ -283,13 +289,15 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container->configurationID.value_or("");
-    BatchRecorder::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
+    // The event's payload is the very text of the body.
+    hold->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId,
+                   body->json ? std::optional(body->json->size()) : std::nullopt);
 
     PostBidRequest request(endpoint.url, body);
     request.timeoutValue = bidTimeout();
-    auto deliver = [this, endpoint, container, requestId, anonymousId, countdown,
-                    responses](Result<BidResponse> result) {
-        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId);
+    auto deliver = [this, endpoint, container, requestId, anonymousId, countdown, responses,
+                    hold](Result<BidResponse> result) {
+        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId, *hold);
         countdown->answered();
     };
     if (request.encodingFailed()) {
@@ -304,13 +312,12 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
 
 void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
                                          const Container& container, const std::string& requestId,
-                                         const std::string& anonymousId) {
+                                         const std::string& anonymousId, BatchRecorder::HandOverHold& hold) {
     const std::string writeKey = container.configurationID.value_or("");
     if (result.isSuccess()) {
         auto& response = result.value();
         responses.store(endpoint.id, response);
-        BatchRecorder::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)),
-                                          anonymousId);
+        hold.addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)), anonymousId);
     } else {
         AdData::BidError error;
         error.bidRequestId = requestId;
@@ -320,7 +327,7 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
         error.errorReason = bidErrorReason(result.error());
         error.isHeaderBidding = endpoint.isHeaderBidding;
         error.inventoryIds = {};
-        BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+        hold.addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     }
 }
 
@@ -329,7 +336,8 @@ void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTab
 void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, ResponseTable& responses,
                                     const Inventory& inventory, const std::vector<DemandSidePlatform>& platforms,
                                     const Container& container, std::int64_t adUnitID, const std::string& requestId,
-                                    const std::string& anonymousId, const BidCompletion& completion) {
+                                    const std::string& anonymousId, BatchRecorder::HandOverHold& hold,
+                                    const BidCompletion& completion) {
     const std::string writeKey = container.configurationID.value_or("");
     auto list = candidates(endpoints, responses);
     std::erase_if(list, [&](const auto& entry) { return !meetsFloor(inventory, entry.second.price); });
@@ -352,8 +360,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
         winner.isHeaderBidding = false;
         winner.containerId = container.id;
         winner.inventoryId = adUnitID;
-        BatchRecorder::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
-                                          anonymousId);
+        hold.addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)), anonymousId);
         bid.requestId = requestId;
         if (completion) completion(Result<Bid>::success(std::move(bid)));
         return;
@@ -369,7 +376,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
     error.errorReason = "NO_CONTENT";
     error.isHeaderBidding = false;
     error.inventoryIds = {};
-    BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+    hold.addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     fail(completion, noAdMessage);
 }
 

@@ -27,9 +27,11 @@ void ImageDownloader::download(const platform::URL& url, const CallbackQueue& ca
     auto task = session_->dataTask(
         request, [callbackQueue, completion = std::move(completion)](std::optional<platform::Data> data,
                                                                      std::shared_ptr<platform::URLResponse> response,
-                                                                     std::optional<platform::URLError> error) {
+                                                                     std::optional<platform::URLError> error) mutable {
             auto outcome = result(data, response, error);
-            callbackQueue.execute([completion, outcome = std::move(outcome)] {
+            // Moved, not copied: the task lets go of its handler on the session's threads, and the
+            // caller's closure must die where it runs.
+            callbackQueue.execute([completion = std::move(completion), outcome = std::move(outcome)] {
                 if (completion) completion(outcome);
             });
         });

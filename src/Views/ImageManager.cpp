@@ -22,10 +22,11 @@ void ImageManager::loadImage(const platform::URL& url, const CallbackQueue& call
     }
     downloader_.download(
         url, callbackQueue,
-        [cache = cache_, url, callbackQueue, completion = std::move(completion)](const ImageResult& result) {
+        [cache = cache_, url, callbackQueue, completion = std::move(completion)](const ImageResult& result) mutable {
             if (const auto* image = result.valueIf()) cache->setObject(*image, url);
             if (!completion) return;
-            callbackQueue.execute([completion, result] { completion(result); });
+            // Moved, not copied: the caller's closure dies where it ran.
+            callbackQueue.execute([completion = std::move(completion), result] { completion(result); });
         });
 }
 

@@ -1,6 +1,7 @@
 #include <map>
 #include <set>
 
+#include "AdNetwork/BatchRecorder.h"
 #include "EngineHarness.h"
 
 namespace qor::enginetest {
@@ -384,6 +385,40 @@ TEST_F(AuctionTest, AnEndpointPastTheTimeOutOrTheLengthLimitLosesAsItsBidError) 
         },
         std::chrono::seconds(10)));
     EXPECT_EQ(reasons, expectedReasons);
+}
+
+// An auction held open by a slow endpoint keeps back only its own events, and only under the
+// threshold: its answer past the threshold goes out at once, and an auction over meanwhile has
+// its events out within the wait after its last recording, both before the slow endpoint answers.
+TEST_F(AuctionTest, AnOpenAuctionKeepsBackOnlyItsOwnEventsAndOnlyUnderTheThreshold) {
+    startWithDefaultContainer();
+    const auto recorder = BatchRecorder::shared();
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return recorder->pendingCount() + recorder->inFlightCount() == 0; },
+                                       std::chrono::seconds(15)));
+    const auto slowAnswer = std::chrono::seconds(12);
+    script({});
+    network().demand(0).answerInTurn({single("slow", 1.0).after(slowAnswer), BidAnswer::noContent()});
+    network().demand(1).answerInTurn({single(std::string(600000, 'm'), 2.0), BidAnswer::noContent()});
+    network().core().answerInTurn({BidAnswer::noContent(), single("core", 0.5)});
+    const auto started = std::chrono::steady_clock::now();
+    std::optional<Result<Bid>> slow;
+    AdNetworkApiClient::shared().requestBannerAd(SimulatedAdNetwork::bannerUnit, std::nullopt, AdType::banner,
+                                                 AdRequest(), [&slow](const Result<Bid>& r) { slow = r; });
+    const auto posted = [&](const std::string& name, const std::optional<std::string>& requestId) {
+        const auto events = collectedEvents(network());
+        return std::any_of(events.begin(), events.end(), [&](const Json& e) {
+            return e["name"] == name && (!requestId || e["requestId"] == *requestId);
+        });
+    };
+    EXPECT_TRUE(testing::pumpMainUntil([&] { return posted("bidResponse", std::nullopt); }, std::chrono::seconds(4)));
+
+    const auto fast = banner();
+    ASSERT_TRUE(fast.result->isSuccess()) << fast.errorText();
+    EXPECT_TRUE(
+        testing::pumpMainUntil([&] { return posted("bidWinner", fast.bid().requestId); }, std::chrono::seconds(8)));
+    EXPECT_FALSE(slow.has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, slowAnswer);
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return slow.has_value(); }, std::chrono::seconds(20)));
 }
 
 }  // namespace

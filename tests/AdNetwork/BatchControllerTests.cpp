@@ -217,33 +217,52 @@ TEST_F(BatchControllerTest, PostingAtOnceCancelsThePendingWaitAndOnlyUnsentEvent
     EXPECT_EQ(requestIds(all[2]), std::vector<std::string>{"after"});
 }
 
-// An auction holds its events back from the recorder's queue until it is decided. Held events are
-// neither measured nor posted; letting go of the last hold (on any thread) posts them as recorded;
-// pendingCount() still takes them; and past the bound they go on while still held.
-TEST_F(BatchControllerTest, HeldRecordingsWaitForTheLastHoldAndLoseNothing) {
-    const auto controller = recorder(5s, 3000);
-    auto first = std::make_unique<BatchRecorder::HandOverHold>(controller);
-    auto second = std::make_unique<BatchRecorder::HandOverHold>(controller);
-    record(*controller, "small");
-    record(*controller, "big", AdData(winner(std::string(3000, 'b'))));  // past the threshold
-    EXPECT_FALSE(collection_->waitForPosts(1, 300ms));
-    first.reset();
-    EXPECT_FALSE(collection_->waitForPosts(1, 300ms));
-    std::thread([&] { second.reset(); }).join();
-    ASSERT_TRUE(collection_->waitForPosts(1));
-    EXPECT_EQ(requestIds(envelopes()[0]), (std::vector<std::string>{"small", "big"}));
+// An auction's hold keeps back its own events only, and only under the threshold: another
+// auction's events go out within the wait while it lasts; held events count toward the threshold,
+// and the recording that brings them to it lets every hold's go at once; a hold let go of (on any
+// thread), ended early, or past its bound keeps nothing back. Nothing is lost.
+TEST_F(BatchControllerTest, AHoldKeepsBackOnlyItsOwnAuctionsEventsAndNeverPastTheThreshold) {
+    const auto controller = recorder(300ms, 20000);
+    const auto add = [](BatchRecorder::HandOverHold& hold, const std::string& requestId, std::size_t markup = 6) {
+        hold.addBatch(BatchType::bidWinner, "key", requestId, AdData(winner(std::string(markup, 'm'))), "anon");
+    };
+    auto slow = std::make_unique<BatchRecorder::HandOverHold>(controller);
+    auto fast = std::make_unique<BatchRecorder::HandOverHold>(controller);
+    add(*slow, "slow");
+    add(*fast, "fast");
+    EXPECT_EQ(controller->pendingCount(), 2U);
+    pumpMainFor(900ms);  // three waits
+    EXPECT_EQ(collection_->receivedCount(), 0U);
+    std::thread([&] { fast.reset(); }).join();
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
+    EXPECT_EQ(requestIds(envelopes()[0]), std::vector<std::string>{"fast"});
 
+    auto other = std::make_unique<BatchRecorder::HandOverHold>(controller);
+    add(*other, "other", 12000);
+    EXPECT_EQ(controller->pendingCount(), 2U);  // under the threshold, still held
+    add(*slow, "slow-big", 12000);              // together past it
+    EXPECT_EQ(controller->pendingCount(), 0U);
+    ASSERT_TRUE(collection_->waitForPosts(2));
+    EXPECT_EQ(requestIds(envelopes()[1]), (std::vector<std::string>{"slow", "slow-big", "other"}));
+    add(*slow, "slow-after");  // the hold has let go: the wait applies
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 3; }));
+    EXPECT_EQ(requestIds(envelopes()[2]), std::vector<std::string>{"slow-after"});
+
+    const auto unbounded = recorder(300ms, std::size_t{1} << 40);
     {
-        const BatchRecorder::HandOverHold held(controller);
-        record(*controller, "held");
-        EXPECT_EQ(controller->pendingCount(), 1U);
-        for (std::size_t i = 0; i < BatchRecorder::kMostHeldRecordings; ++i) record(*controller, "many");
-        ASSERT_TRUE(collection_->waitForPosts(2));  // still held, but no longer kept back
+        BatchRecorder::HandOverHold held(unbounded);
+        for (std::size_t i = 0; i < BatchRecorder::kMostHeldRecordings; ++i) add(held, "many");
+        // Still held, but no longer kept back.
+        ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 4; }));
     }
+    slow.reset();
+    other.reset();
     ASSERT_TRUE(settle(*controller));
+    ASSERT_TRUE(settle(*unbounded));
     std::size_t recorded = 0;
     for (const auto& envelope : envelopes()) recorded += envelope["batch"].size();
-    EXPECT_EQ(recorded + controller->pendingCount(), 3 + BatchRecorder::kMostHeldRecordings);
+    EXPECT_EQ(recorded + controller->pendingCount() + unbounded->pendingCount(),
+              5 + BatchRecorder::kMostHeldRecordings);
 }
 
 TEST_F(BatchControllerTest, AFailedUploadIsNotRetriedAndItsEventsAreGone) {

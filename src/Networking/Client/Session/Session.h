@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace qor {
 
@@ -39,24 +40,29 @@ public:
     void deliverValue(const CallbackQueue& queue, std::any value) const override {
         T* parsed = std::any_cast<T>(&value);
         if (!parsed) return deliverFailure(queue, std::make_exception_ptr(std::bad_any_cast()));
-        queue.execute([completion = completion_, typed = std::move(*parsed)]() mutable {
+        queue.execute([completion = takeCompletion(), typed = std::move(*parsed)]() mutable {
             if (completion) completion(Result<T>::success(std::move(typed)));
         });
     }
     void deliverError(const CallbackQueue& queue, QORSDKError error) const override {
-        queue.execute([completion = completion_, error = std::move(error)] {
+        queue.execute([completion = takeCompletion(), error = std::move(error)] {
             if (completion) completion(Result<T>::failure(error));
         });
     }
     void deliverFailure(const CallbackQueue& queue, std::exception_ptr error) const override {
         // Converted here, so only a plain value crosses to the completion's thread.
-        queue.execute([completion = completion_, error = asQORSDKError(error)] {
+        queue.execute([completion = takeCompletion(), error = asQORSDKError(error)] {
             if (completion) completion(Result<T>::failure(error));
         });
     }
 
 private:
-    Completion<T> completion_;
+    // A request delivers once. The completion moves into the block that runs it, so that it and
+    // what it captures die with that block on the callback queue's thread, not wherever the
+    // task's handling happens to be let go of.
+    Completion<T> takeCompletion() const { return std::exchange(completion_, nullptr); }
+
+    mutable Completion<T> completion_;
 };
 
 // The one HTTP client: builds a URL request from a description, runs it on its URL session,
