@@ -66,7 +66,7 @@ using HostClosureLifetimeTest = NativeFormatTest;
 
 TEST_F(HostClosureLifetimeTest, EveryFormatLetsGoOfWhatTheAppHandedOverOnTheMainThread) {
     startWithDefaultContainer();
-    constexpr int loads = 10;
+    constexpr int loads = 25;
     // Runs `load` for each of the loads, one after the other, each until it reported (`done` counts
     // the reports); then waits for every probe of the kind to die.
     const auto run = [&](const std::string& kind, const std::function<void(std::shared_ptr<Deaths>, int&)>& load) {
