@@ -68,7 +68,8 @@ Auction runAuction(const UnitSeen& unit) {
 }
 
 std::string answerText(const EndpointSeen& endpoint) {
-    if (endpoint.answers.empty()) return "not asked";
+    if (endpoint.answers.empty())
+        return endpoint.hasBiddingURL ? "not asked" : "not asked: the container gives it no bidding URL";
     const auto& answer = endpoint.answers.back();
     std::string text =
         endpoint.answers.size() > 1 ? "asked " + std::to_string(endpoint.answers.size()) + " times; " : std::string();
@@ -97,6 +98,14 @@ std::string partOf(const EndpointSeen& endpoint, const UnitSeen& unit, const Auc
     if (!passesFloor(bid->price, unit.floor)) return text + ": under " + floorText(unit);
     if (!auction.wins(endpoint)) return text + ": outbid";
     return text + (auction.highest.size() > 1 ? ": tied for the highest, may win" : ": wins");
+}
+
+// Every endpoint of the unit that has a bidding URL takes part in its auction, the core included.
+void judgeAsked(const UnitSeen& unit, std::vector<std::string>& problems) {
+    for (const auto& endpoint : unit.endpoints) {
+        if (endpoint.hasBiddingURL && endpoint.answers.empty())
+            problems.push_back("the endpoint " + endpoint.name + " was not asked for a bid");
+    }
 }
 
 // MARK: What the load came to
@@ -275,6 +284,14 @@ bool reportsFailure(const std::string& uploadResult) {
     return false;
 }
 
+// A platform's bidding URL is the one its first entry in the container's list gives.
+bool hasBiddingURL(const Container& container, std::int64_t platform) {
+    if (!container.platforms) return false;
+    const auto listed = std::find_if(container.platforms->begin(), container.platforms->end(),
+                                     [&](const DemandSidePlatform& candidate) { return candidate.id == platform; });
+    return listed != container.platforms->end() && !listed->url.value_or("").empty();
+}
+
 }  // namespace
 
 std::string priceText(double price) {
@@ -293,10 +310,13 @@ UnitSeen unitOf(const Container& container, std::int64_t unit, AdFormat format) 
     seen.floor = inventory->floorPrice;
     seen.hasPassBack = inventory->metadata.passBack && !inventory->metadata.passBack->empty();
     for (const auto& platform : inventory->platforms.value_or(std::vector<DemandSidePlatform>{})) {
-        seen.endpoints.push_back(
-            {platform.id, platform.name.value_or("unknown"), platform.directDeal.value_or(0) > 0, {}});
+        seen.endpoints.push_back({platform.id,
+                                  platform.name.value_or("unknown"),
+                                  platform.directDeal.value_or(0) > 0,
+                                  {},
+                                  hasBiddingURL(container, platform.id)});
     }
-    seen.endpoints.push_back({-1, "core", false, {}});
+    seen.endpoints.push_back({-1, "core", false, {}, !container.core.url.empty()});
     return seen;
 }
 
@@ -331,6 +351,7 @@ Verdict judgeLoad(const AdSeen& seen) {
         for (const auto& endpoint : unit.endpoints) {
             verdict.lines.emplace_back(endpoint.name, partOf(endpoint, unit, auction));
         }
+        judgeAsked(unit, verdict.problems);
     }
     judgeOutcome(load, expected, auction, verdict.problems);
     if (network) {

@@ -23,6 +23,8 @@ struct EndpointSeen {
     bool directDeal = false;
     // With the app's own network: what it answered to each bid request of the auction.
     std::vector<testing::BidAnswer> answers;
+    // The container gives it a bidding URL; without one the SDK has nowhere to ask it.
+    bool hasBiddingURL = true;
 };
 
 // The unit of a load as the container describes it.
@@ -79,10 +81,11 @@ UnitSeen unitOf(const Container& container, std::int64_t unit, AdFormat format);
 // A load by the auction rules: the first direct-deal endpoint decides alone, else every
 // endpoint's last bid competes; bids under the floor drop out; the highest price wins; with no
 // bid left the unit's pass-back is shown, and without one the load fails with "No available
-// Ad". A problem is a load that reached its delegate other than once, an outcome or failure
-// the answers do not explain, a tracker of a shown ad that was not fired, or an auction event
-// missing at the collection endpoint or refused there. Without the network's records only the
-// delegate and the container can be judged.
+// Ad". A problem is a load that reached its delegate other than once, an endpoint with a
+// bidding URL that its unit's auction did not ask, an outcome or failure the answers do not
+// explain, a tracker of a shown ad that was not fired, or an auction event missing at the
+// collection endpoint or refused there. Without the network's records only the delegate and
+// the container can be judged.
 Verdict judgeLoad(const AdSeen& seen);
 
 // What the app sent to the analytics side and what came of it.

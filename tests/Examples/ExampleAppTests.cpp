@@ -99,6 +99,27 @@ TEST(ExampleJudgement, LoadsAreJudgedByTheAuctionRulesAndOnlyRealFaultsAreProble
               (Problems{"the collection endpoint got 0 bidRequest events for 3 bid requests",
                         "the collection endpoint got 0 bidResponse or \"00\" bidError events for 3 bid requests",
                         "no \"04\" bid error reached the collection endpoint"}));
+    // An SDK that skips the auction and fails as if nobody bid: every endpoint of the container
+    // it did not ask is named, the core included, but not dsp-beta, to which the container gives
+    // no bidding URL, nor any endpoint of a unit that does not serve the format.
+    const auto platform = [](std::int64_t id, std::optional<std::string> name, std::optional<std::string> url) {
+        DemandSidePlatform listed;
+        listed.id = id;
+        listed.name = std::move(name);
+        listed.url = std::move(url);
+        return listed;
+    };
+    Container container;
+    container.core.url = "https://core.test/bid";
+    container.platforms = {{platform(3, {}, "https://a.test/bid"), platform(4, {}, {})}};
+    container.inventories.resize(1);
+    container.inventories[0].id = 101;
+    container.inventories[0].format = "banner";
+    container.inventories[0].platforms = {{platform(3, "dsp-alpha", {}), platform(4, "dsp-beta", {})}};
+    const AdSeen skipped{noAd, unitOf(container, 101, AdFormat::banner), NetworkSeen{}};
+    EXPECT_EQ(problems(skipped), (Problems{"the endpoint dsp-alpha was not asked for a bid",
+                                           "the endpoint core was not asked for a bid"}));
+    EXPECT_EQ(problems({noAd, unitOf(container, 101, AdFormat::video), NetworkSeen{}}), Problems{});
 
     // What the summary says of the direct deal, endpoint by endpoint.
     using Lines = std::vector<std::pair<std::string, std::string>>;
