@@ -4,6 +4,9 @@
 // A view keeps its current page only, so both should end where they began. Counters: the
 // resident set and the heap in use after the loads, minus before them (MB). The program records
 // nothing for the tests (testing/UIProbes is not linked in), as a shipped app.
+//
+// Also what checking an image at the pixel budget (4096x4096) costs, for each format: the
+// read of its header and compressed data that decides whether the data holds an image.
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -16,11 +19,13 @@
 
 #include "AdNetwork/QOR.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/UIKit/UIImage.h"
 #include "Platform/WebKit/WKWebView.h"
 #include "Views/AdView.h"
 #include "testing/MainLoopPump.h"
 #include "testing/SimulatedAdNetwork.h"
 #include "testing/TestAppHome.h"
+#include "testing/TestImages.h"
 
 namespace {
 
@@ -101,6 +106,27 @@ void BM_BannerLoadsOnOneView(benchmark::State& state) {
     testing::pumpMainFor(std::chrono::milliseconds(10));
 }
 BENCHMARK(BM_BannerLoadsOnOneView)->Iterations(kLoads)->Unit(benchmark::kMicrosecond);
+
+// One image at the budget on each side, made once per format.
+const platform::Data& imageAtTheBudget(std::int64_t format) {
+    constexpr int side = platform::UIImage::maxPixelsPerSide;
+    static const platform::Data gif = testing::makeGIF(side, side);
+    static const platform::Data png = testing::makePNG(side, side);
+    static const platform::Data jpeg = testing::makeJPEG(side, side, true);
+    return format == 0 ? gif : format == 1 ? png : jpeg;
+}
+
+void BM_ImageCheckAtTheBudget(benchmark::State& state) {
+    const auto& data = imageAtTheBudget(state.range(0));
+    state.SetLabel(state.range(0) == 0 ? "gif" : state.range(0) == 1 ? "png" : "progressive jpeg");
+    for (auto _ : state) {
+        const auto image = platform::UIImage::withData(data);
+        if (!image) state.SkipWithError("the image was refused");
+        benchmark::DoNotOptimize(image);
+    }
+    state.counters["MB"] = static_cast<double>(data.size()) / 1e6;
+}
+BENCHMARK(BM_ImageCheckAtTheBudget)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #include "Platform/UIKit/UIImage.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <vector>
 
 #include <gif_lib.h>
 #include <png.h>
@@ -212,24 +213,129 @@ bool skipExtension(GifFileType* file) {
     return true;
 }
 
-// The first frame is decoded row by row; later ones only have their compressed data skipped.
-bool readFrame(GifFileType* file, std::vector<GifPixelType>& row) {
+constexpr int maxLZWCodeWidth = 12;
+constexpr int lzwTableSize = 1 << maxLZWCodeWidth;
+
+// A frame's LZW codes, read from the data sub-blocks that giflib hands over one at a time: each
+// code is the next `width_` bits, low bits first. The width follows giflib's own rule: it starts a
+// bit above the minimum code size, again after each clear code, and grows by one (up to 12) when
+// the codes read since then pass its range.
+class LZWCodeReader {
+public:
+    LZWCodeReader(GifFileType* file, GifByteType* firstBlock, int minimumCodeSize)
+        : file_(file), clearCode_(1 << minimumCodeSize) {
+        useBlock(firstBlock);
+        restart();
+    }
+
+    int clearCode() const { return clearCode_; }
+    int endCode() const { return clearCode_ + 1; }
+
+    // The next code, or -1 when the data ends (or cannot be read) before it.
+    int next() {
+        while (bitCount_ < width_) {
+            if (byte_ == end_ && !nextBlock()) return -1;
+            bits_ |= static_cast<std::uint32_t>(*byte_++) << bitCount_;
+            bitCount_ += 8;
+        }
+        const auto code = static_cast<int>(bits_ & ((1U << width_) - 1));
+        bits_ >>= width_;
+        bitCount_ -= width_;
+        if (codeCount_ <= lzwTableSize && ++codeCount_ > widthRange_ && width_ < maxLZWCodeWidth) {
+            widthRange_ <<= 1;
+            ++width_;
+        }
+        return code;
+    }
+
+    // After a clear code.
+    void restart() {
+        codeCount_ = clearCode_ + 2;
+        width_ = std::countr_zero(static_cast<unsigned>(clearCode_)) + 1;
+        widthRange_ = 1 << width_;
+    }
+
+    // Reads the sub-blocks left, unlooked at, up to their terminator.
+    bool skipRest() { return block_ == nullptr || skipSubBlocks(file_, block_); }
+
+private:
+    void useBlock(GifByteType* block) {
+        block_ = block;
+        byte_ = block == nullptr ? nullptr : block + 1;
+        end_ = block == nullptr ? nullptr : byte_ + block[0];
+    }
+
+    // False at the terminator: the codes end there. (The block comes back through a local, so the
+    // reader's state never has its address given away and can stay in registers.)
+    bool nextBlock() {
+        GifByteType* block = nullptr;
+        if (block_ == nullptr || DGifGetCodeNext(file_, &block) == GIF_ERROR || block == nullptr) {
+            block_ = nullptr;
+            return false;
+        }
+        useBlock(block);
+        return true;
+    }
+
+    GifFileType* file_;
+    const int clearCode_;
+    GifByteType* block_ = nullptr;  // giflib's buffer, valid up to the next call; its first byte is its length
+    const GifByteType* byte_ = nullptr;
+    const GifByteType* end_ = nullptr;
+    std::uint32_t bits_ = 0;  // read and not yet taken, `bitCount_` of them
+    int bitCount_ = 0;
+    int width_ = 0;
+    int widthRange_ = 0;
+    int codeCount_ = 0;  // as giflib counts: from the first table entry on, each code read adds one
+};
+
+// Whether the codes make `pixels` pixels before the end code: each is a colour, the clear code, or
+// an entry of the table built so far (or the one it is about to add), and no entry comes straight
+// after a clear code. Only each entry's length is kept, not its pixels. giflib's line decoder
+// empties its whole table (16 KiB) at every clear code, which an encoder that keeps its codes
+// short sends every second pixel: seconds for a frame at the budget, where this costs a few
+// operations a code.
+bool makesPixels(LZWCodeReader& codes, std::uint64_t pixels) {
+    const int clear = codes.clearCode();
+    const int firstEntry = clear + 2;
+    std::array<std::uint16_t, lzwTableSize> lengths{};
+    std::fill_n(lengths.begin(), clear, 1);
+    int nextEntry = firstEntry;
+    int previous = -1;  // none at the start and after a clear code
+    std::uint64_t made = 0;
+    while (made < pixels) {
+        const int code = codes.next();
+        if (code < 0 || code == codes.endCode()) return false;
+        if (code == clear) {
+            codes.restart();
+            nextEntry = firstEntry;
+            previous = -1;
+            continue;
+        }
+        if (code >= clear && (previous < 0 || code > nextEntry)) return false;
+        if (previous >= 0 && nextEntry < lzwTableSize) {
+            lengths[nextEntry++] = static_cast<std::uint16_t>(lengths[previous] + 1);
+        }
+        made += lengths[code];
+        previous = code;
+    }
+    return codes.skipRest();  // what follows the last pixel is not looked at
+}
+
+// The first frame's codes are checked; later ones only have their compressed data skipped.
+bool readFrame(GifFileType* file) {
     if (DGifGetImageDesc(file) == GIF_ERROR) return false;
     const GifImageDesc& frame = file->Image;
     if (frame.Width <= 0 || frame.Height <= 0 || frame.Left < 0 || frame.Top < 0 ||
         frame.Left + frame.Width > file->SWidth || frame.Top + frame.Height > file->SHeight) {
         return false;  // a frame reaching outside the screen
     }
-    if (file->ImageCount > 1) {
-        int codeSize = 0;
-        GifByteType* block = nullptr;
-        return DGifGetCode(file, &codeSize, &block) != GIF_ERROR && skipSubBlocks(file, block);
-    }
-    row.resize(static_cast<std::size_t>(frame.Width));
-    for (int y = 0; y < frame.Height; ++y) {
-        if (DGifGetLine(file, row.data(), frame.Width) == GIF_ERROR) return false;
-    }
-    return true;
+    int minimumCodeSize = 0;  // giflib refuses one above 11
+    GifByteType* block = nullptr;
+    if (DGifGetCode(file, &minimumCodeSize, &block) == GIF_ERROR) return false;
+    if (file->ImageCount > 1) return skipSubBlocks(file, block);
+    LZWCodeReader codes(file, block, minimumCodeSize);
+    return makesPixels(codes, static_cast<std::uint64_t>(frame.Width) * static_cast<std::uint64_t>(frame.Height));
 }
 
 // An image when its first frame decodes and the file holds its frames (within the budget) up to
@@ -239,7 +345,6 @@ std::optional<PixelSize> gifSize(const Data& data) {
     int error = 0;
     const GIFFile file(DGifOpen(&input, gifReadBytes, &error));
     if (!file || !withinBudget(file->SWidth, file->SHeight)) return std::nullopt;
-    std::vector<GifPixelType> row;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(file.get(), &record) == GIF_ERROR) return std::nullopt;
@@ -247,7 +352,7 @@ std::optional<PixelSize> gifSize(const Data& data) {
         if (record == EXTENSION_RECORD_TYPE) {
             if (!skipExtension(file.get())) return std::nullopt;
         } else if (record == IMAGE_DESC_RECORD_TYPE) {
-            if (file->ImageCount >= UIImage::maxGIFFrames || !readFrame(file.get(), row)) return std::nullopt;
+            if (file->ImageCount >= UIImage::maxGIFFrames || !readFrame(file.get())) return std::nullopt;
         } else {
             return std::nullopt;
         }
