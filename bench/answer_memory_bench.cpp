@@ -7,12 +7,15 @@
 // - peak_MiB: the highest resident set from the loads until 3 s after they completed, minus the
 //   resident set just before them (a warm-up round with small answers went first, and its events
 //   have been posted);
-// - settled_MiB: the resident set 3 s after the loads completed, minus the same.
+// - settled_MiB: the resident set 3 s after the loads completed, minus the same;
+// - heap_kept_MiB: the heap in use then, minus before the loads (what settled_MiB holds beyond it
+//   the allocator keeps for later).
 // Each case runs in a process of its own, started for it (so no case inherits another's heap);
 // the simulated ad network runs in another, so that serving and collecting are not counted.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,6 +121,8 @@ double statusMiB(const char* field) {
     return 0;
 }
 
+double heapMiB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
+
 // The kernel's high-water mark of the resident set starts again from the current one.
 void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
@@ -156,12 +161,14 @@ int measureLoads(std::size_t formats) {
     // The warm-up's events go out 5 s after their recording.
     qor::testing::pumpMainFor(milliseconds(6000));
     const double idle = statusMiB("VmRSS:");
+    const double idleHeap = heapMiB();
     resetPeak();
     const auto start = steady_clock::now();
     if (!loadRound(formats)) return 1;
     const double loadSeconds = duration<double>(steady_clock::now() - start).count();
     qor::testing::pumpMainFor(kSettle);
-    std::printf("figures %f %f %f %f\n", idle, statusMiB("VmHWM:") - idle, statusMiB("VmRSS:") - idle, loadSeconds);
+    std::printf("figures %f %f %f %f %f\n", idle, statusMiB("VmHWM:") - idle, statusMiB("VmRSS:") - idle,
+                heapMiB() - idleHeap, loadSeconds);
     std::fflush(stdout);
     std::_Exit(0);  // the SDK's workers may still run
 }
@@ -230,10 +237,10 @@ void answerMemory(benchmark::State& state, const std::string& shape, std::size_t
                                                       network.variables, minutes(3));
         std::istringstream lines(outcome.output);
         std::string line;
-        double idle = -1, peak = 0, settled = 0, loadSeconds = 0;
+        double idle = -1, peak = 0, settled = 0, heap = 0, loadSeconds = 0;
         while (std::getline(lines, line)) {
             if (line.rfind("figures ", 0) == 0)
-                std::sscanf(line.c_str(), "figures %lf %lf %lf %lf", &idle, &peak, &settled, &loadSeconds);
+                std::sscanf(line.c_str(), "figures %lf %lf %lf %lf %lf", &idle, &peak, &settled, &heap, &loadSeconds);
         }
         if (idle < 0) {
             state.SkipWithError(("the measured process failed: " + outcome.output.substr(0, 2000)).c_str());
@@ -244,6 +251,7 @@ void answerMemory(benchmark::State& state, const std::string& shape, std::size_t
         state.counters["idle_MiB"] = idle;
         state.counters["peak_MiB"] = peak;
         state.counters["settled_MiB"] = settled;
+        state.counters["heap_kept_MiB"] = heap;
     }
 }
 
