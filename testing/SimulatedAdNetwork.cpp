@@ -239,6 +239,11 @@ ScriptedResponse BidEndpoint::makeResponse(const BidAnswer& answer, const Record
             break;
     }
     const auto [requestID, impressionID] = requestAndImpressionIDs(request.bodyString());
+    return ScriptedResponse::text(200, bidResponseText(answer, name_, requestID, impressionID), "application/json");
+}
+
+std::string bidResponseText(const BidAnswer& answer, const std::string& seatName, const std::string& requestID,
+                            const std::string& impressionID) {
     Json response;
     response["id"] = requestID;
     response["seatbid"] = Json::array();
@@ -253,10 +258,10 @@ ScriptedResponse BidEndpoint::makeResponse(const BidAnswer& answer, const Record
             if (bid.viewableURL) json["ext"] = Json{{"vade", *bid.viewableURL}};
             bids.push_back(std::move(json));
         }
-        response["seatbid"].push_back(Json{{"bid", std::move(bids)}, {"seat", name_}});
+        response["seatbid"].push_back(Json{{"bid", std::move(bids)}, {"seat", seatName}});
     }
     response["cur"] = "USD";
-    return ScriptedResponse::text(200, response.dump(), "application/json");
+    return response.dump();
 }
 
 // MARK: Container text

@@ -58,6 +58,11 @@ struct BidAnswer {
     BidAnswer chunked(std::size_t bytesPerWrite, std::chrono::milliseconds pause, std::size_t leadingBlanks = 0) const;
 };
 
+// The text a bid endpoint named `seatName` answers a bid-holding answer with, for a bid request
+// of these ids (every bid's id as given, "" when absent).
+std::string bidResponseText(const BidAnswer& answer, const std::string& seatName, const std::string& requestID,
+                            const std::string& impressionID);
+
 // One bid request as a bid endpoint answered it.
 struct AnsweredBidRequest {
     std::string requestId;  // the bid request's "id"

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "AdNetwork/AdNetworkCoding.h"
+#include "Core/Overloaded.h"
 #include "Models/OpenRTB/BidRequest.h"
 #include "Models/OpenRTB/BidResponse.h"
 
@@ -66,12 +68,22 @@ struct AdData {
         bool operator==(const BidError&) const = default;
     };
 
-    using Payload = std::variant<BidRequest, BidResponse, BidWinner, BidError>;
+    // A bid response already written as its JSON text (an object), written as the response it
+    // was made from: a long answer is written a seat at a time as it is read, so that its typed
+    // bids are never all held at once (ReceivedBidResponse).
+    struct EncodedBidResponse {
+        std::string text;
 
-    AdData(BidRequest request) : payload(std::move(request)) {}     // NOLINT: implicit from a payload
-    AdData(BidResponse response) : payload(std::move(response)) {}  // NOLINT
-    AdData(BidWinner winner) : payload(std::move(winner)) {}        // NOLINT
-    AdData(BidError error) : payload(std::move(error)) {}           // NOLINT
+        bool operator==(const EncodedBidResponse&) const = default;
+    };
+
+    using Payload = std::variant<BidRequest, BidResponse, BidWinner, BidError, EncodedBidResponse>;
+
+    AdData(BidRequest request) : payload(std::move(request)) {}            // NOLINT: implicit from a payload
+    AdData(BidResponse response) : payload(std::move(response)) {}         // NOLINT
+    AdData(BidWinner winner) : payload(std::move(winner)) {}               // NOLINT
+    AdData(BidError error) : payload(std::move(error)) {}                  // NOLINT
+    AdData(EncodedBidResponse response) : payload(std::move(response)) {}  // NOLINT
 
     Payload payload;
 
@@ -81,7 +93,12 @@ struct AdData {
     }
 
     void encode(KeyedEncodingContainer& c) const {
-        std::visit([&c](const auto& value) { value.encode(c); }, payload);
+        std::visit(
+            Overloaded{[&c](const EncodedBidResponse& response) {
+                           c.encodeMembersText(std::string_view(response.text).substr(1, response.text.size() - 2));
+                       },
+                       [&c](const auto& value) { value.encode(c); }},
+            payload);
     }
 
     bool operator==(const AdData&) const = default;

@@ -122,15 +122,10 @@ private:
 
 // MARK: ResponseTable
 
-void ResponseTable::store(std::int64_t endpointID, const BidResponse& response) {
-    if (!response.seatBids) return;
-    const Bid* last = nullptr;
-    for (const auto& seat : *response.seatBids) {
-        if (!seat.bids.empty()) last = &seat.bids.back();
-    }
+void ResponseTable::store(std::int64_t endpointID, std::optional<Bid> lastBid) {
     std::lock_guard lock(mutex_);
-    if (last) {
-        lastBids_.insert_or_assign(endpointID, *last);
+    if (lastBid) {
+        lastBids_.insert_or_assign(endpointID, std::move(*lastBid));
     } else {
         lastBids_.erase(endpointID);
     }
@@ -296,7 +291,7 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     PostBidRequest request(endpoint.url, body);
     request.timeoutValue = bidTimeout();
     auto deliver = [this, endpoint, container, requestId, anonymousId, countdown, responses,
-                    hold](Result<BidResponse> result) {
+                    hold](Result<ReceivedBidResponse> result) {
         handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId, *hold);
         countdown->answered();
     };
@@ -304,20 +299,21 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
         // Never post an empty body: the endpoint fails like any other request failure.
         auto error = QORSDKError::requestFailed{QORSDKError::RequestErrorReason::jsonEncodingFailed{
             AnyError(std::make_exception_ptr(std::runtime_error("The bid request cannot be encoded.")))}};
-        callbackQueue.execute([deliver, error] { deliver(Result<BidResponse>::failure(error)); });
+        callbackQueue.execute([deliver, error] { deliver(Result<ReceivedBidResponse>::failure(error)); });
         return;
     }
     Session::sharedInstance()->send(std::move(request), callbackQueue, std::move(deliver));
 }
 
-void AdNetworkApiClient::handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
-                                         const Container& container, const std::string& requestId,
-                                         const std::string& anonymousId, BatchRecorder::HandOverHold& hold) {
+void AdNetworkApiClient::handleBidResult(Result<ReceivedBidResponse> result, ResponseTable& responses,
+                                         const Endpoint& endpoint, const Container& container,
+                                         const std::string& requestId, const std::string& anonymousId,
+                                         BatchRecorder::HandOverHold& hold) {
     const std::string writeKey = container.configurationID.value_or("");
     if (result.isSuccess()) {
         auto& response = result.value();
-        responses.store(endpoint.id, response);
-        hold.addBatch(BatchType::bidResponse, writeKey, requestId, AdData(std::move(response)), anonymousId);
+        responses.store(endpoint.id, std::move(response.lastBid));
+        hold.addBatch(BatchType::bidResponse, writeKey, requestId, std::move(response.event), anonymousId);
     } else {
         AdData::BidError error;
         error.bidRequestId = requestId;

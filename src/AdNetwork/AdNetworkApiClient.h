@@ -33,7 +33,7 @@ class ResponseTable {
 public:
     // Keeps the answer's last bid (of its last seat that has one); an answer without one leaves
     // nothing.
-    void store(std::int64_t endpointID, const BidResponse& response);
+    void store(std::int64_t endpointID, std::optional<Bid> lastBid);
     std::optional<Bid> take(std::int64_t endpointID);
 
 private:
@@ -107,7 +107,7 @@ public:
                         const std::shared_ptr<BatchRecorder::HandOverHold>& hold,
                         std::shared_ptr<const PostBidRequest::Body>& body);
     // Stores the response (or records the failure as a bid error).
-    void handleBidResult(Result<BidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
+    void handleBidResult(Result<ReceivedBidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
                          const Container& container, const std::string& requestId, const std::string& anonymousId,
                          BatchRecorder::HandOverHold& hold);
     // Picks the winner among the endpoints' last bids (taken out of `responses`) and calls the

@@ -25,7 +25,7 @@ bool payloadFits(BatchType kind, const std::optional<AdData>& data) {
         case BatchType::bidRequest:
             return holds<BidRequest>(data);
         case BatchType::bidResponse:
-            return holds<BidResponse>(data);
+            return holds<BidResponse>(data) || holds<AdData::EncodedBidResponse>(data);
         case BatchType::bidError:
             return holds<AdData::BidError>(data);
         case BatchType::bidWinner:

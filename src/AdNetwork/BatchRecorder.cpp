@@ -128,6 +128,9 @@ std::size_t leastPayloadLength(const AdData::BidError& error) {
            leastTextLength(error.dspName);
 }
 
+// A long answer comes written already.
+std::size_t leastPayloadLength(const AdData::EncodedBidResponse& response) { return response.text.size(); }
+
 // A bid request's text is its body, which its sender has at hand: weighed here it counts nothing.
 std::size_t leastPayloadLength(const BidRequest& /*request*/) { return 0; }
 

@@ -1,6 +1,7 @@
 #include "AdNetwork/PostBidRequest.h"
 
 #include <mutex>
+#include <string_view>
 #include <unordered_map>
 
 #include "Core/EncodeToDictionary.h"
@@ -34,7 +35,65 @@ std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
     return url;
 }
 
+// The seats written so far, as the members of a list, once the answer is read a seat at a time.
+class SeatTexts {
+public:
+    void add(const SeatBid& seat) {
+        if (!text_.empty()) text_ += ',';
+        platform::JSONEncoder().encodeAppending(seat, text_);
+    }
+
+    // The answer's text: its record's own encoding with the seats written into its empty list.
+    // A quote inside a string is escaped, so the member found is the list.
+    std::string placedIn(const BidResponse& withoutSeats) && {
+        const std::string frame = platform::JSONEncoder().encodeToString(withoutSeats);
+        constexpr std::string_view emptyList = "\"seatbid\":[]";
+        const std::size_t listEnd = frame.find(emptyList) + emptyList.size() - 1;
+        text_.insert(0, frame, 0, listEnd);
+        text_.append(frame, listEnd);
+        return std::move(text_);
+    }
+
+private:
+    std::string text_;
+};
+
+const Bid* lastBidOf(const std::vector<SeatBid>& seats) {
+    const Bid* last = nullptr;
+    for (const auto& seat : seats) {
+        if (!seat.bids.empty()) last = &seat.bids.back();
+    }
+    return last;
+}
+
 }  // namespace
+
+ReceivedBidResponse ReceivedBidResponse::decode(const KeyedDecodingContainer& c) {
+    std::optional<Bid> lastBid;
+    std::vector<SeatBid> kept;
+    std::size_t bids = 0;
+    std::optional<SeatTexts> written;  // once past kMostKeptBids
+    BidResponse response = BidResponse::decode(c, [&](SeatBid&& seat) {
+        bids += seat.bids.size();
+        if (!written && bids <= kMostKeptBids) {
+            kept.push_back(std::move(seat));
+            return;
+        }
+        if (!written) {
+            written.emplace();
+            for (const auto& earlier : kept) written->add(earlier);
+            if (const Bid* last = lastBidOf(kept)) lastBid = *last;
+            kept = {};
+        }
+        written->add(seat);
+        if (!seat.bids.empty()) lastBid = std::move(seat.bids.back());
+    });
+    if (written)
+        return {std::move(lastBid), AdData(AdData::EncodedBidResponse{std::move(*written).placedIn(response)})};
+    if (const Bid* last = lastBidOf(kept)) lastBid = *last;
+    if (response.seatBids) response.seatBids = std::move(kept);
+    return {std::move(lastBid), AdData(std::move(response))};
+}
 
 // One encode, taken as its members read back would be written (numbers and nesting are what
 // reading could change or refuse); a bid request that fails either way has no body.

@@ -5,11 +5,28 @@
 #include <optional>
 #include <string>
 
+#include "AdNetwork/AdData.h"
 #include "Models/OpenRTB/BidRequest.h"
 #include "Models/OpenRTB/BidResponse.h"
 #include "Networking/Client/Request/Request.h"
 
 namespace qor {
+
+// An endpoint's answer as the auction and its event take it: the last bid of its last seat that
+// has one, and the payload of its bidResponse event. An answer of up to kMostKeptBids bids is
+// kept whole as its record, which the event encodes later on the recorder's queue, off the
+// answer's way. A longer one is read a seat at a time instead: each seat is written into the
+// event's text as soon as it is read and then let go of, all but its last bid, so that the
+// answer's typed bids (2 KB each, however short their text) are never all held at once. Either
+// way the event's text is the same, and so are the decoding's checks and failures.
+struct ReceivedBidResponse {
+    static constexpr std::size_t kMostKeptBids = 64;
+
+    std::optional<Bid> lastBid;
+    AdData event;
+
+    static ReceivedBidResponse decode(const KeyedDecodingContainer& c);
+};
 
 // Posts one bid request as a JSON body to one endpoint's bidding URL, answered with a bid
 // response. The body is the bid request's JSON text, encoded once when the record is made; a
@@ -21,7 +38,7 @@ namespace qor {
 // a wait for a free connection and a slow trickle of bytes included, and an answer longer than
 // maximumAnswerLength is refused before more of it is read. Either ends the post as a transport
 // failure.
-class PostBidRequest final : public Request<BidResponse> {
+class PostBidRequest final : public Request<ReceivedBidResponse> {
 public:
     // The body of one bid request in every form the post needs, made once: endpoints that are
     // sent the very same bid request share it instead of encoding it again each.

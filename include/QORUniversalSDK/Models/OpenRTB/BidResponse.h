@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -74,9 +75,18 @@ struct QOR_EXPORT BidResponse {
     }
 
     static BidResponse decode(const KeyedDecodingContainer& c) {
+        std::vector<SeatBid> seats;
+        BidResponse r = decode(c, [&seats](SeatBid&& seat) { seats.push_back(std::move(seat)); });
+        if (r.seatBids) r.seatBids = std::move(seats);
+        return r;
+    }
+
+    // As decode, with the same failures, but each seat bid goes to `seat` as soon as it is read
+    // instead of into seatBids, which is then an empty list when the answer has seat bids.
+    static BidResponse decode(const KeyedDecodingContainer& c, const std::function<void(SeatBid&&)>& seat) {
         BidResponse r;
         r.id = c.decode<std::string>("id");
-        r.seatBids = c.decodeIfPresent<std::vector<SeatBid>>("seatbid");
+        if (c.decodeEachIfPresent<SeatBid>("seatbid", seat)) r.seatBids.emplace();
         r.bidID = c.decodeIfPresent<std::string>("bidid");
         r.currency = c.decodeIfPresent<std::string>("cur");
         r.customData = c.decodeIfPresent<std::string>("customdata");

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "Platform/Foundation/Coding/Codable.h"
 #include "Platform/Foundation/Data.h"
@@ -10,28 +13,35 @@ namespace qor::platform {
 
 // Decodes records, lists, maps and scalars from JSON text (a bare scalar at the top level is
 // accepted). Safe to use from many threads at once; one decoder may be shared.
+//
+// A record read from a long document (kDeferredLength bytes or more) has its long top-level
+// arrays read only when the record decodes them, and one element at a time when it decodes them
+// through decodeEachIfPresent: the untyped form of a long list is then never held whole. The
+// values, and the failures, are the same as reading the whole document first gives.
 class QOR_EXPORT JSONDecoder {
 public:
+    static constexpr std::size_t kDeferredLength = 64 * 1024;
+
     KeyDecodingStrategy keyDecodingStrategy = KeyDecodingStrategy::useDefaultKeys;
 
     // Throws DecodingError: text that is not JSON gives dataCorrupted with an empty coding path.
     template <class T>
     T decode(const Data& data) const {
-        return decode<T>(parse(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
+        return decodeText<T>(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
     }
 
     template <class T>
     T decode(std::string_view text) const {
-        return decode<T>(parse(text));
+        return decodeText<T>(text);
     }
     // Text arguments pick the text overloads, never the untyped value one.
     template <class T>
     T decode(const std::string& text) const {
-        return decode<T>(parse(text));
+        return decodeText<T>(text);
     }
     template <class T>
     T decode(const char* text) const {
-        return decode<T>(parse(text));
+        return decodeText<T>(text);
     }
 
     template <class T>
@@ -42,7 +52,30 @@ public:
     }
 
 private:
+    // A long document's top-level object with its long arrays left as their text.
+    struct DeferringDocument {
+        Any::Dictionary members;
+        std::vector<coding::DeferredMember> deferred;
+    };
+
+    template <class T>
+    T decodeText(std::string_view text) const {
+        if constexpr (DecodableRecord<T> && !coding::HasValueCoding<T>) {
+            if (text.size() >= kDeferredLength) {
+                if (auto document = readDeferring(text)) {
+                    const DecodingContext context{keyDecodingStrategy};
+                    const CodingPath root;
+                    const KeyedDecodingContainer container(document->members, root, context, document->deferred);
+                    return T::decode(container);
+                }
+            }
+        }
+        return decode<T>(parse(text));
+    }
+
     static Any parse(std::string_view text);
+    // Nothing when the document is not an object the quick reader reads: it is then read whole.
+    static std::optional<DeferringDocument> readDeferring(std::string_view text);
 };
 
 }  // namespace qor::platform

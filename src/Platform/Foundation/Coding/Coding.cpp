@@ -1,8 +1,11 @@
 #include <cmath>
+#include <stdexcept>
 
+#include "Platform/Foundation/Coding/JSONReader.h"
 #include "Platform/Foundation/Coding/JSONText.h"
 #include "Platform/Foundation/Coding/KeyedDecodingContainer.h"
 #include "Platform/Foundation/Coding/KeyedEncodingContainer.h"
+#include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor::platform {
 
@@ -93,6 +96,18 @@ float decodeFloat(const Any& value, const CodingPath& path) {
     return result;
 }
 
+// A deferred member was read once already, with the whole document's depth limit: reading it
+// again alone cannot fail.
+Any readDeferred(std::string_view text) {
+    auto value = readWellFormedJSON(text, JSONSerialization::maxDepth);
+    if (!value) throw std::logic_error("a member the reader had read before is no longer well-formed");
+    return std::move(*value);
+}
+
+void forEachDeferredElement(std::string_view text, const std::function<void(const Any&, std::size_t)>& each) {
+    forEachWellFormedElement(text, JSONSerialization::maxDepth, each);
+}
+
 Decimal decodeDecimal(const Any& value, const CodingPath& path) {
     if (!value.isNumber()) throwTypeMismatch(path, "Decimal", value);
     const Decimal result = value.asDecimal();
@@ -102,9 +117,21 @@ Decimal decodeDecimal(const Any& value, const CodingPath& path) {
 
 }  // namespace coding
 
+void KeyedEncodingContainer::encodeMembersText(std::string_view members) {
+    if (members.empty()) return;
+    if (writer_ != nullptr) {
+        writer_->separate();
+        writer_->literal(members);
+        return;
+    }
+    Any object = JSONSerialization::jsonObject("{" + std::string(members) + "}");
+    for (auto& [key, value] : object.asDictionary()) target_->set(key, std::move(value));
+}
+
 KeyedDecodingContainer::KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path,
-                                               const DecodingContext& context)
-    : source_(source), path_(path), context_(context) {
+                                               const DecodingContext& context,
+                                               std::span<const coding::DeferredMember> deferred)
+    : source_(source), path_(path), context_(context), deferred_(deferred) {
     if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return;
     converted_.reserve(source.size());
     for (const auto& [key, value] : source) {

@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "Platform/Foundation/CharacterSet.h"
 
@@ -40,20 +42,43 @@ void appendUTF8(std::string& out, std::uint32_t code) {
     }
 }
 
+// What a reader that only checks the text gives for a value: nothing.
+struct Skipped {};
+
+// With kBuild the reader makes the values it reads; without, it only checks them, with the same
+// acceptance.
+template <bool kBuild>
 class Reader {
 public:
+    using Value = std::conditional_t<kBuild, Any, Skipped>;
+
     Reader(std::string_view text, int maxDepth)
         : p_(text.data()), end_(text.data() + text.size()), maxDepth_(maxDepth) {}
 
-    Any document() {
+    Value document() {
         skipSpace();
-        Any value = readValue(0);
-        skipSpace();
-        if (p_ != end_) throw NotPlain{};
+        Value value = readValue(0);
+        end();
         return value;
     }
 
-private:
+    // The text after the value read last holds nothing but blanks.
+    void end() {
+        skipSpace();
+        if (p_ != end_) throw NotPlain{};
+    }
+
+    const char* position() const { return p_; }
+
+    // Checks the value that starts here without making it; its text.
+    std::string_view checkValue(int depth) {
+        Reader<false> checker(std::string_view(p_, static_cast<std::size_t>(end_ - p_)), maxDepth_);
+        const char* start = p_;
+        checker.readValue(depth);
+        p_ = checker.position();
+        return {start, static_cast<std::size_t>(p_ - start)};
+    }
+
     char peek() const {
         if (p_ == end_) throw NotPlain{};
         return *p_;
@@ -63,6 +88,66 @@ private:
         while (p_ != end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
     }
 
+    // Past the character expected next, after blanks.
+    void expect(char c) {
+        skipSpace();
+        if (peek() != c) throw NotPlain{};
+        ++p_;
+        skipSpace();
+    }
+
+    // After an element or a member: true at the closing character, false after a comma.
+    bool closes(char closing) {
+        skipSpace();
+        const char next = peek();
+        ++p_;
+        if (next == closing) return true;
+        if (next != ',') throw NotPlain{};
+        skipSpace();
+        return false;
+    }
+
+    Value readValue(int depth) {
+        switch (peek()) {
+            case '{':
+                return readObject(depth + 1);
+            case '[':
+                return readArray(depth + 1);
+            case '"':
+                return readString();
+            case 't':
+                expectWord("true");
+                return make(true);
+            case 'f':
+                expectWord("false");
+                return make(false);
+            case 'n':
+                expectWord("null");
+                return Value();
+            default:
+                return readNumber();
+        }
+    }
+
+    // A key (always made) before its ':'.
+    std::string readKey() {
+        if (peek() != '"') throw NotPlain{};
+        std::string key;
+        readStringInto(&key);
+        expect(':');
+        return key;
+    }
+
+private:
+    template <class T>
+    static Value make(T&& value) {
+        if constexpr (kBuild) {
+            return Any(std::forward<T>(value));
+        } else {
+            return Skipped{};
+        }
+    }
+
     void expectWord(std::string_view word) {
         if (static_cast<std::size_t>(end_ - p_) < word.size() || std::string_view(p_, word.size()) != word) {
             throw NotPlain{};
@@ -70,78 +155,60 @@ private:
         p_ += word.size();
     }
 
-    Any readValue(int depth) {
-        switch (peek()) {
-            case '{':
-                return readObject(depth + 1);
-            case '[':
-                return readArray(depth + 1);
-            case '"':
-                return Any(readString());
-            case 't':
-                expectWord("true");
-                return Any(true);
-            case 'f':
-                expectWord("false");
-                return Any(false);
-            case 'n':
-                expectWord("null");
-                return Any();
-            default:
-                return readNumber();
-        }
-    }
-
-    Any readObject(int depth) {
+    Value readObject(int depth) {
         if (depth > maxDepth_) throw NotPlain{};
         ++p_;
         Any::Dictionary dictionary;
         skipSpace();
         if (peek() == '}') {
             ++p_;
-            return Any(std::move(dictionary));
+            return make(std::move(dictionary));
         }
-        while (true) {
-            if (peek() != '"') throw NotPlain{};
-            std::string key = readString();
-            skipSpace();
-            if (peek() != ':') throw NotPlain{};
-            ++p_;
-            skipSpace();
-            dictionary.set(std::move(key), readValue(depth));
-            skipSpace();
-            const char next = peek();
-            ++p_;
-            if (next == '}') return Any(std::move(dictionary));
-            if (next != ',') throw NotPlain{};
-            skipSpace();
-        }
+        do {
+            if constexpr (kBuild) {
+                std::string key = readKey();
+                dictionary.set(std::move(key), readValue(depth));
+            } else {
+                if (peek() != '"') throw NotPlain{};
+                readStringInto(nullptr);
+                expect(':');
+                readValue(depth);
+            }
+        } while (!closes('}'));
+        return make(std::move(dictionary));
     }
 
-    Any readArray(int depth) {
+    Value readArray(int depth) {
         if (depth > maxDepth_) throw NotPlain{};
         ++p_;
         Any::Array array;
         skipSpace();
         if (peek() == ']') {
             ++p_;
-            return Any(std::move(array));
+            return make(std::move(array));
         }
-        while (true) {
-            array.push_back(readValue(depth));
-            skipSpace();
-            const char next = peek();
-            ++p_;
-            if (next == ']') return Any(std::move(array));
-            if (next != ',') throw NotPlain{};
-            skipSpace();
+        do {
+            Value element = readValue(depth);
+            if constexpr (kBuild) array.push_back(std::move(element));
+        } while (!closes(']'));
+        return make(std::move(array));
+    }
+
+    Value readString() {
+        if constexpr (kBuild) {
+            std::string text;
+            readStringInto(&text);
+            return Any(std::move(text));
+        } else {
+            readStringInto(nullptr);
+            return Skipped{};
         }
     }
 
-    // Runs of plain bytes are copied in one go; bytes beyond ASCII are checked run by run.
-    std::string readString() {
+    // Runs of plain bytes are copied in one go; bytes beyond ASCII are checked run by run. Without
+    // `out` the string is only checked.
+    void readStringInto(std::string* out) {
         ++p_;
-        std::string out;
         while (true) {
             const char* runStart = p_;
             bool ascii = true;
@@ -153,45 +220,49 @@ private:
             }
             const std::string_view run(runStart, static_cast<std::size_t>(p_ - runStart));
             if (!ascii && !isValidUTF8(run)) throw NotPlain{};
-            out.append(run);
+            if (out != nullptr) out->append(run);
             const char c = peek();
             ++p_;
-            if (c == '"') return out;
+            if (c == '"') return;
             if (c != '\\') throw NotPlain{};  // a raw control character
             readEscape(out);
         }
     }
 
-    void readEscape(std::string& out) {
+    void readEscape(std::string* out) {
         const char c = peek();
         ++p_;
+        char plain = 0;
         switch (c) {
             case '"':
             case '\\':
             case '/':
-                out += c;
-                return;
+                plain = c;
+                break;
             case 'b':
-                out += '\b';
-                return;
+                plain = '\b';
+                break;
             case 'f':
-                out += '\f';
-                return;
+                plain = '\f';
+                break;
             case 'n':
-                out += '\n';
-                return;
+                plain = '\n';
+                break;
             case 'r':
-                out += '\r';
-                return;
+                plain = '\r';
+                break;
             case 't':
-                out += '\t';
+                plain = '\t';
+                break;
+            case 'u': {
+                const std::uint32_t code = readCodePoint();
+                if (out != nullptr) appendUTF8(*out, code);
                 return;
-            case 'u':
-                appendUTF8(out, readCodePoint());
-                return;
+            }
             default:
                 throw NotPlain{};
         }
+        if (out != nullptr) *out += plain;
     }
 
     std::uint32_t readHex4() {
@@ -223,7 +294,7 @@ private:
         while (p_ != end_ && isDigit(*p_)) ++p_;
     }
 
-    Any readNumber() {
+    Value readNumber() {
         const char* start = p_;
         if (*p_ == '-') ++p_;
         if (p_ == end_) throw NotPlain{};
@@ -249,21 +320,25 @@ private:
         double value = 0;
         const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
         if (result.ec != std::errc() || result.ptr != text.data() + text.size()) throw NotPlain{};
-        return Any::parsedNumber(value, Decimal::parse(text));
+        if constexpr (kBuild) {
+            return Any::parsedNumber(value, Decimal::parse(text));
+        } else {
+            return Skipped{};
+        }
     }
 
     // Integers beyond 64 bits are left to the full parser.
-    static Any integer(std::string_view text) {
+    static Value integer(std::string_view text) {
         if (text.front() == '-') {
             std::int64_t value = 0;
             const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
             if (result.ec != std::errc()) throw NotPlain{};
-            return Any(value);
+            return make(value);
         }
         std::uint64_t value = 0;
         const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
         if (result.ec != std::errc()) throw NotPlain{};
-        return Any(value);
+        return make(value);
     }
 
     const char* p_;
@@ -275,9 +350,66 @@ private:
 
 std::optional<Any> readWellFormedJSON(std::string_view text, int maxDepth) {
     try {
-        return Reader(text, maxDepth).document();
+        return Reader<true>(text, maxDepth).document();
     } catch (const NotPlain&) {
         return std::nullopt;
+    }
+}
+
+std::optional<DeferringObject> readWellFormedObjectDeferring(std::string_view text, int maxDepth,
+                                                             std::size_t deferredLength) {
+    try {
+        Reader<true> reader(text, maxDepth);
+        reader.skipSpace();
+        if (reader.peek() != '{') return std::nullopt;
+        DeferringObject object;
+        reader.expect('{');
+        if (reader.peek() == '}') {
+            reader.expect('}');
+            reader.end();
+            return object;
+        }
+        do {
+            std::string key = reader.readKey();
+            if (reader.peek() != '[') {
+                object.erase(key);
+                object.members.set(std::move(key), reader.readValue(1));
+                continue;
+            }
+            const std::string_view array = reader.checkValue(1);
+            if (array.size() < deferredLength) {
+                object.erase(key);
+                object.members.set(std::move(key), *readWellFormedJSON(array, maxDepth));
+                continue;
+            }
+            // The last of equal keys wins at the first one's place, as reading the whole gives.
+            object.members.set(key, Any(Any::Array()));
+            object.erase(key);
+            object.deferred.emplace_back(std::move(key), array);
+        } while (!reader.closes('}'));
+        reader.end();
+        return object;
+    } catch (const NotPlain&) {
+        return std::nullopt;
+    }
+}
+
+void DeferringObject::erase(std::string_view key) {
+    std::erase_if(deferred, [key](const auto& entry) { return entry.first == key; });
+}
+
+void forEachWellFormedElement(std::string_view arrayText, int maxDepth,
+                              const std::function<void(const Any&, std::size_t)>& each) {
+    std::size_t index = 0;
+    try {
+        Reader<true> reader(arrayText, maxDepth);
+        reader.expect('[');
+        if (reader.peek() == ']') return;
+        do {
+            each(reader.readValue(1), index++);
+        } while (!reader.closes(']'));
+    } catch (const NotPlain&) {
+        throw std::logic_error("an array the reader had read before is no longer well-formed");
     }
 }
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "Platform/Foundation/Any.h"
 
@@ -14,5 +19,27 @@ namespace qor::platform::coding {
 // parser can decide and describe it: malformed text, a byte-order mark, nesting of maxDepth
 // containers or more, a number beyond the double range, a lone surrogate escape.
 std::optional<Any> readWellFormedJSON(std::string_view text, int maxDepth);
+
+// A top-level object read with its long array members left as their text.
+struct DeferringObject {
+    // Every member in place, as readWellFormedJSON reads them, but an empty array for each
+    // deferred one.
+    Any::Dictionary members;
+    // The deferred members' keys and texts (each known to read as the rest does), in order.
+    std::vector<std::pair<std::string, std::string_view>> deferred;
+
+    void erase(std::string_view key);
+};
+
+// As readWellFormedJSON for a document that is an object, but each array member of
+// `deferredLength` bytes or more is only checked (with the same acceptance) and kept as its text,
+// which stays in `text`. Nothing when the document is not an object or not for the quick road.
+std::optional<DeferringObject> readWellFormedObjectDeferring(std::string_view text, int maxDepth,
+                                                             std::size_t deferredLength);
+
+// Hands each element of a deferred array's text to `each`, in order, with its index: the values
+// reading the whole document would have given. Throws what `each` throws.
+void forEachWellFormedElement(std::string_view arrayText, int maxDepth,
+                              const std::function<void(const Any&, std::size_t)>& each);
 
 }  // namespace qor::platform::coding

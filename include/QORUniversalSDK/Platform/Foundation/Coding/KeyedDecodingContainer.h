@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,13 +34,29 @@ concept DecodableRecord = requires(const KeyedDecodingContainer& container) {
 namespace coding {
 template <class T>
 T decodeValue(const Any& value, const CodingPath& path, const DecodingContext& context);
+[[noreturn]] QOR_EXPORT void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found);
+
+// A member of a long document's top-level object that reading left as its JSON text (a long
+// array): the member's place in the object, where an empty array stands for it, and its text.
+struct DeferredMember {
+    std::size_t index;
+    std::string_view text;
+};
+
+// The value a deferred member's text reads as.
+QOR_EXPORT Any readDeferred(std::string_view text);
+// Each element of a deferred array, read one at a time, with its index.
+QOR_EXPORT void forEachDeferredElement(std::string_view text, const std::function<void(const Any&, std::size_t)>& each);
 }  // namespace coding
 
 // What a record's decode reads from: one JSON object. Keys the record does not ask for are
 // ignored. The first failure throws a DecodingError and ends the whole decoding.
 class QOR_EXPORT KeyedDecodingContainer {
 public:
-    KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context);
+    // `deferred` names the members of `source` that stand for their text (the top level of a
+    // long document); each is read when it is decoded.
+    KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context,
+                           std::span<const coding::DeferredMember> deferred = {});
 
     // Required: a missing key fails with keyNotFound, a null with valueNotFound (unless T takes
     // null, as Any and std::optional do), a value of another JSON type with typeMismatch.
@@ -46,7 +65,7 @@ public:
         const Any* value = lookup(key);
         const CodingPath child(path_, key);
         if (value == nullptr) throwKeyNotFound(child, key);
-        return coding::decodeValue<T>(*value, child, context_);
+        return decodeFound<T>(*value, child);
     }
 
     // Optional: a missing key or a null gives nullopt; a value of another JSON type fails.
@@ -55,7 +74,30 @@ public:
         const Any* value = lookup(key);
         if (value == nullptr || value->isNull()) return std::nullopt;
         const CodingPath child(path_, key);
-        return coding::decodeValue<T>(*value, child, context_);
+        return decodeFound<T>(*value, child);
+    }
+
+    // As decodeIfPresent of a std::vector<T>, with the same checks and failures, but each element
+    // goes to `each` as soon as it is decoded instead of into a list; false when the key is
+    // missing or null. A long document's array is read one element at a time, so that neither its
+    // untyped elements nor (when `each` lets go of them) its typed ones are all held at once.
+    template <class T, class Each>
+    bool decodeEachIfPresent(std::string_view key, Each&& each) const {
+        const Any* value = lookup(key);
+        if (value == nullptr || value->isNull()) return false;
+        const CodingPath child(path_, key);
+        const auto decodeElement = [&](const Any& element, std::size_t index) {
+            const CodingPath at(child, index);
+            each(coding::decodeValue<T>(element, at, context_));
+        };
+        if (const std::string_view* text = deferredText(*value)) {
+            coding::forEachDeferredElement(*text, decodeElement);
+            return true;
+        }
+        const auto* array = value->tryArray();
+        if (array == nullptr) coding::throwTypeMismatch(child, "Array", *value);
+        for (std::size_t index = 0; index < array->size(); ++index) decodeElement((*array)[index], index);
+        return true;
     }
 
     bool contains(std::string_view key) const { return lookup(key) != nullptr; }
@@ -66,13 +108,29 @@ public:
     const CodingPath& codingPath() const { return path_; }
 
 private:
+    template <class T>
+    T decodeFound(const Any& value, const CodingPath& path) const {
+        if (const std::string_view* text = deferredText(value)) {
+            return coding::decodeValue<T>(coding::readDeferred(*text), path, context_);
+        }
+        return coding::decodeValue<T>(value, path, context_);
+    }
+
     const Any* lookup(std::string_view key) const;
     const Any* lookupInSource(std::string_view key) const;
+    // The text a deferred member's stand-in stands for; nullptr for any other value.
+    const std::string_view* deferredText(const Any& value) const {
+        for (const auto& member : deferred_) {
+            if (&(source_.begin() + static_cast<std::ptrdiff_t>(member.index))->second == &value) return &member.text;
+        }
+        return nullptr;
+    }
     [[noreturn]] static void throwKeyNotFound(const CodingPath& path, std::string_view key);
 
     const Any::Dictionary& source_;
     const CodingPath& path_;
     const DecodingContext& context_;
+    std::span<const coding::DeferredMember> deferred_;
     // With snake-case conversion: the object's keys converted, each with its value.
     std::vector<std::pair<std::string, const Any*>> converted_;
     // Where the next key is looked for first; objects larger than kScannedKeys use their index.

@@ -71,6 +71,11 @@ public:
         writer_->literal("null");
     }
 
+    // Members already written as JSON text, by an encoder with this container's key strategy:
+    // the text of an object without its braces ("\"a\":1,\"b\":[]"), written as it is. None of
+    // its keys may be written again.
+    void encodeMembersText(std::string_view members);
+
     const CodingPath& codingPath() const { return path_; }
 
 private:
