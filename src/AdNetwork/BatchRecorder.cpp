@@ -18,7 +18,6 @@
 #include "Platform/Foundation/Date.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
-#include "Platform/Support/ProcessInfo.h"
 
 namespace qor {
 
@@ -352,29 +351,16 @@ void BatchRecorder::post(Pending envelope) {
     }
     // Joining a full envelope's texts is done on the recorder's queue, not on an auction's
     // thread. The answer is not looked at: success or failure, the envelope's events are gone.
-    queue_->async(
-        [session, envelope = std::move(envelope), weak = weak_from_this(), count, threshold = settings_.threshold] {
-            auto body = std::make_shared<const platform::Data>(
-                platform::dataFromString(envelopeText(envelope.writeKey, envelope.events, envelope.sentAt)));
-            const bool large = body->size() >= threshold;
-            session->send(PostBatchRequest::withJSONBody(std::move(body)), CallbackQueue::currentMainOrAsync{},
-                          [weak, count, large](const Result<std::string>&) {
-                              if (const auto self = weak.lock()) {
-                                  {
-                                      const std::lock_guard lock(self->mutex_);
-                                      self->inFlight_ -= count;
-                                  }
-                                  if (large) self->releaseFreeMemorySoon();
-                              }
-                          });
-        });
-}
-
-void BatchRecorder::releaseFreeMemorySoon() {
-    const auto release = ++releaseRequests_;
-    queue_->asyncAfter(releaseDelay, [weak = weak_from_this(), release] {
-        const auto self = weak.lock();
-        if (self && self->releaseRequests_ == release) platform::releaseFreeMemory();
+    queue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count] {
+        auto body = std::make_shared<const platform::Data>(
+            platform::dataFromString(envelopeText(envelope.writeKey, envelope.events, envelope.sentAt)));
+        session->send(PostBatchRequest::withJSONBody(std::move(body)), CallbackQueue::currentMainOrAsync{},
+                      [weak, count](const Result<std::string>&) {
+                          if (const auto self = weak.lock()) {
+                              const std::lock_guard lock(self->mutex_);
+                              self->inFlight_ -= count;
+                          }
+                      });
     });
 }
 

@@ -157,13 +157,8 @@ private:
     void timerFired();
     // Takes every pending event into one envelope; nothing when there is none.
     std::optional<Pending> takePendingLocked();
-    // Posts the recorded texts in one envelope, as sendBatches does. Once an envelope past the
-    // threshold has gone, the large load behind it (an answer, its events, the body) is let go of
-    // everywhere within moments, but the allocator would keep its pages: they are handed back
-    // releaseDelay after the latest of them.
+    // Posts the recorded texts in one envelope, as sendBatches does.
     void post(Pending envelope);
-    void releaseFreeMemorySoon();
-    static constexpr std::chrono::seconds releaseDelay{1};
 
     const Settings settings_;
     const Batch::Context context_;
@@ -187,7 +182,6 @@ private:
     std::string latestWriteKey_;
     std::string latestSentAt_;
     std::size_t inFlight_ = 0;
-    std::atomic<std::uint64_t> releaseRequests_{0};
     // One timer at a time: a recording only moves the time it waits for, so recordings in a
     // burst do not each build a timer on the main thread.
     std::chrono::steady_clock::time_point due_;

@@ -1,6 +1,5 @@
 #include "Platform/Support/ProcessInfo.h"
 
-#include <malloc.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -92,7 +91,5 @@ bool isOperatingSystemAtLeast(int major, int minor, int patch) {
     const std::array<long long, 3> wanted{major, minor, patch};
     return parts >= wanted;
 }
-
-void releaseFreeMemory() { malloc_trim(0); }
 
 }  // namespace qor::platform

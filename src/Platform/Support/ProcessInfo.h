@@ -36,10 +36,4 @@ std::filesystem::path executableDirectory();
 // the first part that is not a number ("-18-amd64") is ignored; a missing part counts as 0.
 bool isOperatingSystemAtLeast(int major, int minor = 0, int patch = 0);
 
-// Hands the pages the allocator holds free back to the system (malloc_trim). The allocator keeps
-// what a large transient load freed for later: the process stays at its peak though its heap in
-// use is back where it was. Changes none of the allocator's settings; takes a few milliseconds
-// while it walks the heaps, so it is for after rare large loads, off the main thread.
-void releaseFreeMemory();
-
 }  // namespace qor::platform
