@@ -199,7 +199,7 @@ void LoopbackServer::handle(const void* rawRequest, void* rawResponse) {
     }
     auto body = std::make_shared<std::string>(script.body.begin(), script.body.end());
     std::size_t chunks = std::max<std::size_t>(script.chunkCount, 1);
-    if ((chunks == 1 && !script.chunked) || body->empty()) {
+    if ((chunks == 1 && !script.chunked && !script.sent) || body->empty()) {
         response.set_content(*body, contentType);
         return;
     }
@@ -217,13 +217,15 @@ void LoopbackServer::handle(const void* rawRequest, void* rawResponse) {
             });
         return;
     }
-    response.set_content_provider(
-        body->size(), contentType,
-        [this, body, chunkSize, delay](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            if (offset > 0 && delay.count() > 0 && !waitBetweenChunks(delay)) return false;
-            std::size_t size = std::min(chunkSize, length);
-            return sink.write(body->data() + offset, size);
-        });
+    response.set_content_provider(body->size(), contentType,
+                                  [this, body, chunkSize, delay, sent = script.sent](
+                                      std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                      if (offset > 0 && delay.count() > 0 && !waitBetweenChunks(delay)) return false;
+                                      std::size_t size = std::min(chunkSize, length);
+                                      if (!sink.write(body->data() + offset, size)) return false;
+                                      if (sent && size == length) sent->open();
+                                      return true;
+                                  });
 }
 
 int LoopbackServer::unusedPort() {

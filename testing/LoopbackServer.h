@@ -70,6 +70,8 @@ struct ScriptedResponse {
     bool chunked = false;
     // When set, the answer waits (head included) until the gate opens.
     std::shared_ptr<ResponseGate> gate;
+    // When set, opened once the whole body has been written to the connection.
+    std::shared_ptr<ResponseGate> sent;
 
     static ScriptedResponse text(int status, std::string_view body, std::string contentType = "text/plain");
 };

@@ -3,6 +3,7 @@
 #include <typeindex>
 #include <utility>
 
+#include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
 #include "Platform/Foundation/URLRequest.h"
 #include "Platform/Net/URLSessionConfiguration.h"
@@ -13,6 +14,17 @@ namespace {
 
 ImageResult responseFailure(QORSDKError::ResponseErrorReason reason) {
     return ImageResult::failure(QORSDKError::responseFailed{std::move(reason)});
+}
+
+// One for the process, so that the checks running at once, and with them the decoders' memory,
+// stay bounded however many downloaders there are. Never destroyed: checks may run at exit.
+platform::OperationQueue& checkQueue() {
+    static auto* const queue = [] {
+        auto* made = new std::shared_ptr<platform::OperationQueue>(platform::OperationQueue::make("image checks"));
+        (*made)->setMaxConcurrentOperationCount(ImageDownloader::maximumConcurrentChecks);
+        return made;
+    }();
+    return **queue;
 }
 
 }  // namespace
@@ -28,11 +40,14 @@ void ImageDownloader::download(const platform::URL& url, const CallbackQueue& ca
         request, [callbackQueue, completion = std::move(completion)](std::optional<platform::Data> data,
                                                                      std::shared_ptr<platform::URLResponse> response,
                                                                      std::optional<platform::URLError> error) mutable {
-            auto outcome = result(data, response, error);
-            // Moved, not copied: the task lets go of its handler on the session's threads, and the
-            // caller's closure must die where it runs.
-            callbackQueue.execute([completion = std::move(completion), outcome = std::move(outcome)] {
-                if (completion) completion(outcome);
+            // Not on the session's serial delegate queue, where one image's check would hold back
+            // the completion of every load behind it. The caller's closure is moved on, never
+            // copied, so that it dies where it runs.
+            checkQueue().addOperation([callbackQueue, completion = std::move(completion), data = std::move(data),
+                                       response = std::move(response), error = std::move(error)]() mutable {
+                callbackQueue.execute([completion = std::move(completion), outcome = result(data, response, error)] {
+                    if (completion) completion(outcome);
+                });
             });
         });
     task->resume();

@@ -28,11 +28,18 @@ public:
     // or by what arrives, ends the load as a transport failure before more of it is read.
     static constexpr std::size_t maximumImageLength = 16 * 1024 * 1024;
 
+    // Images checked at once, each on a worker of its own: a slow check leaves the others free,
+    // and the decoders' memory (a progressive JPEG's coefficients are the most) stays a small
+    // multiple of one.
+    static constexpr int maximumConcurrentChecks = 2;
+
     ImageDownloader();
     ImageDownloader(const ImageDownloader&) = delete;
     ImageDownloader& operator=(const ImageDownloader&) = delete;
 
-    // Starts one load; the result goes through `callbackQueue` to the completion, once.
+    // Starts one load; the result goes through `callbackQueue` to the completion, once. The data
+    // is checked for an image on a shared worker, neither on the session's delegate queue nor on
+    // the callback queue, so loads complete in the order their checks end.
     void download(const platform::URL& url, const CallbackQueue& callbackQueue, ImageCompletion completion) const;
 
     // What one finished load comes to, decided in this order: no HTTP answer, or a status outside

@@ -190,5 +190,30 @@ TEST_F(ImageLoadingTest, TwoLoadsOfOneUncachedURLDownloadTwiceAndBothComplete) {
     EXPECT_EQ(ImageManager::shared().cache().countLimit(), 500U);
 }
 
+// A GIF at the pixel budget that clears its table every second pixel takes the longest to check
+// of the images within the budgets. A small image asked for once that one has arrived in full
+// completes before it: the first check holds back no other load.
+TEST_F(ImageLoadingTest, AnImageSlowToCheckHoldsBackNoOtherLoad) {
+    constexpr int side = platform::UIImage::maxPixelsPerSide;
+    auto slow = answer(200, testing::makeGIF(side, side));
+    slow.sent = std::make_shared<testing::ResponseGate>();
+    server_->route("GET", "/slow.gif", slow);
+    server_->route("GET", "/small.png", answer(200, testing::makePNG(2, 2)));
+    std::vector<std::string> completed;
+    const auto record = [&](std::string name) {
+        return [&completed, name](const ImageResult& result) {
+            EXPECT_TRUE(result.isSuccess()) << name;
+            completed.push_back(name);
+        };
+    };
+    manager_.loadImage(*URL::make(server_->url("/slow.gif")), CallbackQueue::currentMainOrAsync{}, record("slow"));
+    ASSERT_TRUE(slow.sent->waitUntilOpen(std::chrono::seconds(10)));
+    manager_.loadImage(*URL::make(server_->url("/small.png")), CallbackQueue::currentMainOrAsync{}, record("small"));
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return completed.size() == 2; }, std::chrono::seconds(60)));
+    EXPECT_EQ(completed, (std::vector<std::string>{"small", "slow"}));
+    EXPECT_EQ(manager_.cache().object(*URL::make(server_->url("/slow.gif"))).value()->size(),
+              (platform::CGSize{side, side}));
+}
+
 }  // namespace
 }  // namespace qor

@@ -13,7 +13,8 @@ namespace qor::platform {
 // image does, and an image above the budgets below is not an image. The data comes from ad
 // servers, so the size is read from the header and checked before any pixel is decoded, and the
 // pixels are decoded a row at a time and let go (nothing here draws): an image keeps only its
-// pixel size. Of a GIF only the first frame is decoded; the others are walked and counted.
+// pixel size. Of a GIF only the first frame is checked, its compressed codes read up to its last
+// pixel without making the pixels; the others are walked and counted.
 // Immutable: made and read on any thread.
 class QOR_EXPORT UIImage {
 public:
