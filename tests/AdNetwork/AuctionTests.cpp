@@ -1,7 +1,11 @@
+#include <algorithm>
 #include <map>
 #include <set>
 
 #include "EngineHarness.h"
+#include "Platform/Foundation/JSONDecoder.h"
+#include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor::enginetest {
 namespace {
@@ -315,6 +319,36 @@ TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
                                                        {"error_reason", "NO_CONTENT"},
                                                        {"is_header_bidding", false},
                                                        {"inventory_ids", Json::array()}}));
+}
+
+// An answer long enough to be read a seat at a time is recorded byte for byte as its record,
+// decoded whole, writes it; its last bid competes as any other.
+TEST_F(AuctionTest, ALongAnswerIsRecordedAsItsRecordWritesIt) {
+    startWithDefaultContainer();
+    std::vector<std::vector<BidSpec>> seats;
+    for (int i = 0; i < 800; ++i) {
+        const std::string id = "b" + std::to_string(i);
+        seats.push_back({BidSpec{1.1 + i / 1000.0, "<p>" + id + "</p>", "https://v.qor.test/" + id, id}});
+    }
+    seats.push_back({});
+    const auto answer = BidAnswer::bids(seats);
+    script({answer});
+    const auto outcome = banner();
+    ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
+    EXPECT_EQ(outcome.bid().id, "b799");
+
+    const std::string text = testing::bidResponseText(answer, network().demand(0).name(), *outcome.bid().requestId,
+                                                      outcome.bid().impressionID);
+    ASSERT_GE(text.size(), platform::JSONDecoder::kDeferredLength);
+    const auto whole = platform::JSONDecoder().decode<BidResponse>(platform::JSONSerialization::jsonObject(text));
+    const std::string recorded = "\"adData\":" + platform::JSONEncoder().encodeToString(whole) + "}";
+    EXPECT_TRUE(testing::pumpMainUntil(
+        [&] {
+            const auto bodies = network().collection().receivedBodies();
+            return std::any_of(bodies.begin(), bodies.end(),
+                               [&](const std::string& body) { return body.find(recorded) != std::string::npos; });
+        },
+        std::chrono::seconds(10)));
 }
 
 // An endpoint that is late however it goes about it, or whose answer is too long, becomes its "00"
