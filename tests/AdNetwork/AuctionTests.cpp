@@ -325,17 +325,22 @@ TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
 // decoded whole, writes it; its last bid competes as any other.
 TEST_F(AuctionTest, ALongAnswerIsRecordedAsItsRecordWritesIt) {
     startWithDefaultContainer();
-    std::vector<std::vector<BidSpec>> seats;
-    for (int i = 0; i < 800; ++i) {
+    // Two bids, a seat of 700 (long enough to be read a bid at a time itself), an empty seat, 300
+    // seats of one bid and an empty seat.
+    const auto bid = [](int i) {
         const std::string id = "b" + std::to_string(i);
-        seats.push_back({BidSpec{1.1 + i / 1000.0, "<p>" + id + "</p>", "https://v.qor.test/" + id, id}});
-    }
-    seats.push_back({});
+        return BidSpec{1.1 + i / 1000.0, "<p>" + id + "</p>", "https://v.qor.test/" + id, id};
+    };
+    std::vector<std::vector<BidSpec>> seats(3);
+    for (int i = 0; i < 2; ++i) seats[0].push_back(bid(i));
+    for (int i = 2; i < 702; ++i) seats[1].push_back(bid(i));
+    for (int i = 702; i < 1002; ++i) seats.push_back({bid(i)});
+    seats.emplace_back();
     const auto answer = BidAnswer::bids(seats);
     script({answer});
     const auto outcome = banner();
     ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
-    EXPECT_EQ(outcome.bid().id, "b799");
+    EXPECT_EQ(outcome.bid().id, "b1001");
 
     const std::string text = testing::bidResponseText(answer, network().demand(0).name(), *outcome.bid().requestId,
                                                       outcome.bid().impressionID);

@@ -344,13 +344,14 @@ struct Impressions {
     bool present = false;
     static Impressions decode(const KeyedDecodingContainer& c) {
         Impressions i;
-        i.present = c.decodeEachIfPresent<Impression>("imp", [&i](Impression&& one) { i.handed.push_back(one); });
+        i.present = c.decodeEachRecordIfPresent(
+            "imp", [&i](const KeyedDecodingContainer& one) { i.handed.push_back(Impression::decode(one)); });
         return i;
     }
 };
 
 // Past kDeferredLength a document's long arrays are read only as they are decoded, one element at
-// a time through decodeEachIfPresent: every value and every failure is the one reading the whole
+// a time through decodeEachRecordIfPresent: every value and every failure is the one reading the whole
 // document first gives.
 TEST(Coding, ALongDocumentDecodesAsWhenReadWhole) {
     std::string list;
