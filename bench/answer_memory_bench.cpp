@@ -68,13 +68,14 @@ const std::int64_t kUnits[] = {SimulatedAdNetwork::bannerUnit, SimulatedAdNetwor
                                SimulatedAdNetwork::nativeUnit, SimulatedAdNetwork::videoUnit};
 
 BidAnswer bigAnswer(const std::string& shape) {
-    if (shape == "seats") {
-        std::vector<std::vector<BidSpec>> seats(kSeats);
+    if (shape == "seats" || shape == "bids") {
+        // 32,000 seats of one bid, or one seat of 32,000 bids.
+        std::vector<std::vector<BidSpec>> seats(shape == "seats" ? kSeats : 1);
         for (std::size_t i = 0; i < kSeats; ++i) {
             BidSpec bid;
             bid.markup = "<div>ad</div>";
             bid.id = "bid-" + std::to_string(i);
-            seats[i].push_back(std::move(bid));
+            seats[shape == "seats" ? i : 0].push_back(std::move(bid));
         }
         return BidAnswer::bids(std::move(seats));
     }
@@ -262,6 +263,14 @@ BENCHMARK_CAPTURE(answerMemory, seats_one, std::string("seats"), 1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(answerMemory, seats_four, std::string("seats"), 4)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(answerMemory, bids_one, std::string("bids"), 1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(answerMemory, bids_four, std::string("bids"), 4)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

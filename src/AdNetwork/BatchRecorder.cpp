@@ -41,11 +41,12 @@ std::optional<std::string> postableText(const Batch& batch) {
     return std::nullopt;
 }
 
-// The envelope's text: the record's own encoding with an empty list, the events' texts written
-// into that list. The same bytes as encoding the whole envelope at once, without encoding any
-// event a second time. A quote inside a string is escaped, so the member found is the list.
-std::string envelopeText(const std::string& writeKey, const std::vector<std::string>& events,
-                         const std::string& sentAt) {
+// The envelope's text, as the body posted: the record's own encoding with an empty list, the
+// events' texts written into that list. The same bytes as encoding the whole envelope at once,
+// without encoding any event a second time, and written once. A quote inside a string is
+// escaped, so the member found is the list.
+platform::Data envelopeBody(const std::string& writeKey, const std::vector<std::string>& events,
+                            const std::string& sentAt) {
     BatchRequest shell;
     shell.writeKey = writeKey;
     shell.sentAt = sentAt;
@@ -54,15 +55,16 @@ std::string envelopeText(const std::string& writeKey, const std::vector<std::str
     const std::size_t listEnd = frame.find(emptyList) + emptyList.size() - 1;
     std::size_t length = frame.size() + events.size();
     for (const auto& event : events) length += event.size();
-    std::string text;
-    text.reserve(length);
-    text.append(frame, 0, listEnd);
+    platform::Data body;
+    body.reserve(length);
+    const auto append = [&body](std::string_view text) { body.insert(body.end(), text.begin(), text.end()); };
+    append(std::string_view(frame).substr(0, listEnd));
     for (std::size_t i = 0; i < events.size(); ++i) {
-        if (i > 0) text += ',';
-        text += events[i];
+        if (i > 0) append(",");
+        append(events[i]);
     }
-    text.append(frame, listEnd);
-    return text;
+    append(std::string_view(frame).substr(listEnd));
+    return body;
 }
 
 Batch makeEvent(const Batch::Context& context, BatchType type, const std::string& writeKey,
@@ -351,9 +353,10 @@ void BatchRecorder::post(Pending envelope) {
     }
     // Joining a full envelope's texts is done on the recorder's queue, not on an auction's
     // thread. The answer is not looked at: success or failure, the envelope's events are gone.
-    queue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count] {
-        auto body = std::make_shared<const platform::Data>(
-            platform::dataFromString(envelopeText(envelope.writeKey, envelope.events, envelope.sentAt)));
+    queue_->async([session, envelope = std::move(envelope), weak = weak_from_this(), count]() mutable {
+        auto body =
+            std::make_shared<const platform::Data>(envelopeBody(envelope.writeKey, envelope.events, envelope.sentAt));
+        envelope.events = {};  // in the body now: not held a second time while it is posted
         session->send(PostBatchRequest::withJSONBody(std::move(body)), CallbackQueue::currentMainOrAsync{},
                       [weak, count](const Result<std::string>&) {
                           if (const auto self = weak.lock()) {

@@ -35,19 +35,25 @@ std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
     return url;
 }
 
-// The seats written so far, as the members of a list, once the answer is read a seat at a time.
-class SeatTexts {
+// The elements of a list written as JSON text, once an answer is read a bid at a time.
+class ListText {
 public:
-    void add(const SeatBid& seat) {
-        if (!text_.empty()) text_ += ',';
-        platform::JSONEncoder().encodeAppending(seat, text_);
+    template <class Record>
+    void add(const Record& element) {
+        separate();
+        platform::JSONEncoder().encodeAppending(element, text_);
+    }
+    void addText(std::string_view element) {
+        separate();
+        text_ += element;
     }
 
-    // The answer's text: its record's own encoding with the seats written into its empty list.
-    // A quote inside a string is escaped, so the member found is the list.
-    std::string placedIn(const BidResponse& withoutSeats) && {
-        const std::string frame = platform::JSONEncoder().encodeToString(withoutSeats);
-        constexpr std::string_view emptyList = "\"seatbid\":[]";
+    // The record's own text, written with an empty list under `key`, with the elements in that
+    // list. A quote inside a string is escaped, so the member found is the list.
+    template <class Record>
+    std::string placedIn(const Record& withEmptyList, std::string_view key) && {
+        const std::string frame = platform::JSONEncoder().encodeToString(withEmptyList);
+        const std::string emptyList = "\"" + std::string(key) + "\":[]";
         const std::size_t listEnd = frame.find(emptyList) + emptyList.size() - 1;
         text_.insert(0, frame, 0, listEnd);
         text_.append(frame, listEnd);
@@ -55,6 +61,10 @@ public:
     }
 
 private:
+    void separate() {
+        if (!text_.empty()) text_ += ',';
+    }
+
     std::string text_;
 };
 
@@ -68,28 +78,50 @@ const Bid* lastBidOf(const std::vector<SeatBid>& seats) {
 
 }  // namespace
 
+// Bids are kept as records until there are more than kMostKeptBids; from then on every seat and
+// bid is written as soon as it is read (those kept so far first) and let go of, all but the last
+// bid of a seat.
 ReceivedBidResponse ReceivedBidResponse::decode(const KeyedDecodingContainer& c) {
     std::optional<Bid> lastBid;
-    std::vector<SeatBid> kept;
     std::size_t bids = 0;
-    std::optional<SeatTexts> written;  // once past kMostKeptBids
-    BidResponse response = BidResponse::decode(c, [&](SeatBid&& seat) {
-        bids += seat.bids.size();
-        if (!written && bids <= kMostKeptBids) {
+    std::vector<SeatBid> kept;
+    std::optional<ListText> seats;  // once written
+    BidResponse response = BidResponse::decode(c, [&](const KeyedDecodingContainer& seatBid) {
+        std::vector<Bid> keptBids;
+        std::optional<ListText> writtenBids;
+        std::optional<Bid> seatLast;
+        SeatBid seat = SeatBid::decode(seatBid, [&](const KeyedDecodingContainer& one) {
+            Bid bid = Bid::decode(one);
+            if (!seats && ++bids > kMostKeptBids) {
+                seats.emplace();
+                for (const auto& earlier : kept) seats->add(earlier);
+                if (const Bid* last = lastBidOf(kept)) lastBid = *last;
+                kept = {};
+            }
+            if (!seats) {
+                keptBids.push_back(std::move(bid));
+                return;
+            }
+            if (!writtenBids) {
+                writtenBids.emplace();
+                for (const auto& earlier : keptBids) writtenBids->add(earlier);
+                keptBids = {};
+            }
+            writtenBids->add(bid);
+            seatLast = std::move(bid);
+        });
+        if (!seats) {
+            seat.bids = std::move(keptBids);
             kept.push_back(std::move(seat));
             return;
         }
-        if (!written) {
-            written.emplace();
-            for (const auto& earlier : kept) written->add(earlier);
-            if (const Bid* last = lastBidOf(kept)) lastBid = *last;
-            kept = {};
-        }
-        written->add(seat);
-        if (!seat.bids.empty()) lastBid = std::move(seat.bids.back());
+        seats->addText(std::move(writtenBids).value_or(ListText()).placedIn(seat, "bid"));
+        if (seatLast) lastBid = std::move(seatLast);
     });
-    if (written)
-        return {std::move(lastBid), AdData(AdData::EncodedBidResponse{std::move(*written).placedIn(response)})};
+    if (seats) {
+        return {std::move(lastBid),
+                AdData(AdData::EncodedBidResponse{std::move(*seats).placedIn(response, "seatbid")})};
+    }
     if (const Bid* last = lastBidOf(kept)) lastBid = *last;
     if (response.seatBids) response.seatBids = std::move(kept);
     return {std::move(lastBid), AdData(std::move(response))};

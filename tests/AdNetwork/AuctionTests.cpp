@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <map>
 #include <set>
 
 #include "AdNetwork/BatchRecorder.h"
 #include "EngineHarness.h"
+#include "Platform/Foundation/JSONDecoder.h"
+#include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor::enginetest {
 namespace {
@@ -316,6 +320,41 @@ TEST_F(AuctionTest, EveryStepIsRecordedAsAnAuctionEvent) {
                                                        {"error_reason", "NO_CONTENT"},
                                                        {"is_header_bidding", false},
                                                        {"inventory_ids", Json::array()}}));
+}
+
+// An answer long enough to be read a seat at a time is recorded byte for byte as its record,
+// decoded whole, writes it; its last bid competes as any other.
+TEST_F(AuctionTest, ALongAnswerIsRecordedAsItsRecordWritesIt) {
+    startWithDefaultContainer();
+    // Two bids, a seat of 700 (long enough to be read a bid at a time itself), an empty seat, 300
+    // seats of one bid and an empty seat.
+    const auto bid = [](int i) {
+        const std::string id = "b" + std::to_string(i);
+        return BidSpec{1.1 + i / 1000.0, "<p>" + id + "</p>", "https://v.qor.test/" + id, id};
+    };
+    std::vector<std::vector<BidSpec>> seats(3);
+    for (int i = 0; i < 2; ++i) seats[0].push_back(bid(i));
+    for (int i = 2; i < 702; ++i) seats[1].push_back(bid(i));
+    for (int i = 702; i < 1002; ++i) seats.push_back({bid(i)});
+    seats.emplace_back();
+    const auto answer = BidAnswer::bids(seats);
+    script({answer});
+    const auto outcome = banner();
+    ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
+    EXPECT_EQ(outcome.bid().id, "b1001");
+
+    const std::string text = testing::bidResponseText(answer, network().demand(0).name(), *outcome.bid().requestId,
+                                                      outcome.bid().impressionID);
+    ASSERT_GE(text.size(), platform::JSONDecoder::kDeferredLength);
+    const auto whole = platform::JSONDecoder().decode<BidResponse>(platform::JSONSerialization::jsonObject(text));
+    const std::string recorded = "\"adData\":" + platform::JSONEncoder().encodeToString(whole) + "}";
+    EXPECT_TRUE(testing::pumpMainUntil(
+        [&] {
+            const auto bodies = network().collection().receivedBodies();
+            return std::any_of(bodies.begin(), bodies.end(),
+                               [&](const std::string& body) { return body.find(recorded) != std::string::npos; });
+        },
+        std::chrono::seconds(10)));
 }
 
 // An endpoint that is late however it goes about it, or whose answer is too long, becomes its "00"

@@ -6,6 +6,7 @@
 #include "Models/OpenRTB/Bid.h"
 #include "Models/OpenRTB/BidResponse.h"
 #include "OpenRTBTestSupport.h"
+#include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor::testing {
 namespace {
@@ -117,6 +118,31 @@ TEST(BidResponse, OneBadElementFailsTheWholeAnswer) {
     };
     for (const auto& [name, text] : bad) {
         EXPECT_TRUE(decodingErrorKind<BidResponse>(text).has_value()) << name;
+    }
+
+    // A long answer is read a seat and a bid at a time: the same failure, at the same place, as
+    // when it is read whole.
+    Json longSeat = Json::array();
+    for (int i = 0; i < 600; ++i) longSeat.push_back(fullBid);
+    longSeat.push_back(secondBidWithoutImpid);
+    Json longSeats = responseWith(Json::array({fullBid}));
+    for (int i = 0; i < 600; ++i) longSeats["seatbid"].push_back(longSeats["seatbid"][0]);
+    longSeats["seatbid"].push_back(Json{{"seat", "s"}});
+    for (const auto& answer : {responseWith(longSeat), longSeats}) {
+        const std::string text = answer.dump();
+        ASSERT_GE(text.size(), 4 * platform::JSONDecoder::kDeferredLength);
+        std::string readWhole;
+        try {
+            (void)platform::JSONDecoder().decode<BidResponse>(platform::JSONSerialization::jsonObject(text));
+        } catch (const platform::DecodingError& error) {
+            readWhole = error.what();
+        }
+        try {
+            (void)decodeFrom<BidResponse>(text);
+            ADD_FAILURE() << "no failure for " << readWhole;
+        } catch (const platform::DecodingError& error) {
+            EXPECT_EQ(error.what(), readWhole);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "Platform/Foundation/JSONDecoder.h"
 #include "Platform/Foundation/JSONEncoder.h"
+#include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor::platform {
 namespace {
@@ -335,6 +336,68 @@ TEST(Coding, TheFirstErrorFailsTheWholeDocumentWithItsPath) {
     EXPECT_EQ(missing.localizedDescription(), "The data couldn\u2019t be read because it is missing.");
     const auto mapError = decodingError<std::map<std::string, int>>(R"({"a":1,"b":"2"})");
     EXPECT_EQ(mapError.codingPath, Path{"b"});
+}
+
+// Impressions one at a time, as the list would hold them.
+struct Impressions {
+    std::vector<Impression> handed;
+    bool present = false;
+    static Impressions decode(const KeyedDecodingContainer& c) {
+        Impressions i;
+        i.present = c.decodeEachRecordIfPresent(
+            "imp", [&i](const KeyedDecodingContainer& one) { i.handed.push_back(Impression::decode(one)); });
+        return i;
+    }
+};
+
+// Past kDeferredLength a document's long arrays are read only as they are decoded, one element at
+// a time through decodeEachRecordIfPresent: every value and every failure is the one reading the whole
+// document first gives.
+TEST(Coding, ALongDocumentDecodesAsWhenReadWhole) {
+    std::string list;
+    for (int i = 0; i < 3000; ++i) {
+        if (i > 0) list += ',';
+        list += R"({"id":"i)" + std::to_string(i) + R"(","bidfloor":0.25})";
+    }
+    const auto document = [](const std::string& imp, const std::string& more = "") {
+        return R"({"id":"r","imp":[)" + imp + R"(],"secure":true,"ratio":0.1,"price":1.25,"counts":{"a":1})" + more +
+               "}";
+    };
+    const auto whole = [](const std::string& text) {
+        return JSONDecoder().decode<Request>(JSONSerialization::jsonObject(text));
+    };
+    const auto wholeError = [&whole](const std::string& text) {
+        try {
+            (void)whole(text);
+        } catch (const DecodingError& error) {
+            return std::string(error.what());
+        }
+        return std::string("no error");
+    };
+    const std::string text = document(list);
+    ASSERT_GE(text.size(), JSONDecoder::kDeferredLength);
+    const Request read = decode<Request>(text);
+    EXPECT_EQ(read.impressions.size(), 3000U);
+    EXPECT_EQ(read, whole(text));
+    const Impressions oneByOne = decode<Impressions>(text);
+    EXPECT_TRUE(oneByOne.present);
+    EXPECT_EQ(oneByOne.handed, read.impressions);
+    const std::string pad(JSONDecoder::kDeferredLength, 'x');
+    EXPECT_FALSE(decode<Impressions>(R"({"imp":null,"pad":")" + pad + R"("})").present);
+    // Of equal keys the last wins, long or short.
+    for (const auto& repeated :
+         {document(list, R"(,"imp":[{"id":"short"}])"), document("", R"(,"imp":[)" + list + "]")}) {
+        EXPECT_EQ(decode<Request>(repeated), whole(repeated));
+    }
+
+    std::string bad = list;
+    bad.replace(bad.find(R"({"id":"i2500")"), 13, R"({"id":2500)");
+    EXPECT_EQ(decodingError<Request>(document(bad)).what(), wholeError(document(bad)));
+    EXPECT_STREQ(decodingError<Impressions>(document(bad)).what(),
+                 "typeMismatch at imp.Index 2500.id: Expected to decode String but found a number instead.");
+    const auto notText = decodingError<Request>(text + "x");
+    EXPECT_EQ(notText.kind, Kind::dataCorrupted);
+    EXPECT_TRUE(notText.codingPath.empty());
 }
 
 TEST(Coding, TopLevelValuesAndBadText) {

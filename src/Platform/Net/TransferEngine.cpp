@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Platform/Foundation/HTTPURLResponse.h"
+#include "Platform/Net/FreedMemory.h"
 #include "Platform/Net/URLSession.h"
 #include "Platform/Support/ASCIIText.h"
 
@@ -616,6 +617,10 @@ void TransferEngine::finish(Transfer& transfer, std::optional<URLError> error) {
     }
     if (!error) ensureResponse(transfer);
     auto task = transfer.task;
+    const auto& body = task->originalRequest().httpBody();
+    if (transfer.received >= kLargeTransferBytes || (body && body->size() >= kLargeTransferBytes)) {
+        releaseFreedMemoryAfterLargeTransfer();
+    }
     std::optional<Data> collected;
     if (transfer.collects && !error) collected = std::move(transfer.collected);
     recycle(transfer);

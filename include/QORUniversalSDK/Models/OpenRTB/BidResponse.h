@@ -44,8 +44,18 @@ struct QOR_EXPORT SeatBid {
     }
 
     static SeatBid decode(const KeyedDecodingContainer& c) {
+        std::vector<Bid> bids;
+        SeatBid s = decode(c, [&bids](const KeyedDecodingContainer& bid) { bids.push_back(Bid::decode(bid)); });
+        s.bids = std::move(bids);
+        return s;
+    }
+
+    // As decode, with the same failures, but each bid's container goes to `bid` to be decoded
+    // there as soon as it is read, and bids is left empty.
+    static SeatBid decode(const KeyedDecodingContainer& c,
+                          const std::function<void(const KeyedDecodingContainer&)>& bid) {
         SeatBid s;
-        s.bids = c.decode<std::vector<Bid>>("bid");
+        c.decodeEachRecord("bid", bid);
         s.seat = c.decodeIfPresent<std::string>("seat");
         s.group = c.decodeIfPresent<std::int64_t>("group");
         s.ext = c.decodeIfPresent<std::string>("ext");
@@ -76,17 +86,19 @@ struct QOR_EXPORT BidResponse {
 
     static BidResponse decode(const KeyedDecodingContainer& c) {
         std::vector<SeatBid> seats;
-        BidResponse r = decode(c, [&seats](SeatBid&& seat) { seats.push_back(std::move(seat)); });
+        BidResponse r =
+            decode(c, [&seats](const KeyedDecodingContainer& seat) { seats.push_back(SeatBid::decode(seat)); });
         if (r.seatBids) r.seatBids = std::move(seats);
         return r;
     }
 
-    // As decode, with the same failures, but each seat bid goes to `seat` as soon as it is read
-    // instead of into seatBids, which is then an empty list when the answer has seat bids.
-    static BidResponse decode(const KeyedDecodingContainer& c, const std::function<void(SeatBid&&)>& seat) {
+    // As decode, with the same failures, but each seat bid's container goes to `seat` to be
+    // decoded there as soon as it is read, and seatBids is an empty list when the answer has one.
+    static BidResponse decode(const KeyedDecodingContainer& c,
+                              const std::function<void(const KeyedDecodingContainer&)>& seat) {
         BidResponse r;
         r.id = c.decode<std::string>("id");
-        if (c.decodeEachIfPresent<SeatBid>("seatbid", seat)) r.seatBids.emplace();
+        if (c.decodeEachRecordIfPresent("seatbid", seat)) r.seatBids.emplace();
         r.bidID = c.decodeIfPresent<std::string>("bidid");
         r.currency = c.decodeIfPresent<std::string>("cur");
         r.customData = c.decodeIfPresent<std::string>("customdata");

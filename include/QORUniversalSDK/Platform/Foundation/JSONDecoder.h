@@ -16,8 +16,9 @@ namespace qor::platform {
 //
 // A record read from a long document (kDeferredLength bytes or more) has its long top-level
 // arrays read only when the record decodes them, and one element at a time when it decodes them
-// through decodeEachIfPresent: the untyped form of a long list is then never held whole. The
-// values, and the failures, are the same as reading the whole document first gives.
+// through decodeEachRecord (a long element's own long arrays likewise): the untyped form of a
+// long list is then never held whole. The values, and the failures, are the same as reading the
+// whole document first gives.
 class QOR_EXPORT JSONDecoder {
 public:
     static constexpr std::size_t kDeferredLength = 64 * 1024;

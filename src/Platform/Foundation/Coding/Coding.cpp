@@ -5,6 +5,7 @@
 #include "Platform/Foundation/Coding/JSONText.h"
 #include "Platform/Foundation/Coding/KeyedDecodingContainer.h"
 #include "Platform/Foundation/Coding/KeyedEncodingContainer.h"
+#include "Platform/Foundation/JSONDecoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
 
 namespace qor::platform {
@@ -104,8 +105,9 @@ Any readDeferred(std::string_view text) {
     return std::move(*value);
 }
 
-void forEachDeferredElement(std::string_view text, const std::function<void(const Any&, std::size_t)>& each) {
-    forEachWellFormedElement(text, JSONSerialization::maxDepth, each);
+void forEachDeferredElement(std::string_view text,
+                            const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each) {
+    forEachWellFormedElement(text, JSONSerialization::maxDepth, JSONDecoder::kDeferredLength, each);
 }
 
 Decimal decodeDecimal(const Any& value, const CodingPath& path) {

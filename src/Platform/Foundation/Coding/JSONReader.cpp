@@ -1,5 +1,6 @@
 #include "Platform/Foundation/Coding/JSONReader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <stdexcept>
@@ -398,18 +399,40 @@ void DeferringObject::erase(std::string_view key) {
     std::erase_if(deferred, [key](const auto& entry) { return entry.first == key; });
 }
 
-void forEachWellFormedElement(std::string_view arrayText, int maxDepth,
-                              const std::function<void(const Any&, std::size_t)>& each) {
+std::vector<DeferredMember> DeferringObject::places() const {
+    std::vector<DeferredMember> result;
+    for (const auto& [key, text] : deferred) {
+        const auto place =
+            std::find_if(members.begin(), members.end(), [&](const auto& entry) { return entry.first == key; });
+        result.push_back({static_cast<std::size_t>(place - members.begin()), text});
+    }
+    return result;
+}
+
+void forEachWellFormedElement(
+    std::string_view arrayText, int maxDepth, std::size_t deferredLength,
+    const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each) {
     std::size_t index = 0;
+    const auto broken = [] { throw std::logic_error("an array the reader had read before is no longer well-formed"); };
     try {
         Reader<true> reader(arrayText, maxDepth);
         reader.expect('[');
         if (reader.peek() == ']') return;
         do {
-            each(reader.readValue(1), index++);
+            const std::string_view element = reader.checkValue(1);
+            if (element.front() == '{' && element.size() >= deferredLength) {
+                auto object = readWellFormedObjectDeferring(element, maxDepth, deferredLength);
+                if (!object) broken();
+                const auto places = object->places();
+                each(Any(std::move(object->members)), places, index++);
+            } else {
+                auto value = readWellFormedJSON(element, maxDepth);
+                if (!value) broken();
+                each(*value, {}, index++);
+            }
         } while (!reader.closes(']'));
     } catch (const NotPlain&) {
-        throw std::logic_error("an array the reader had read before is no longer well-formed");
+        broken();
     }
 }
 

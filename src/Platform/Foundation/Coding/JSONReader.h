@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "Platform/Foundation/Any.h"
+#include "Platform/Foundation/Coding/KeyedDecodingContainer.h"
 
 namespace qor::platform::coding {
 
@@ -29,6 +31,8 @@ struct DeferringObject {
     std::vector<std::pair<std::string, std::string_view>> deferred;
 
     void erase(std::string_view key);
+    // The deferred members by their places among the members.
+    std::vector<DeferredMember> places() const;
 };
 
 // As readWellFormedJSON for a document that is an object, but each array member of
@@ -38,8 +42,11 @@ std::optional<DeferringObject> readWellFormedObjectDeferring(std::string_view te
                                                              std::size_t deferredLength);
 
 // Hands each element of a deferred array's text to `each`, in order, with its index: the values
-// reading the whole document would have given. Throws what `each` throws.
-void forEachWellFormedElement(std::string_view arrayText, int maxDepth,
-                              const std::function<void(const Any&, std::size_t)>& each);
+// reading the whole document would have given, but an object element of `deferredLength` bytes
+// or more read as readWellFormedObjectDeferring reads an object, with its deferred members.
+// Throws what `each` throws.
+void forEachWellFormedElement(
+    std::string_view arrayText, int maxDepth, std::size_t deferredLength,
+    const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each);
 
 }  // namespace qor::platform::coding

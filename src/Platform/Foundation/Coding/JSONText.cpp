@@ -263,6 +263,7 @@ void appendEscape(char c, std::string& out) {
 }
 
 void appendEscaped(std::string_view text, bool escapeSlashes, std::string& out) {
+    if (text.size() >= kLongText) makeRoomForLongText(text.size(), out);
     out += '"';
     const auto& escaped = escapeSlashes ? kEscapedWithSlash : kEscapedWithoutSlash;
     // Runs of characters that need no escape are copied in one go; plain text is passed over
@@ -294,6 +295,11 @@ void appendEscaped(std::string_view text, bool escapeSlashes, std::string& out) 
 }
 
 }  // namespace
+
+void makeRoomForLongText(std::size_t length, std::string& out) {
+    const std::size_t wanted = out.size() + length + length / 16 + 4096;
+    if (out.capacity() < wanted) out.reserve(wanted);
+}
 
 bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out) {
     if (!isValidUTF8(text)) return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,13 @@ QOR_EXPORT std::optional<std::string> firstInvalidValue(const Any& value);
 // Number text as the writer produces it (nullopt for a non-finite value).
 QOR_EXPORT std::optional<std::string> doubleText(double value);
 QOR_EXPORT std::optional<std::string> floatText(float value);
+
+// A text this long is given room in its output for itself, a few escapes and what usually
+// follows it, at once (makeRoomForLongText): left to the string's doubling, text of a few MB
+// grows to twice its length with the next byte, and a block that large, once freed, makes the
+// allocator keep freed blocks up to twice its size in its arenas afterwards.
+inline constexpr std::size_t kLongText = 64 * 1024;
+QOR_EXPORT void makeRoomForLongText(std::size_t length, std::string& out);
 
 // Appends text as a quoted JSON string; false (with a partial text in out) when text is not UTF-8.
 QOR_EXPORT bool appendJSONString(std::string_view text, bool escapeSlashes, std::string& out);
@@ -78,7 +86,10 @@ public:
     void string(std::string_view text);
     // A text already known to be UTF-8 (a JSON value's): written without checking it again.
     void validString(std::string_view text);
-    void literal(std::string_view text) { out_ += text; }
+    void literal(std::string_view text) {
+        if (text.size() >= kLongText) makeRoomForLongText(text.size(), out_);
+        out_ += text;
+    }
     void value(const Any& value);
     template <class Integer>
     void integer(Integer value) {

@@ -45,8 +45,11 @@ struct DeferredMember {
 
 // The value a deferred member's text reads as.
 QOR_EXPORT Any readDeferred(std::string_view text);
-// Each element of a deferred array, read one at a time, with its index.
-QOR_EXPORT void forEachDeferredElement(std::string_view text, const std::function<void(const Any&, std::size_t)>& each);
+// Each element of a deferred array, read one at a time, with its index; a long object element with
+// its own long arrays deferred in turn.
+QOR_EXPORT void forEachDeferredElement(
+    std::string_view text, const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each);
+[[noreturn]] QOR_EXPORT void throwValueNotFound(const CodingPath& path, std::string_view expected);
 }  // namespace coding
 
 // What a record's decode reads from: one JSON object. Keys the record does not ask for are
@@ -77,26 +80,27 @@ public:
         return decodeFound<T>(*value, child);
     }
 
-    // As decodeIfPresent of a std::vector<T>, with the same checks and failures, but each element
-    // goes to `each` as soon as it is decoded instead of into a list; false when the key is
-    // missing or null. A long document's array is read one element at a time, so that neither its
-    // untyped elements nor (when `each` lets go of them) its typed ones are all held at once.
-    template <class T, class Each>
-    bool decodeEachIfPresent(std::string_view key, Each&& each) const {
+    // For a list of records: as decoding it as a std::vector of a record, with the same checks and
+    // failures, but each element's container goes to `each` (a callable taking a const
+    // KeyedDecodingContainer&) as soon as the element is read, for the record to decode there, and
+    // nothing is kept. The list of a long document is read one element at a time, a long element's
+    // own lists in turn only as they are decoded: neither the list's untyped elements nor (when
+    // `each` lets go of them) its records are ever all held at once.
+    template <class Each>
+    void decodeEachRecord(std::string_view key, Each&& each) const {
+        const Any* value = lookup(key);
+        const CodingPath child(path_, key);
+        if (value == nullptr) throwKeyNotFound(child, key);
+        if (value->isNull()) coding::throwValueNotFound(child, "Array");
+        forEachRecord(*value, child, each);
+    }
+    // The same for an optional list: false, with no call, when the key is missing or null.
+    template <class Each>
+    bool decodeEachRecordIfPresent(std::string_view key, Each&& each) const {
         const Any* value = lookup(key);
         if (value == nullptr || value->isNull()) return false;
         const CodingPath child(path_, key);
-        const auto decodeElement = [&](const Any& element, std::size_t index) {
-            const CodingPath at(child, index);
-            each(coding::decodeValue<T>(element, at, context_));
-        };
-        if (const std::string_view* text = deferredText(*value)) {
-            coding::forEachDeferredElement(*text, decodeElement);
-            return true;
-        }
-        const auto* array = value->tryArray();
-        if (array == nullptr) coding::throwTypeMismatch(child, "Array", *value);
-        for (std::size_t index = 0; index < array->size(); ++index) decodeElement((*array)[index], index);
+        forEachRecord(*value, child, each);
         return true;
     }
 
@@ -108,6 +112,26 @@ public:
     const CodingPath& codingPath() const { return path_; }
 
 private:
+    template <class Each>
+    void forEachRecord(const Any& value, const CodingPath& path, Each& each) const {
+        const auto decodeElement = [&](const Any& element, std::span<const coding::DeferredMember> deferred,
+                                       std::size_t index) {
+            const CodingPath at(path, index);
+            if (element.isNull()) coding::throwValueNotFound(at, "Dictionary");
+            const auto* dictionary = element.tryDictionary();
+            if (dictionary == nullptr) coding::throwTypeMismatch(at, "Dictionary", element);
+            const KeyedDecodingContainer container(*dictionary, at, context_, deferred);
+            each(container);
+        };
+        if (const std::string_view* text = deferredText(value)) {
+            coding::forEachDeferredElement(*text, decodeElement);
+            return;
+        }
+        const auto* array = value.tryArray();
+        if (array == nullptr) coding::throwTypeMismatch(path, "Array", value);
+        for (std::size_t index = 0; index < array->size(); ++index) decodeElement((*array)[index], {}, index);
+    }
+
     template <class T>
     T decodeFound(const Any& value, const CodingPath& path) const {
         if (const std::string_view* text = deferredText(value)) {
