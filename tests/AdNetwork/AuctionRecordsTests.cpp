@@ -3,15 +3,19 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "AdNetwork/AdData.h"
 #include "AdNetwork/AdType.h"
 #include "AdNetwork/Batch.h"
 #include "AdNetwork/BatchType.h"
+#include "AdNetwork/PostBidRequest.h"
 #include "AdNetworkTestSupport.h"
 #include "Models/OpenRTB/ImpressionBuilder.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Foundation/Coding/JSONReader.h"
+#include "Platform/Foundation/JSONSerialization.h"
 #include "Platform/Support/DeviceProfile.h"
 
 namespace qor::testing {
@@ -115,6 +119,134 @@ TEST(Batch, TheContextIsTakenFromThePlatformWithItsFallbacks) {
     EXPECT_EQ(stamp[4], '-');
     EXPECT_EQ(stamp[10], ' ');
     EXPECT_EQ(stamp[16], ':');
+}
+
+// A bid as an endpoint may write it: escapes, text beyond ASCII, "/" escaped and not, nulls, keys
+// the record does not know (one nested, "w" repeated: the last wins), and `extra` members last.
+std::string bidText(std::size_t n, const std::string& extra = {}) {
+    const std::string i = std::to_string(n);
+    return "{\"id\":\"b" + i + "\",\"impid\":\"i\\/" + i + "\",\"price\":" + std::to_string(n % 7) +
+           ".25,\"nurl\":\"https://w.example/" + i +
+           "?e=\\u00e9\",\"burl\":null,\"adm\":\"<p class=\\\"c\\\">caf\xc3\xa9 " + "\\u20ac\\ud83d\\ude00\\t" +
+           std::string(1000, 'x') + "<\\/p>\",\"w\":1,\"zz\":{\"k\":[1,null,{\"d\":[]}]}," +
+           "\"ext\":{\"context\":{\"k\":\"v/\"},\"vade\":null},\"w\":" + i + extra + "}";
+}
+
+// The seats of `bids` bids (over 1 KB each): two, each followed by an empty one; bid 100 is
+// `bid100` when given.
+std::string seatsText(std::size_t bids, const std::string& bid100 = {}) {
+    const auto seat = [&](std::size_t from, std::size_t to, const std::string& name) {
+        std::string text = "{\"bid\":[";
+        for (std::size_t n = from; n < to; ++n) {
+            text += (n > from ? "," : "") + (n == 100 && !bid100.empty() ? bid100 : bidText(n));
+        }
+        return text + "],\"seat\":\"" + name + "\",\"group\":1,\"x\":null},{\"bid\":[]" +
+               (name == "a" ? ",\"seat\":\"e\"" : "") + "}";
+    };
+    return seat(0, 50, "a") + "," + seat(50, bids, "b");
+}
+
+// An answer whose long "seatbid" takes the place of a short one before it, with "id" repeated.
+std::string answerText(std::size_t bids, const std::string& bid100 = {}) {
+    return "{\"id\":\"first\",\"seatbid\":[{\"bid\":[]}],\"cur\":null,\"unknown\":{\"a\":[{\"b\":\"\\/\"}]}," +
+           ("\"seatbid\":[" + seatsText(bids, bid100)) +
+           "],\"id\":\"r\\u00e9\\/1\",\"customdata\":\"caf\xc3\xa9 \\\"q\\\" a/b\",\"nbr\":null}";
+}
+
+// The value decoded, or the failure's kind, coding path and description.
+template <class T, class Decode>
+std::variant<T, std::string> attempt(Decode&& decode) {
+    try {
+        return decode();
+    } catch (const platform::DecodingError& error) {
+        return error.what();
+    }
+}
+
+std::string eventText(const AdData& event) {
+    Batch batch;
+    batch.fillBatchAdData(BatchType::bidResponse, event);
+    return encodeToText(batch);
+}
+
+// A long answer is read with its seat list kept as text and read a seat at a time, and its event
+// written a seat at a time: the values, the failures and the event's bytes are those of reading
+// the same text whole first.
+TEST(ReceivedBidResponse, ALongAnswerReadASeatAtATimeIsTheAnswerReadWhole) {
+    enum Outcome { kept, written, fails };
+    struct Case {
+        std::string name;
+        std::string text;
+        Outcome outcome;
+    };
+    const std::string answer = answerText(130);
+    const std::string open = answer.substr(0, answer.size() - 1);
+    const std::vector<Case> cases{
+        {"130 bids", answer, written},
+        {"64 bids", answerText(64), kept},
+        {"a short list under the same key after", open + ",\"seatbid\":[{\"bid\":[" + bidText(7) + "]}]}", kept},
+        {"a second long list under the same key", open + ",\"seatbid\":[" + seatsText(90) + "]}", written},
+        {"null under the same key after", open + ",\"seatbid\":null}", kept},
+        {"a string under the same key after", open + ",\"seatbid\":\"x\"}", fails},
+        {"an unknown long list", open + ",\"long_list\":[" + answer + "," + answer + "]}", written},
+        {"a byte-order mark", "\xEF\xBB\xBF" + answer, written},
+        {"a string width deep down", answerText(130, bidText(100, ",\"w\":\"320\"")), fails},
+        {"a required key missing", answerText(130, R"({"id":"x","price":1})"), fails},
+        {"a null id", answerText(130, bidText(100, ",\"id\":null")), fails},
+        {"an unknown raw value", answerText(130, bidText(100, ",\"api\":99")), fails},
+        {"a width past Int64", answerText(130, bidText(100, ",\"w\":9223372036854775808")), fails},
+        {"a price past Float", answerText(130, bidText(100, ",\"price\":1e39")), fails},
+        {"a height past Double", answerText(130, bidText(100, ",\"h\":1e400")), fails},
+        {"a width past 64 bits", answerText(130, bidText(100, ",\"w\":18446744073709551616")), fails},
+        {"nesting at the limit",
+         answerText(130, bidText(100, ",\"zz\":" + std::string(507, '[') + std::string(507, ']'))), written},
+        {"nesting too deep", answerText(130, bidText(100, ",\"zz\":" + std::string(508, '[') + std::string(508, ']'))),
+         fails},
+        {"invalid UTF-8", answerText(130, bidText(100, ",\"adm\":\"\xff\"")), fails},
+        {"a lone surrogate", answerText(130, bidText(100, ",\"adm\":\"\\udc00\"")), fails},
+        {"a stray comma deep down", answerText(130, bidText(100) + ","), fails},
+        {"a seat that is not an object", open + ",\"seatbid\":[" + seatsText(120) + ",1]}", fails},
+        {"truncated", answer.substr(0, answer.size() - 1), fails},
+        {"something after the object", answer + " x", fails},
+        {"an array", "[" + answer + "]", fails},
+        {"a string", "\"" + std::string(70000, 's') + "\"", fails},
+        {"a long list as the document", "[" + seatsText(120) + "]", fails},
+    };
+    ASSERT_EQ(platform::coding::readWellFormedObjectDeferring(answer, platform::JSONSerialization::maxDepth,
+                                                              platform::JSONDecoder::kDeferredLength)
+                  ->deferred.size(),
+              1U);
+    platform::JSONDecoder snakeCase;
+    snakeCase.keyDecodingStrategy = platform::KeyDecodingStrategy::convertFromSnakeCase;
+    platform::JSONEncoder sorted;
+    sorted.sortedKeys = true;
+    for (const platform::JSONDecoder& decoder : {platform::JSONDecoder(), snakeCase}) {
+        for (const Case& item : cases) {
+            SCOPED_TRACE(item.name);
+            const std::string& text = item.text;
+            ASSERT_GE(text.size(), platform::JSONDecoder::kDeferredLength);
+            const auto whole =
+                attempt<BidResponse>([&] { return decoder.decode<BidResponse>(decoder.decode<platform::Any>(text)); });
+            EXPECT_EQ(attempt<BidResponse>([&] { return decoder.decode<BidResponse>(text); }), whole);
+            const auto received =
+                attempt<ReceivedBidResponse>([&] { return decoder.decode<ReceivedBidResponse>(text); });
+            ASSERT_EQ(std::holds_alternative<std::string>(whole), item.outcome == fails);
+            if (const auto* failure = std::get_if<std::string>(&whole)) {
+                EXPECT_EQ(std::get<std::string>(received), *failure);
+                continue;
+            }
+            const BidResponse& response = std::get<BidResponse>(whole);
+            const ReceivedBidResponse& got = std::get<ReceivedBidResponse>(received);
+            EXPECT_EQ(got.event.as<AdData::EncodedBidResponse>() != nullptr, item.outcome == written);
+            EXPECT_EQ(eventText(got.event), eventText(AdData(response)));
+            EXPECT_EQ(sorted.encodeToString(got.event), sorted.encodeToString(AdData(response)));
+            std::optional<Bid> last;
+            for (const auto& seat : response.seatBids.value_or(std::vector<SeatBid>{})) {
+                if (!seat.bids.empty()) last = seat.bids.back();
+            }
+            EXPECT_EQ(got.lastBid, last);
+        }
+    }
 }
 
 }  // namespace
