@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 
 #include "Platform/Foundation/CharacterSet.h"
 
@@ -386,6 +387,7 @@ std::optional<DeferringObject> readWellFormedObjectDeferring(std::string_view te
             // The last of equal keys wins at the first one's place, as reading the whole gives.
             object.members.set(key, Any(Any::Array()));
             object.erase(key);
+            object.deferredKeys.insert(key);
             object.deferred.emplace_back(std::move(key), array);
         } while (!reader.closes('}'));
         reader.end();
@@ -395,17 +397,22 @@ std::optional<DeferringObject> readWellFormedObjectDeferring(std::string_view te
     }
 }
 
-void DeferringObject::erase(std::string_view key) {
-    std::erase_if(deferred, [key](const auto& entry) { return entry.first == key; });
+void DeferringObject::erase(const std::string& key) {
+    if (deferredKeys.erase(key) == 0) return;
+    std::erase_if(deferred, [&key](const auto& entry) { return entry.first == key; });
 }
 
+// One pass over the members, however many lists were deferred.
 std::vector<DeferredMember> DeferringObject::places() const {
-    std::vector<DeferredMember> result;
-    for (const auto& [key, text] : deferred) {
-        const auto place =
-            std::find_if(members.begin(), members.end(), [&](const auto& entry) { return entry.first == key; });
-        result.push_back({static_cast<std::size_t>(place - members.begin()), text});
+    std::unordered_map<std::string_view, std::size_t> placeOf;
+    std::size_t index = 0;
+    for (const auto& entry : members) {
+        if (deferredKeys.contains(entry.first)) placeOf.emplace(entry.first, index);
+        ++index;
     }
+    std::vector<DeferredMember> result;
+    result.reserve(deferred.size());
+    for (const auto& [key, text] : deferred) result.push_back({placeOf.at(key), text});
     return result;
 }
 

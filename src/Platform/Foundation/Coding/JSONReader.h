@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -29,8 +30,11 @@ struct DeferringObject {
     Any::Dictionary members;
     // The deferred members' keys and texts (each known to read as the rest does), in order.
     std::vector<std::pair<std::string, std::string_view>> deferred;
+    // Their keys, so that a member read after them finds at once whether it replaces one: a long
+    // document may hold millions of members.
+    std::unordered_set<std::string> deferredKeys;
 
-    void erase(std::string_view key);
+    void erase(const std::string& key);
     // The deferred members by their places among the members.
     std::vector<DeferredMember> places() const;
 };
