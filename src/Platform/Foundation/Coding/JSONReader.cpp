@@ -401,10 +401,10 @@ void DeferringObject::erase(std::string_view key) {
 
 std::vector<DeferredMember> DeferringObject::places() const {
     std::vector<DeferredMember> result;
-    for (const auto& [key, text] : deferred) {
-        const auto place =
-            std::find_if(members.begin(), members.end(), [&](const auto& entry) { return entry.first == key; });
-        result.push_back({static_cast<std::size_t>(place - members.begin()), text});
+    for (const auto& member : deferred) {
+        const auto place = std::find_if(members.begin(), members.end(),
+                                        [&member](const auto& entry) { return entry.first == member.first; });
+        result.push_back({static_cast<std::size_t>(place - members.begin()), member.second});
     }
     return result;
 }
