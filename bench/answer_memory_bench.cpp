@@ -1,6 +1,7 @@
 // What an accepted bid answer near the 4 MiB limit costs in memory, and whether it is given back:
-// one endpoint of the unit answers with 32,000 seats of one small bid each, or with one bid whose
-// markup fills the answer; the unit's other endpoints have no bid. One load (a banner) or four at
+// one endpoint of the unit answers with 32,000 seats of one small bid each ("seats"), one seat of
+// 32,000 such bids ("bids"), or one bid whose markup fills the answer ("markup"); the unit's other
+// endpoints have no bid. One load (a banner) or four at
 // once (banner, interstitial, native and video, each answered so) through the engine, the events
 // of the auction recorded and posted as always. Counters (MiB):
 // - answer_MiB: the length of one big answer;
@@ -258,34 +259,19 @@ void answerMemory(benchmark::State& state, const std::string& shape, std::size_t
 
 }  // namespace
 
-BENCHMARK_CAPTURE(answerMemory, seats_one, std::string("seats"), 1)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(answerMemory, seats_four, std::string("seats"), 4)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(answerMemory, bids_one, std::string("bids"), 1)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(answerMemory, bids_four, std::string("bids"), 4)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(answerMemory, markup_one, std::string("markup"), 1)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(answerMemory, markup_four, std::string("markup"), 4)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--network") return serveNetwork(argv[2], std::stoul(argv[3]));
     if (argc == 3 && std::string(argv[1]) == "--measure") return measureLoads(std::stoul(argv[2]));
+    // "seats_one", "seats_four", "bids_one", ... ("bids": one seat of 32,000 bids).
+    for (const char* shape : {"seats", "bids", "markup"}) {
+        for (const std::size_t formats : {1, 4}) {
+            const std::string name = std::string("answerMemory/") + shape + (formats == 1 ? "_one" : "_four");
+            benchmark::RegisterBenchmark(name.c_str(), answerMemory, std::string(shape), formats)
+                ->Iterations(1)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -69,7 +69,7 @@ struct AdData {
     };
 
     // A bid response already written as its JSON text (an object), written as the response it
-    // was made from: a long answer is written a seat at a time as it is read, so that its typed
+    // was made from: a long answer is written a bid at a time as it is read, so that its typed
     // bids are never all held at once (ReceivedBidResponse).
     struct EncodedBidResponse {
         std::string text;

@@ -36,8 +36,9 @@ template <class T>
 T decodeValue(const Any& value, const CodingPath& path, const DecodingContext& context);
 [[noreturn]] QOR_EXPORT void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found);
 
-// A member of a long document's top-level object that reading left as its JSON text (a long
-// array): the member's place in the object, where an empty array stands for it, and its text.
+// A member that reading left as its JSON text (a long array of a long document's top-level
+// object, or of a long element of such an array): the member's place in its object, where an
+// empty array stands for it, and its text.
 struct DeferredMember {
     std::size_t index;
     std::string_view text;
@@ -56,8 +57,8 @@ QOR_EXPORT void forEachDeferredElement(
 // ignored. The first failure throws a DecodingError and ends the whole decoding.
 class QOR_EXPORT KeyedDecodingContainer {
 public:
-    // `deferred` names the members of `source` that stand for their text (the top level of a
-    // long document); each is read when it is decoded.
+    // `deferred` names the members of `source` that stand for their text (in a long document);
+    // each is read when it is decoded.
     KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context,
                            std::span<const coding::DeferredMember> deferred = {});
 
