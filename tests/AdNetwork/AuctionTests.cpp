@@ -360,9 +360,10 @@ TEST_F(AuctionTest, ALongAnswerIsRecordedAsItsRecordWritesIt) {
 // An endpoint that is late however it goes about it, or whose answer is too long, becomes its "00"
 // bid error and the others' auction goes on: its bid never wins, though it is the highest.
 TEST_F(AuctionTest, AnEndpointPastTheTimeOutOrTheLengthLimitLosesAsItsBidError) {
-    // Long enough that a 4 MiB answer sent at once arrives in time on a loaded machine, short of the
-    // five seconds the trickling answers would take.
-    const ShortBidTimeout timeout(3.0);
+    // Long enough that a 4 MiB answer sent at once arrives in time on a loaded machine (under the
+    // thread sanitizer beside other suites as well), short of the five seconds the trickling
+    // answers would take.
+    const ShortBidTimeout timeout(4.0);
     startWithDefaultContainer();
     const std::string timedOut = "Not yet implemented: ";  // every transport failure's description
     const std::string tooLong = "The answer is longer than the limit of 4194304 bytes.";

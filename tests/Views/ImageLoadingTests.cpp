@@ -39,7 +39,8 @@ std::optional<ImageResult> load(ImageManager& manager, const std::string& url) {
     std::optional<ImageResult> outcome;
     manager.loadImage(*URL::make(url), CallbackQueue::currentMainOrAsync{},
                       [&](const ImageResult& result) { outcome = result; });
-    testing::pumpMainUntil([&] { return outcome.has_value(); });
+    // Long enough for 16 MiB from the server under a sanitizer on a loaded machine.
+    testing::pumpMainUntil([&] { return outcome.has_value(); }, std::chrono::seconds(30));
     return outcome;
 }
 
