@@ -267,5 +267,29 @@ TEST_F(ExampleAppTest, NoBidsAndAPassBackAreCorrectButARefusedUploadIsAProblem) 
     EXPECT_NE(testing::readFile(pages() / "3-first-view.html").find("<p>pass-back</p>"), std::string::npos);
 }
 
+// The README's quick start against a simulated network of the test's own: the banner wins its
+// auction, the event is recorded, and the README shows the file's lines as they are.
+TEST(QuickStart, ShowsABannerRecordsItsEventAndIsTheREADMEsQuickStart) {
+    const auto network = testing::SimulatedAdNetwork::start({.demandCount = 2});
+    network->serveContainer("your-write-key", network->defaultContainer());
+    network->demand(1).answer(BidAnswer::bid(1.5, "<p>quick start ad</p>"));
+    testing::TempDirectory home{"qor-quickstart"};
+    const auto outcome = testing::runProgram({QOR_QUICKSTART_PROGRAM}, {{"QOR_APP_HOME", home.path().string()}}, 60s);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("the banner shows an ad\n"), std::string::npos) << outcome.output;
+    EXPECT_EQ(network->demand(0).receivedCount(), 1U);
+    EXPECT_EQ(network->demand(1).receivedCount(), 1U);
+    EXPECT_EQ(network->core().receivedCount(), 1U);
+    std::size_t recorded = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path())) {
+        if (entry.is_regular_file()) recorded += occurrences(testing::readFile(entry.path()), "Quick Start Opened");
+    }
+    EXPECT_EQ(recorded, 1U);
+
+    const auto source = testing::readFile(QOR_SOURCE_DIR "/examples/quickstart/QuickStart.cpp");
+    EXPECT_NE(testing::readFile(QOR_SOURCE_DIR "/README.md").find("```cpp\n" + source + "```\n"), std::string::npos)
+        << "README.md's quick start is not examples/quickstart/QuickStart.cpp as it is";
+}
+
 }  // namespace
 }  // namespace qor::example
