@@ -122,14 +122,23 @@ void showFullScreen(ShownAd& shown, const std::shared_ptr<platform::UIViewContro
         shown.outcome = "it was not presented: " + presentation->failure.value_or("no page");
         return;
     }
-    // The page's close button posts this message to the SDK's bridge.
-    browser::postScriptMessage(*adView->webView(), "bridge", R"({"action":"close_ad"})");
-    if (!waitFor([&] { return presentation->dismissed && root->presentedViewController() == nullptr; })) {
-        shown.outcome = "it was presented, but the page's close did not dismiss it";
+    // The user taps the page's close control. No script runs in the headless web view, so the
+    // app posts what the control's script posts; a page without one is taken down by the app.
+    const auto closeMessage = browser::scriptMessageOf(*shown.page, AdView::bridgeHandlerName);
+    shown.shown = true;
+    if (!closeMessage) {
+        root->dismiss(false);
+        shown.outcome = "presented full-screen; its page has no close control, so the app dismissed it";
         return;
     }
-    shown.shown = true;
-    shown.outcome = "presented full-screen, closed by its page";
+    browser::postScriptMessage(*adView->webView(), AdView::bridgeHandlerName, *closeMessage);
+    if (!waitFor([&] { return presentation->dismissed && root->presentedViewController() == nullptr; })) {
+        shown.shown = false;
+        shown.outcome =
+            "presented full-screen, but its close control's message " + *closeMessage + " did not dismiss it";
+        return;
+    }
+    shown.outcome = "presented full-screen; its close control's message " + *closeMessage + " dismissed it";
 }
 
 // MARK: Native

@@ -41,8 +41,9 @@ struct ShownAd {
 
 // Loads one ad of the format through the SDK's public calls and shows it through the headless
 // views as an app does: a banner in the app's screen, a full-screen ad presented from the root
-// controller and closed by its page, a native ad in a template view and tapped, a video ad's tag
-// handed to the app's player. Returns once the ad is shown or has failed. Main thread only.
+// controller and closed with its page's close control (by the app when the page has none), a
+// native ad in a template view and tapped, a video ad's tag handed to the app's player. Returns once the ad is shown or
+// has failed. Main thread only.
 ShownAd showAd(AdFormat format, const std::shared_ptr<platform::UIViewController>& root);
 
 }  // namespace qor::example

@@ -20,5 +20,10 @@ std::vector<std::string> openedLinks();
 std::optional<std::string> finishLoading(platform::WKWebView& view);
 // The page's script posts a JSON message to the handler registered under the name.
 bool postScriptMessage(platform::WKWebView& view, const std::string& name, const std::string& json);
+// The text the page's script posts to the named handler
+// (`window.webkit.messageHandlers.<name>.postMessage('...')`, a quoted text, as a close control
+// does); nothing when the page posts no quoted text there. No script runs in a headless view, so
+// the host reads the message from the page and posts it when the user would tap.
+std::optional<std::string> scriptMessageOf(const std::string& page, const std::string& name);
 
 }  // namespace qor::example::browser

@@ -12,19 +12,45 @@ using testing::BidAnswer;
 using testing::BidSpec;
 using Json = nlohmann::json;
 
-// A small self-contained ad, readable in a browser once the servers are gone.
-std::string webMarkup(const std::string& look) {
-    return "<div style=\"font-family:sans-serif;background:#1f4e79;color:#fff;padding:16px;text-align:center\">"
+// Small self-contained ads, readable in a browser once the servers are gone.
+
+// A banner fills its 320x50 slot and no more: two lines of 16 px on the left, the link on the
+// right, all inside the box it declares.
+std::string bannerMarkup(const std::string& look) {
+    return "<div style=\"box-sizing:border-box;width:320px;height:50px;overflow:hidden;display:flex;"
+           "align-items:center;justify-content:space-between;padding:0 12px;font:13px/16px sans-serif;"
+           "background:#1f4e79;color:#fff\"><span><b>" +
+           look +
+           "</b><br>won at {{AUCTION_PRICE}}</span>"
+           "<a style=\"color:#ffd966\" href=\"https://advertiser.example/offer\" target=\"_blank\">See the "
+           "offer</a></div>";
+}
+
+// A full-screen page's close control: tapping it posts the close message to the SDK's bridge,
+// as a JSON text (the SDK ignores an object posted instead).
+constexpr const char* kCloseControl =
+    "<button id=\"close\" style=\"position:absolute;top:8px;right:8px;font:16px sans-serif\">Close</button>"
+    "<script>document.getElementById(\"close\").onclick = function () {"
+    " window.webkit.messageHandlers.bridge.postMessage('{\"action\":\"close_ad\"}'); };</script>";
+
+// A full-screen ad: the look, the price, the request and the link, with its close control.
+std::string fullScreenMarkup(const std::string& look) {
+    return "<div style=\"position:relative;font-family:sans-serif;background:#1f4e79;color:#fff;padding:48px "
+           "16px;text-align:center\">"
            "<b>" +
            look +
            "</b><br>won at {{AUCTION_PRICE}}<br><small>request {{REQUEST_ID}}</small>"
            "<br><a style=\"color:#ffd966\" href=\"https://advertiser.example/offer\" target=\"_blank\">See the "
-           "offer</a></div>";
+           "offer</a>" +
+           kCloseControl + "</div>";
 }
 
-constexpr const char* kPassBack =
-    "<div style=\"font-family:sans-serif;background:#555;color:#fff;padding:16px;text-align:center\">"
-    "<b>The app's own promotion</b><br>shown when no bid reaches the floor</div>";
+// The unit's pass-back: the app's own promotion, full-screen too.
+std::string passBackMarkup() {
+    return "<div style=\"position:relative;font-family:sans-serif;background:#555;color:#fff;padding:48px 16px;"
+           "text-align:center\"><b>The app's own promotion</b><br>shown when no bid reaches the floor" +
+           std::string(kCloseControl) + "</div>";
+}
 
 }  // namespace
 
@@ -36,7 +62,7 @@ EmbeddedAdNetwork::EmbeddedAdNetwork(const std::string& containerKey)
     firstView.id = adUnitOf(AdFormat::firstView);
     firstView.width = 375;
     firstView.height = 667;
-    firstView.passBack = kPassBack;
+    firstView.passBack = passBackMarkup();
     plan.inventories.push_back(firstView);
     network_->serveContainer(containerKey, plan);
 }
@@ -58,7 +84,8 @@ std::string EmbeddedAdNetwork::viewableTracker(AdFormat format) {
 }
 
 BidAnswer EmbeddedAdNetwork::webAd(AdFormat format, double price, const std::string& look) {
-    return BidAnswer::bids({{BidSpec{price, webMarkup(look), viewableTracker(format), std::nullopt}}});
+    const auto markup = format == AdFormat::banner ? bannerMarkup(look) : fullScreenMarkup(look);
+    return BidAnswer::bids({{BidSpec{price, markup, viewableTracker(format), std::nullopt}}});
 }
 
 BidAnswer EmbeddedAdNetwork::nativeAd(double price, const std::string& title) {
@@ -87,7 +114,7 @@ void EmbeddedAdNetwork::script(std::size_t scene) {
     switch (scene) {
         case 0: {
             // The winner's markup is a URL on the markup server: the SDK fetches the page first.
-            const auto page = network_->markupURL("/banner/page.html", webMarkup("Banner from dsp-beta"));
+            const auto page = network_->markupURL("/banner/page.html", bannerMarkup("Banner from dsp-beta"));
             alpha.answer(webAd(AdFormat::banner, 1.20, "Banner from dsp-alpha").after(milliseconds(30)));
             beta.answer(BidAnswer::bids({{BidSpec{2.40, page, viewableTracker(AdFormat::banner), std::nullopt}}})
                             .after(milliseconds(120)));

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -265,6 +266,83 @@ TEST_F(ExampleAppTest, NoBidsAndAPassBackAreCorrectButARefusedUploadIsAProblem) 
     }
     EXPECT_FALSE(std::filesystem::exists(pages() / "1-banner.html"));
     EXPECT_NE(testing::readFile(pages() / "3-first-view.html").find("<p>pass-back</p>"), std::string::npos);
+}
+
+// The box a page's creative declares for itself: the first element of the page's body, its
+// inline width and height in pixels and whether it clips what would spill out. The web view is
+// headless, so nothing lays the page out: the creative states its size.
+struct DeclaredBox {
+    int width = 0;
+    int height = 0;
+    bool clips = false;
+};
+
+std::optional<DeclaredBox> declaredBox(const std::string& page) {
+    std::smatch style;
+    if (!std::regex_search(page, style, std::regex(R"re(<body[^>]*>\s*<div style="([^"]*)")re"))) return std::nullopt;
+    const std::string text = style[1];
+    std::smatch width;
+    std::smatch height;
+    if (!std::regex_search(text, width, std::regex(R"((^|;)width:(\d+)px)")) ||
+        !std::regex_search(text, height, std::regex(R"((^|;)height:(\d+)px)"))) {
+        return std::nullopt;
+    }
+    return DeclaredBox{std::stoi(width[2]), std::stoi(height[2]), text.find("overflow:hidden") != std::string::npos};
+}
+
+// The example with its own network: each web ad is what its page says, a banner within its slot
+// and a full-screen ad closed by the message its own close control posts.
+TEST(ExampleOwnNetwork, ItsBannerFitsItsSlotAndItsFullScreenAdsCloseThroughTheirCloseControls) {
+    testing::TempDirectory folder{"qor-example-own"};
+    const auto outcome = testing::runProgram({QOR_EXAMPLE_PROGRAM, folder.file("pages").string()},
+                                             {{"QOR_APP_HOME", folder.file("home").string()}}, 60s);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+
+    const auto banner = declaredBox(testing::readFile(folder.file("pages") / "1-banner.html"));
+    EXPECT_TRUE(banner) << "the banner's creative declares no box";
+    if (banner) {
+        EXPECT_LE(banner->width, 320);
+        EXPECT_LE(banner->height, 50);
+        EXPECT_TRUE(banner->clips);
+    }
+
+    const std::string closeCall = R"(window.webkit.messageHandlers.bridge.postMessage('{"action":"close_ad"}'))";
+    for (const auto* name : {"2-interstitial", "3-first-view"}) {
+        const auto page = testing::readFile(folder.file("pages") / (std::string(name) + ".html"));
+        EXPECT_NE(page.find("<button id=\"close\""), std::string::npos) << name;
+        EXPECT_NE(page.find(closeCall), std::string::npos) << name;
+    }
+    // Both full-screen ads, the interstitial and the first view's pass-back, went by that message.
+    EXPECT_EQ(occurrences(outcome.output,
+                          "   outcome    presented full-screen; its close control's message "
+                          R"({"action":"close_ad"} dismissed it)"
+                          "\n"),
+              2U)
+        << outcome.output;
+}
+
+// The README's quick start against a simulated network of the test's own: the banner wins its
+// auction, the event is recorded, and the README shows the file's lines as they are.
+TEST(QuickStart, ShowsABannerRecordsItsEventAndIsTheREADMEsQuickStart) {
+    const auto network = testing::SimulatedAdNetwork::start({.demandCount = 2});
+    network->serveContainer("your-write-key", network->defaultContainer());
+    network->demand(1).answer(BidAnswer::bid(1.5, "<p>quick start ad</p>"));
+    testing::TempDirectory home{"qor-quickstart"};
+    const auto outcome = testing::runProgram({QOR_QUICKSTART_PROGRAM}, {{"QOR_APP_HOME", home.path().string()}}, 60s);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("the banner shows an ad\n"), std::string::npos) << outcome.output;
+    EXPECT_EQ(network->demand(0).receivedCount(), 1U);
+    EXPECT_EQ(network->demand(1).receivedCount(), 1U);
+    EXPECT_EQ(network->core().receivedCount(), 1U);
+    std::size_t recorded = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path())) {
+        if (entry.is_regular_file()) recorded += occurrences(testing::readFile(entry.path()), "Quick Start Opened");
+    }
+    EXPECT_EQ(recorded, 1U);
+
+    const auto source = testing::readFile(QOR_SOURCE_DIR "/examples/quickstart/QuickStart.cpp");
+    EXPECT_NE(testing::readFile(QOR_SOURCE_DIR "/README.md").find("```cpp\n" + source + "```\n"), std::string::npos)
+        << "README.md's quick start is not examples/quickstart/QuickStart.cpp as it is";
 }
 
 }  // namespace

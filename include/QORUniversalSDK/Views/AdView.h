@@ -24,9 +24,18 @@ namespace qor {
 // The banner view an app places in its layout. One loadAd asks the ad network for a winning bid
 // for the view's unit, wraps its markup in the ad page, loads that into the view's web view,
 // shows the close button when the unit asks for one, fires the viewable tracker and tells the
-// delegate. The page talks back through the "bridge" script message handler: "close_ad" takes
-// the view out of its superview, "collapse" moves `constraintView` so that only the given
-// height stays visible, any other message expands it again.
+// delegate.
+//
+// The page talks to the SDK by posting a JSON text to the "bridge" script message handler:
+// `window.webkit.messageHandlers.bridge.postMessage('{"action":"close_ad"}')`. An object posted
+// instead, a text that is not a JSON object, or a post to another handler does nothing (a text
+// that is not JSON is logged). The messages:
+// - {"action":"close_ad"}: the view leaves its superview and the delegate's
+//   adViewDidSuccessCLoseAd gets "success" (a full-screen ad is then dismissed);
+// - {"action":"collapse","data":{"height":"120"}}: `constraintView` moves so that only that
+//   height (a text; data holding anything but texts counts as 0) stays visible above the
+//   bottom of the screen;
+// - any other object (another action, or none): the view expands again (`constraintView` to 0).
 //
 // A UI object: make it, call it and release it on the main thread; every delegate call and
 // every web-view callback runs there. The view holds its delegate strongly. Nothing else holds
