@@ -7,6 +7,7 @@
 
 #include "Analytics/QORDestination.h"
 #include "DeliveryTestSupport.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "testing/FileHelpers.h"
 
@@ -273,18 +274,19 @@ private:
 
 TEST_F(DestinationTest, WhatIsWrittenAboutTheUserIsTheUsersAlone) {
     const ScopedUmask usual(022);
-    // The identifier for vendor is made and kept in the app home.
-    platform::updateDeviceProfile([](platform::DeviceProfile& profile) {
-        profile.identifierForVendor.reset();
-        profile.identifierForVendorFromAppHome = true;
-    });
+    // The identifier for vendor is made and kept in the app home for this test only.
+    const auto fixedIdentifier = platform::sharedDeviceProfile()->identifierForVendor;
+    platform::updateDeviceProfile([](platform::DeviceProfile& profile) { profile.identifierForVendor.reset(); });
     auto analytics = environment.start([](Configuration::Values& values) { values.flushAt = 2; });
     environment.collection().holdAnswers();
     analytics->identify("user-1");
     analytics->track("Finished");
     analytics->track("Left open");
-    ASSERT_TRUE(environment.collection().waitForPosts(1));
+    const bool posted = environment.collection().waitForPosts(1);
     analytics->track("Still open");
+    platform::updateDeviceProfile(
+        [&](platform::DeviceProfile& profile) { profile.identifierForVendor = fixedIdentifier; });
+    ASSERT_TRUE(posted);
     ASSERT_FALSE(environment.finishedFiles().empty());
 
     // Everything under the app home was made by the SDK: the test made only the home itself.
