@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "Analytics/QORDestination.h"
 #include "DeliveryTestSupport.h"
+#include "Platform/Support/SharedDeviceProfile.h"
 #include "Platform/UIKit/UIApplication.h"
 #include "testing/FileHelpers.h"
 
@@ -255,6 +258,51 @@ TEST_F(DestinationTest, SettingsGiveTheIntegrationKeyAndHost) {
     destination->update(other, UpdateType::refresh);
     EXPECT_FALSE(destination->apiKey().has_value());
     EXPECT_FALSE(destination->apiHost().has_value());
+}
+
+// The process's umask for one scope; the earlier one comes back at the end.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask) : earlier_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(earlier_); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t earlier_;
+};
+
+TEST_F(DestinationTest, WhatIsWrittenAboutTheUserIsTheUsersAlone) {
+    const ScopedUmask usual(022);
+    // The identifier for vendor is made and kept in the app home for this test only.
+    const auto fixedIdentifier = platform::sharedDeviceProfile()->identifierForVendor;
+    platform::updateDeviceProfile([](platform::DeviceProfile& profile) { profile.identifierForVendor.reset(); });
+    auto analytics = environment.start([](Configuration::Values& values) { values.flushAt = 2; });
+    environment.collection().holdAnswers();
+    analytics->identify("user-1");
+    analytics->track("Finished");
+    analytics->track("Left open");
+    const bool posted = environment.collection().waitForPosts(1);
+    analytics->track("Still open");
+    platform::updateDeviceProfile(
+        [&](platform::DeviceProfile& profile) { profile.identifierForVendor = fixedIdentifier; });
+    ASSERT_TRUE(posted);
+    ASSERT_FALSE(environment.finishedFiles().empty());
+
+    // Everything under the app home was made by the SDK: the test made only the home itself.
+    std::set<std::string> made;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(environment.home().path())) {
+        const auto name = entry.path().lexically_relative(environment.home().path()).string();
+        made.insert(name);
+        const auto perms = entry.symlink_status().permissions();
+        EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+                  std::filesystem::perms::none)
+            << name << " is open to others: " << std::oct << static_cast<unsigned>(perms);
+    }
+    EXPECT_TRUE(made.contains("identifierForVendor"));
+    EXPECT_TRUE(
+        std::any_of(made.begin(), made.end(), [](const auto& name) { return name.starts_with("Preferences/"); }));
+    EXPECT_GE(made.size(), 6u);
 }
 
 }  // namespace

@@ -121,8 +121,7 @@ TEST(FileManager, CreateFileReplacesContentsAndReportsFailure) {
     EXPECT_EQ(readFile(file), "2nd");
     EXPECT_EQ(files().attributesOfItem(file).size, 3u);
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_FALSE(files().createFile(dir.file("no/such/folder/f")));
     EXPECT_EQ(files().contentsOfDirectory(dir.path()).size(), 1u) << "no temporary file left behind";
     EXPECT_EQ(failureCode([&] { files().attributesOfItem(dir.file("none")); }), PlatformError::Code::fileNoSuchFile);

@@ -18,7 +18,7 @@ std::shared_ptr<FileHandle> openHandle(const std::filesystem::path& path, int fl
     if (path.empty()) throw PlatformError(Code::fileInvalidName, std::string(operation) + " failed: the path is empty");
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, privateFileMode);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) throw PlatformError::fromErrno(operation, path.string(), errno, Code::fileWriteFailed);
     return std::make_shared<FileHandle>(fd, path);

@@ -22,6 +22,7 @@ public:
     // The same, throwing PlatformError with the reason instead of giving nullptr.
     static std::shared_ptr<FileHandle> forWriting(const std::filesystem::path& path);
     // Opens for appending, creating the file when it is missing: every write lands at the end.
+    // A file made here or by forCreatingNew has privateFileMode (FileWriting.h) from its creation on.
     static std::shared_ptr<FileHandle> forAppending(const std::filesystem::path& path);
     // Creates a new, empty file and opens it for appending, in one step: fails with fileExists
     // when anything is already there, so nothing is ever replaced and no temporary is made.

@@ -54,7 +54,7 @@ void FileManager::createDirectory(const std::filesystem::path& path, bool withIn
     requirePath("Creating folder", path);
     if (withIntermediateDirectories) {
         std::error_code error;
-        std::filesystem::create_directories(path, error);
+        createPrivateFolders(path, error);
         // An existing folder is fine here, but a file in its place is not.
         std::error_code typeError;
         if (existsNoFollow(path) && !std::filesystem::is_directory(path, typeError)) {
@@ -65,7 +65,7 @@ void FileManager::createDirectory(const std::filesystem::path& path, bool withIn
         if (error) throw fromErrorCode("Creating folder", path, error, Code::fileWriteFailed);
         return;
     }
-    if (::mkdir(path.c_str(), 0777) != 0) {
+    if (::mkdir(path.c_str(), privateFolderMode) != 0) {
         throw PlatformError::fromErrno("Creating folder", path.string(), errno, Code::fileWriteFailed);
     }
 }
@@ -158,7 +158,7 @@ std::vector<std::filesystem::path> FileManager::contentsOfDirectory(const std::f
 
 bool FileManager::createFile(const std::filesystem::path& path, const Data& contents) const {
     if (path.empty() || !path.has_filename()) return false;
-    return replaceFileAtomically(path, std::as_bytes(std::span(contents)), 0644);
+    return replaceFileAtomically(path, std::as_bytes(std::span(contents)));
 }
 
 }  // namespace qor::platform

@@ -27,7 +27,8 @@ public:
     std::vector<std::filesystem::path> urls(SearchPathDirectory directory, SearchPathDomainMask domain) const;
 
     // Without intermediates, the parent must exist and the folder must not; with them, an
-    // existing folder is fine. A file in the way is an error either way.
+    // existing folder is fine. A file in the way is an error either way. Every folder made here
+    // is this user's alone (privateFolderMode, FileWriting.h); existing ones keep their mode.
     void createDirectory(const std::filesystem::path& path, bool withIntermediateDirectories) const;
 
     bool fileExists(const std::filesystem::path& path) const;
@@ -46,7 +47,8 @@ public:
     std::vector<std::filesystem::path> contentsOfDirectory(const std::filesystem::path& path,
                                                            bool skipsHiddenFiles = true) const;
 
-    // Writes `contents` to a new or existing file (replacing it) and reports success.
+    // Writes `contents` to a new or existing file (replacing it, with FileWriting.h's privateFileMode) and
+    // reports success.
     bool createFile(const std::filesystem::path& path, const Data& contents = {}) const;
 };
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Platform/Support/FaultPoint.h"
 
@@ -47,13 +48,42 @@ bool isReplaceTemporary(std::string_view name, std::string_view finalName) {
     return true;
 }
 
-bool replaceFileAtomically(const std::filesystem::path& path, std::span<const std::byte> contents, mode_t mode) {
+bool createPrivateFolders(const std::filesystem::path& path, std::error_code& error) {
+    error.clear();
+    // The folders to make, deepest first: up to the first that exists.
+    std::vector<std::filesystem::path> missing;
+    for (auto folder = path; !folder.empty(); folder = folder.parent_path()) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) == 0) {
+            if (S_ISDIR(info.st_mode)) break;
+            error = std::make_error_code(std::errc::not_a_directory);
+            return false;
+        }
+        if (errno != ENOENT || folder == folder.parent_path()) {
+            error.assign(errno, std::generic_category());
+            return false;
+        }
+        missing.push_back(folder);
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        if (::mkdir(folder->c_str(), privateFolderMode) == 0) continue;
+        const int failure = errno;
+        struct stat info {};
+        // Made meanwhile by another thread or process: fine if it is a folder.
+        if (failure == EEXIST && ::stat(folder->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
+        error.assign(failure, std::generic_category());
+        return false;
+    }
+    return true;
+}
+
+bool replaceFileAtomically(const std::filesystem::path& path, std::span<const std::byte> contents) {
     std::string temporary = path.string() + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
     // A test can stop the process here, with the temporary open and still empty.
     faultPoint("replaceFileAtomically.temporaryOpen");
-    const bool written = writeAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, contents) && ::fchmod(fd, privateFileMode) == 0 && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

@@ -255,14 +255,13 @@ void UserDefaultsStore::removeStaleTemporaries() const {
 
 bool UserDefaultsStore::write() {
     std::error_code error;
-    std::filesystem::create_directories(file_.parent_path(), error);
-    if (error) return false;
+    if (!createPrivateFolders(file_.parent_path(), error)) return false;
     Json root = Json::object();
     for (const auto& [key, value] : values_) root[key] = encode(value);
     const std::string text = root.dump(-1, ' ', false, Json::error_handler_t::replace);
 
-    // A reader sees the old suite or the new one; the values stay readable by this user only.
-    return replaceFileAtomically(file_, std::as_bytes(std::span(text)), 0600);
+    // A reader sees the old suite or the new one.
+    return replaceFileAtomically(file_, std::as_bytes(std::span(text)));
 }
 
 UserDefaults::UserDefaults(std::string suiteName, std::shared_ptr<UserDefaultsStore> store)
