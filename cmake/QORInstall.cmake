@@ -2,8 +2,9 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 # The public folder include/QORUniversalSDK/ is exactly what is installed: the umbrella header
-# <QORUniversalSDK/QORUniversalSDK.h> and the headers it reaches, which include each other
-# rooted at include/QORUniversalSDK as in the source tree. Nothing under src/ is installed.
+# <QORUniversalSDK/QORUniversalSDK.h> and the headers it reaches, which include each other as
+# <QORUniversalSDK/...>: an app's include path holds the prefix's include/ only, so folders of the
+# app's own named as the SDK's (Core/, Models/, Views/) do not collide. Nothing under src/ is installed.
 install(DIRECTORY include/QORUniversalSDK DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 file(GLOB_RECURSE QOR_PUBLIC_HEADERS CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/include/QORUniversalSDK/*.h")
 list(LENGTH QOR_PUBLIC_HEADERS QOR_PUBLIC_HEADER_COUNT)
@@ -12,8 +13,7 @@ message(STATUS "Installed headers: ${QOR_PUBLIC_HEADER_COUNT}, the public folder
 install(TARGETS QORUniversalSDK EXPORT QORUniversalSDKTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} ${CMAKE_INSTALL_INCLUDEDIR}/QORUniversalSDK)
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(EXPORT QORUniversalSDKTargets
   NAMESPACE QORUniversalSDK::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/QORUniversalSDK)

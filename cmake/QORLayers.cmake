@@ -3,8 +3,10 @@
 # reachable only through include roots of its own (links to its folder under src/ and to its
 # folder in the public include/QORUniversalSDK/, in the build tree), so an include of a component
 # that the including target does not link fails to compile, whichever side of the public line the
-# header is on and whether it points upward or sideways. Both roots keep the same include paths
-# ("Platform/Foundation/URL.h", "AdNetwork/QOR.h"), as the installed headers use among themselves.
+# header is on and whether it points upward or sideways. Sources include by the path under src/ or
+# the public folder ("Platform/Foundation/URL.h", "AdNetwork/QOR.h"); the public headers include
+# each other as an app reaches them (<QORUniversalSDK/AdNetwork/QOR.h>), which the public root
+# also serves. These roots exist in the build tree only: an app gets the prefix's include/ alone.
 # The components' objects fold into the one installed library; tests, benchmarks and the example
 # link the components themselves.
 set(QOR_LAYER_TARGETS "" CACHE INTERNAL "")
@@ -33,6 +35,7 @@ function(qor_add_component folder target)
   if(IS_DIRECTORY "${public_folder}")
     set(public_root "${PROJECT_BINARY_DIR}/components/public/${folder}")
     qor_link_include_root("${public_root}" "${folder}" "${public_folder}")
+    qor_link_include_root("${public_root}" "QORUniversalSDK/${folder}" "${public_folder}")
     target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${public_root}>)
   endif()
   target_link_libraries(${target} PUBLIC ${COMPONENT_DEPS} PRIVATE ${COMPONENT_PRIVATE_DEPS})

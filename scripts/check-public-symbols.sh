@@ -25,7 +25,7 @@ include="$work/prefix/include"
 headers=$(wc -l <"$work/all.cpp")
 # Only the declarations named qor… are dumped: the standard library's would be a hundred times more.
 clang++ -std=c++20 -fsyntax-only -Xclang -ast-dump=json -Xclang -ast-dump-filter -Xclang qor \
-  -I "$include" -I "$include/QORUniversalSDK" "$work/all.cpp" >"$work/ast.json"
+  -I "$include" "$work/all.cpp" >"$work/ast.json"
 python3 "$here/public-symbols.py" "$work/ast.json" >"$work/references.cpp" 2>"$work/count.txt"
 library=$(find "$work/prefix" -name 'libQORUniversalSDK.so' | head -n 1)
 if ! g++ -shared -fPIC -o "$work/references.so" "$work/references.cpp" -L"$(dirname "$library")" \

@@ -7,25 +7,25 @@
 // app's lifecycle, the URL opener, the device facts). Installed as
 // <QORUniversalSDK/QORUniversalSDK.h> with the folder it stands in, which holds exactly the
 // headers reached from here: an include added to any of them widens the public surface.
-#include "AdNetwork/Ad.h"
-#include "AdNetwork/AdRequest.h"
-#include "AdNetwork/BatchController.h"
-#include "AdNetwork/BatchType.h"
-#include "AdNetwork/QOR.h"
-#include "Analytics/Analytics.h"
-#include "Networking/Client/QORSDKError.h"
-#include "Platform/Dispatch/RunLoop.h"
-#include "Platform/Host/Host.h"
-#include "Views/AdSize.h"
-#include "Views/AdView.h"
-#include "Views/AdViewDelegate.h"
-#include "Views/InterstitialAd.h"
-#include "Views/MobileFirstViewAd.h"
-#include "Views/NativeAd.h"
-#include "Views/NativeAdLoader.h"
-#include "Views/NativeAdLoaderDelegate.h"
-#include "Views/NativeAdTemplateView.h"
-#include "Views/NativeAdView.h"
-#include "Views/NativeAdViewDelegate.h"
-#include "Views/VideoAdLoader.h"
-#include "Views/VideoAdLoaderDelegate.h"
+#include <QORUniversalSDK/AdNetwork/Ad.h>
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/AdNetwork/BatchController.h>
+#include <QORUniversalSDK/AdNetwork/BatchType.h>
+#include <QORUniversalSDK/AdNetwork/QOR.h>
+#include <QORUniversalSDK/Analytics/Analytics.h>
+#include <QORUniversalSDK/Networking/Client/QORSDKError.h>
+#include <QORUniversalSDK/Platform/Dispatch/RunLoop.h>
+#include <QORUniversalSDK/Platform/Host/Host.h>
+#include <QORUniversalSDK/Views/AdSize.h>
+#include <QORUniversalSDK/Views/AdView.h>
+#include <QORUniversalSDK/Views/AdViewDelegate.h>
+#include <QORUniversalSDK/Views/InterstitialAd.h>
+#include <QORUniversalSDK/Views/MobileFirstViewAd.h>
+#include <QORUniversalSDK/Views/NativeAd.h>
+#include <QORUniversalSDK/Views/NativeAdLoader.h>
+#include <QORUniversalSDK/Views/NativeAdLoaderDelegate.h>
+#include <QORUniversalSDK/Views/NativeAdTemplateView.h>
+#include <QORUniversalSDK/Views/NativeAdView.h>
+#include <QORUniversalSDK/Views/NativeAdViewDelegate.h>
+#include <QORUniversalSDK/Views/VideoAdLoader.h>
+#include <QORUniversalSDK/Views/VideoAdLoaderDelegate.h>

@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "AdNetwork/AdNetworkCoding.h"
-#include "Models/OpenRTB/BidResponse.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/AdNetwork/AdNetworkCoding.h>
+#include <QORUniversalSDK/Models/OpenRTB/BidResponse.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -2,4 +2,4 @@
 
 // The one place where the ad network's own records meet the shared coding layer, as
 // Models/OpenRTB/OpenRTBCoding.h is for the bid-request records.
-#include "Models/OpenRTB/OpenRTBCoding.h"
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>

@@ -5,8 +5,8 @@
 #include <string>
 #include <type_traits>
 
-#include "Core/JSON.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Core/JSON.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

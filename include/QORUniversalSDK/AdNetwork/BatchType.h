@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "AdNetwork/AdNetworkCoding.h"
+#include <QORUniversalSDK/AdNetwork/AdNetworkCoding.h>
 
 namespace qor {
 

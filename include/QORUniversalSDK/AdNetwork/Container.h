@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "AdNetwork/AdNetworkCoding.h"
-#include "AdNetwork/DemandSidePlatform.h"
-#include "AdNetwork/Inventory.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/AdNetwork/AdNetworkCoding.h>
+#include <QORUniversalSDK/AdNetwork/DemandSidePlatform.h>
+#include <QORUniversalSDK/AdNetwork/Inventory.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "AdNetwork/AdNetworkCoding.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/AdNetwork/AdNetworkCoding.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

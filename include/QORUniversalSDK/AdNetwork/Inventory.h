@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "AdNetwork/AdNetworkCoding.h"
-#include "AdNetwork/DemandSidePlatform.h"
-#include "AdNetwork/Metadata.h"
-#include "Models/OpenRTB/BidResponse.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/AdNetwork/AdNetworkCoding.h>
+#include <QORUniversalSDK/AdNetwork/DemandSidePlatform.h>
+#include <QORUniversalSDK/AdNetwork/Metadata.h>
+#include <QORUniversalSDK/Models/OpenRTB/BidResponse.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "AdNetwork/AdNetworkCoding.h"
-#include "Core/JSON.h"
-#include "Models/OpenRTB/Enumerations.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/AdNetwork/AdNetworkCoding.h>
+#include <QORUniversalSDK/Core/JSON.h>
+#include <QORUniversalSDK/Models/OpenRTB/Enumerations.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "AdNetwork/Container.h"
-#include "Analytics/Analytics.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/AdNetwork/Container.h>
+#include <QORUniversalSDK/Analytics/Analytics.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

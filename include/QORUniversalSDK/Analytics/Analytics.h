@@ -11,18 +11,18 @@
 #include <utility>
 #include <vector>
 
-#include "Analytics/Configuration.h"
-#include "Analytics/Events.h"
-#include "Analytics/Plugin.h"
-#include "Analytics/QORLog.h"
-#include "Analytics/Settings/Settings.h"
-#include "Analytics/Store.h"
-#include "Analytics/Timeline.h"
-#include "Core/JSON.h"
-#include "Core/SharedAnalyticsLog.h"
-#include "Platform/Foundation/OptionalTraits.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Analytics/Configuration.h>
+#include <QORUniversalSDK/Analytics/Events.h>
+#include <QORUniversalSDK/Analytics/Plugin.h>
+#include <QORUniversalSDK/Analytics/QORLog.h>
+#include <QORUniversalSDK/Analytics/Settings/Settings.h>
+#include <QORUniversalSDK/Analytics/Store.h>
+#include <QORUniversalSDK/Analytics/Timeline.h>
+#include <QORUniversalSDK/Core/JSON.h>
+#include <QORUniversalSDK/Core/SharedAnalyticsLog.h>
+#include <QORUniversalSDK/Platform/Foundation/OptionalTraits.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "Analytics/Settings/Settings.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Analytics/Settings/Settings.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

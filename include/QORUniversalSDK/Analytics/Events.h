@@ -5,9 +5,9 @@
 #include <variant>
 #include <vector>
 
-#include "Core/JSON.h"
-#include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Core/JSON.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

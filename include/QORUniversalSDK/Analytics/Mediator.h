@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "Analytics/Events.h"
-#include "Analytics/Plugin.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Analytics/Events.h>
+#include <QORUniversalSDK/Analytics/Plugin.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

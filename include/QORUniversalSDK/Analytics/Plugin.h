@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "Analytics/Events.h"
-#include "Analytics/Settings/Settings.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Analytics/Events.h>
+#include <QORUniversalSDK/Analytics/Settings/Settings.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "Analytics/Events.h"
-#include "Analytics/Plugin.h"
-#include "Core/SharedAnalyticsLog.h"
-#include "Platform/Foundation/Date.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Analytics/Events.h>
+#include <QORUniversalSDK/Analytics/Plugin.h>
+#include <QORUniversalSDK/Core/SharedAnalyticsLog.h>
+#include <QORUniversalSDK/Platform/Foundation/Date.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Dispatch/DispatchQueue.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Dispatch/DispatchQueue.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

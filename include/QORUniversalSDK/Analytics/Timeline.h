@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "Analytics/Events.h"
-#include "Analytics/Mediator.h"
-#include "Analytics/Plugin.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Analytics/Events.h>
+#include <QORUniversalSDK/Analytics/Mediator.h>
+#include <QORUniversalSDK/Analytics/Plugin.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <type_traits>
 
-#include "Platform/Foundation/OptionalTraits.h"
+#include <QORUniversalSDK/Platform/Foundation/OptionalTraits.h>
 
 namespace qor {
 

@@ -14,15 +14,15 @@
 #include <variant>
 #include <vector>
 
-#include "Core/KeyPath.h"
-#include "Core/SharedAnalyticsLog.h"
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Foundation/Decimal.h"
-#include "Platform/Foundation/JSONDecoder.h"
-#include "Platform/Foundation/JSONEncoder.h"
-#include "Platform/Foundation/JSONSerialization.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Core/KeyPath.h>
+#include <QORUniversalSDK/Core/SharedAnalyticsLog.h>
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
+#include <QORUniversalSDK/Platform/Foundation/Decimal.h>
+#include <QORUniversalSDK/Platform/Foundation/JSONDecoder.h>
+#include <QORUniversalSDK/Platform/Foundation/JSONEncoder.h>
+#include <QORUniversalSDK/Platform/Foundation/JSONSerialization.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

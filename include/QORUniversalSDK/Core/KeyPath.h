@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Core/Flattenable.h"
-#include "Platform/Foundation/Any.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Core/Flattenable.h>
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

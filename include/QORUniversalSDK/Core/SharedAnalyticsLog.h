@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <memory>
 #include <string>
 #include <string_view>
-#include "Platform/Support/Export.h"
 
 namespace qor {
 

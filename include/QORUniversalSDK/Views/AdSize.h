@@ -4,7 +4,7 @@
 #include <string_view>
 #include <variant>
 
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -5,19 +5,19 @@
 #include <optional>
 #include <string>
 
-#include "AdNetwork/AdRequest.h"
-#include "AdNetwork/AdType.h"
-#include "Models/OpenRTB/Bid.h"
-#include "Networking/Client/Result.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/NSLayoutConstraint.h"
-#include "Platform/UIKit/UIActivityIndicatorView.h"
-#include "Platform/UIKit/UIButton.h"
-#include "Platform/UIKit/UILabel.h"
-#include "Platform/WebKit/WKWebView.h"
-#include "Views/AdSize.h"
-#include "Views/AdViewDelegate.h"
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/AdNetwork/AdType.h>
+#include <QORUniversalSDK/Models/OpenRTB/Bid.h>
+#include <QORUniversalSDK/Networking/Client/Result.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/NSLayoutConstraint.h>
+#include <QORUniversalSDK/Platform/UIKit/UIActivityIndicatorView.h>
+#include <QORUniversalSDK/Platform/UIKit/UIButton.h>
+#include <QORUniversalSDK/Platform/UIKit/UILabel.h>
+#include <QORUniversalSDK/Platform/WebKit/WKWebView.h>
+#include <QORUniversalSDK/Views/AdSize.h>
+#include <QORUniversalSDK/Views/AdViewDelegate.h>
 
 namespace qor {
 

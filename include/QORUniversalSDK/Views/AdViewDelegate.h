@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "Platform/Foundation/URL.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/URL.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "AdNetwork/AdRequest.h"
-#include "AdNetwork/AdType.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIViewController.h"
-#include "Views/AdSize.h"
-#include "Views/InterstitialFullScreen.h"
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/AdNetwork/AdType.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIViewController.h>
+#include <QORUniversalSDK/Views/AdSize.h>
+#include <QORUniversalSDK/Views/InterstitialFullScreen.h>
 
 namespace qor {
 

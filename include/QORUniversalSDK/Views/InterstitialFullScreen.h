@@ -7,15 +7,15 @@
 #include <string>
 #include <variant>
 
-#include "AdNetwork/AdRequest.h"
-#include "AdNetwork/AdType.h"
-#include "Models/OpenRTB/Bid.h"
-#include "Networking/Client/QORSDKError.h"
-#include "Platform/Foundation/NSError.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIViewController.h"
-#include "Views/AdSize.h"
-#include "Views/AdView.h"
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/AdNetwork/AdType.h>
+#include <QORUniversalSDK/Models/OpenRTB/Bid.h>
+#include <QORUniversalSDK/Networking/Client/QORSDKError.h>
+#include <QORUniversalSDK/Platform/Foundation/NSError.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIViewController.h>
+#include <QORUniversalSDK/Views/AdSize.h>
+#include <QORUniversalSDK/Views/AdView.h>
 
 // What the two full-screen formats (the interstitial and the first-view ad) share: the load with
 // its process-wide slots, the error their loads report, and the view controller that shows the

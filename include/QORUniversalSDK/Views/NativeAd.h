@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "Models/OpenRTB/NativeAdResponse.h"
-#include "Models/OpenRTB/NativeLink.h"
-#include "Networking/Client/Result.h"
-#include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Foundation/URL.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIImage.h"
+#include <QORUniversalSDK/Models/OpenRTB/NativeAdResponse.h>
+#include <QORUniversalSDK/Models/OpenRTB/NativeLink.h>
+#include <QORUniversalSDK/Networking/Client/Result.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
+#include <QORUniversalSDK/Platform/Foundation/URL.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIImage.h>
 
 namespace qor {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <variant>
 
-#include "Platform/Support/Export.h"
-#include "Views/NativeAd.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Views/NativeAd.h>
 
 namespace qor {
 

@@ -8,16 +8,16 @@
 #include <string_view>
 #include <vector>
 
-#include "AdNetwork/AdRequest.h"
-#include "AdNetwork/AdType.h"
-#include "Models/OpenRTB/Bid.h"
-#include "Models/OpenRTB/NativeAdRequest.h"
-#include "Models/OpenRTB/NativeLink.h"
-#include "Networking/Client/Result.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Views/NativeAd.h"
-#include "Views/NativeAdLoaderDelegate.h"
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/AdNetwork/AdType.h>
+#include <QORUniversalSDK/Models/OpenRTB/Bid.h>
+#include <QORUniversalSDK/Models/OpenRTB/NativeAdRequest.h>
+#include <QORUniversalSDK/Models/OpenRTB/NativeLink.h>
+#include <QORUniversalSDK/Networking/Client/Result.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Views/NativeAd.h>
+#include <QORUniversalSDK/Views/NativeAdLoaderDelegate.h>
 
 namespace qor {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIView.h"
-#include "Views/NativeAdView.h"
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
+#include <QORUniversalSDK/Views/NativeAdView.h>
 
 namespace qor {
 

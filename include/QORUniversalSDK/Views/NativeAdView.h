@@ -8,17 +8,17 @@
 #include <string_view>
 #include <vector>
 
-#include "AdNetwork/AdRequest.h"
-#include "Models/OpenRTB/NativeLink.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIColor.h"
-#include "Platform/UIKit/UIImageView.h"
-#include "Platform/UIKit/UILabel.h"
-#include "Platform/UIKit/UIView.h"
-#include "Views/NativeAd.h"
-#include "Views/NativeAdLoaderDelegate.h"
-#include "Views/NativeAdViewDelegate.h"
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/Models/OpenRTB/NativeLink.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIColor.h>
+#include <QORUniversalSDK/Platform/UIKit/UIImageView.h>
+#include <QORUniversalSDK/Platform/UIKit/UILabel.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
+#include <QORUniversalSDK/Views/NativeAd.h>
+#include <QORUniversalSDK/Views/NativeAdLoaderDelegate.h>
+#include <QORUniversalSDK/Views/NativeAdViewDelegate.h>
 
 namespace qor {
 

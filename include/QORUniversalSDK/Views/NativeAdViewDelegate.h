@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Support/Export.h"
-#include "Views/NativeAdEvent.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Views/NativeAdEvent.h>
 
 namespace qor {
 

@@ -5,13 +5,13 @@
 #include <mutex>
 #include <optional>
 
-#include "AdNetwork/AdRequest.h"
-#include "Models/OpenRTB/Bid.h"
-#include "Networking/Client/Result.h"
-#include "Platform/Support/ConstructionKey.h"
-#include "Platform/Support/Export.h"
-#include "Views/AdSize.h"
-#include "Views/VideoAdLoaderDelegate.h"
+#include <QORUniversalSDK/AdNetwork/AdRequest.h>
+#include <QORUniversalSDK/Models/OpenRTB/Bid.h>
+#include <QORUniversalSDK/Networking/Client/Result.h>
+#include <QORUniversalSDK/Platform/Support/ConstructionKey.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Views/AdSize.h>
+#include <QORUniversalSDK/Views/VideoAdLoaderDelegate.h>
 
 namespace qor {
 

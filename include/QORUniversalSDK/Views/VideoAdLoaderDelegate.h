@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Networking/Client/QORSDKError.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Networking/Client/QORSDKError.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

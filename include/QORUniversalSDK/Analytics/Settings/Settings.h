@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "Core/JSON.h"
-#include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Core/JSON.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "Models/OpenRTB/Enumerations.h"
-#include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Models/OpenRTB/PreBid.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Models/OpenRTB/Enumerations.h>
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
+#include <QORUniversalSDK/Models/OpenRTB/PreBid.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

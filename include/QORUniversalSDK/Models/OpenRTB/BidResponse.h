@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "Models/OpenRTB/Bid.h"
-#include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Models/OpenRTB/Bid.h>
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "Models/OpenRTB/OpenRTBCoding.h"
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
 
 // The OpenRTB code lists shared by banners, videos, audios, natives and bids. Each is a closed
 // set: a number without a case fails the record that holds it, also as one element of a list.

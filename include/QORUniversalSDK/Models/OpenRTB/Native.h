@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Models/OpenRTB/Enumerations.h"
-#include "Models/OpenRTB/OpenRTBCoding.h"
+#include <QORUniversalSDK/Models/OpenRTB/Enumerations.h>
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
 
 namespace qor {
 

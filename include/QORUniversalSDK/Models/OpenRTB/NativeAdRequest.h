@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "Models/OpenRTB/Enumerations.h"
-#include "Models/OpenRTB/Native.h"
-#include "Models/OpenRTB/NativeLink.h"
-#include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Networking/Client/Result.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Models/OpenRTB/Enumerations.h>
+#include <QORUniversalSDK/Models/OpenRTB/Native.h>
+#include <QORUniversalSDK/Models/OpenRTB/NativeLink.h>
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
+#include <QORUniversalSDK/Networking/Client/Result.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 // The request side of a native ad (version 1.2): which assets the ad must carry. These records
 // are only ever written; the native request travels as JSON text inside the impression.

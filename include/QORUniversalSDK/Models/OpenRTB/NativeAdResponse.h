@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "Models/OpenRTB/NativeLink.h"
-#include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Networking/Client/Result.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Models/OpenRTB/NativeLink.h>
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
+#include <QORUniversalSDK/Networking/Client/Result.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 // The response side of a native ad (version 1.2), carried as JSON text in the winning bid's
 // markup. These records are only ever read.

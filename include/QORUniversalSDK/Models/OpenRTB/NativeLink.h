@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "Models/OpenRTB/OpenRTBCoding.h"
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
 
 namespace qor {
 

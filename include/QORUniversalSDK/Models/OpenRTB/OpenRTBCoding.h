@@ -6,10 +6,10 @@
 #include <optional>
 #include <type_traits>
 
-#include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Foundation/Coding/CodingTraits.h"
-#include "Platform/Foundation/JSONDecoder.h"
-#include "Platform/Foundation/JSONEncoder.h"
+#include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingTraits.h>
+#include <QORUniversalSDK/Platform/Foundation/JSONDecoder.h>
+#include <QORUniversalSDK/Platform/Foundation/JSONEncoder.h>
 
 namespace qor {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Models/OpenRTB/OpenRTBCoding.h"
-#include "Models/OpenRTB/Target.h"
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
+#include <QORUniversalSDK/Models/OpenRTB/Target.h>
 
 namespace qor {
 

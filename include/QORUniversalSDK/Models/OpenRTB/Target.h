@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "Models/OpenRTB/OpenRTBCoding.h"
+#include <QORUniversalSDK/Models/OpenRTB/OpenRTBCoding.h>
 
 namespace qor {
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <optional>
 #include <string>
-#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <exception>
 #include <memory>
 #include <string>
 #include <utility>
-#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "Core/StringEncoding.h"
-#include "Networking/Client/APIError.h"
-#include "Networking/Client/AnyError.h"
-#include "Platform/Foundation/Data.h"
-#include "Platform/Foundation/HTTPURLResponse.h"
+#include <QORUniversalSDK/Core/StringEncoding.h>
+#include <QORUniversalSDK/Networking/Client/APIError.h>
+#include <QORUniversalSDK/Networking/Client/AnyError.h>
+#include <QORUniversalSDK/Platform/Foundation/Data.h>
+#include <QORUniversalSDK/Platform/Foundation/HTTPURLResponse.h>
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <concepts>
 #include <exception>
 #include <memory>
@@ -13,7 +14,6 @@
 #include <string>
 #include <typeindex>
 #include <variant>
-#include "Platform/Support/Export.h"
 
 namespace qor {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Networking/Client/QORSDKError.h"
+#include <QORUniversalSDK/Networking/Client/QORSDKError.h>
 
 #include <utility>
 #include <variant>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -7,7 +8,6 @@
 #include <string>
 #include <type_traits>
 #include <utility>
-#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

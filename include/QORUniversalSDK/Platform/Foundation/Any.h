@@ -16,8 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "Platform/Foundation/Decimal.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Decimal.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

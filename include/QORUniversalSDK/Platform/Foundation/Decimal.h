@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <compare>
 #include <concepts>
 #include <cstdint>
@@ -7,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Foundation/HTTPHeaders.h"
-#include "Platform/Foundation/URLResponse.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/HTTPHeaders.h>
+#include <QORUniversalSDK/Platform/Foundation/URLResponse.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <string>
 
-#include "Platform/Foundation/Coding/Codable.h"
-#include "Platform/Foundation/Data.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
+#include <QORUniversalSDK/Platform/Foundation/Data.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

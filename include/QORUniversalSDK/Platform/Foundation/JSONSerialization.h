@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/Data.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/Data.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

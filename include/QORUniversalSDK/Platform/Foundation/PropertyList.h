@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "Platform/Foundation/Data.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Data.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

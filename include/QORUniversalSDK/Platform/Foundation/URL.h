@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Foundation/URLParser.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/URLParser.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

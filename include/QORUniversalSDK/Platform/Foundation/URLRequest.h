@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Foundation/Data.h"
-#include "Platform/Foundation/HTTPHeaders.h"
-#include "Platform/Foundation/URL.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Data.h>
+#include <QORUniversalSDK/Platform/Foundation/HTTPHeaders.h>
+#include <QORUniversalSDK/Platform/Foundation/URL.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Platform/Foundation/URL.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/URL.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Dispatch/RunLoop.h"
-#include "Platform/Foundation/PropertyList.h"
-#include "Platform/Foundation/URL.h"
-#include "Platform/Support/DeviceProfile.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIApplicationTypes.h"
+#include <QORUniversalSDK/Platform/Dispatch/RunLoop.h>
+#include <QORUniversalSDK/Platform/Foundation/PropertyList.h>
+#include <QORUniversalSDK/Platform/Foundation/URL.h>
+#include <QORUniversalSDK/Platform/Support/DeviceProfile.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIApplicationTypes.h>
 
 // What a Linux host app does for the SDK that a phone's system would do: run the main run loop,
 // give the app its Info dictionary, tell the SDK what happens to the app (launch, background,

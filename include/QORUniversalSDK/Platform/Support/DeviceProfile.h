@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Support/CTCarrier.h"
-#include "Platform/Support/Export.h"
-#include "Platform/Support/SCNetworkReachabilityFlags.h"
+#include <QORUniversalSDK/Platform/Support/CTCarrier.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/Support/SCNetworkReachabilityFlags.h>
 
 namespace qor::platform {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "Platform/UIKit/UIColor.h"
+#include <QORUniversalSDK/Platform/UIKit/UIColor.h>
 
 namespace qor::platform {
 

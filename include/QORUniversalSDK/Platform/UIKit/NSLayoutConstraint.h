@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

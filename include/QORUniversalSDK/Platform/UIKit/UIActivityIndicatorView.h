@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIColor.h"
-#include "Platform/UIKit/UIView.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIColor.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
 
 namespace qor::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Foundation/Any.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
 
 namespace qor::platform {
 

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/TargetAction.h"
-#include "Platform/UIKit/UIImage.h"
-#include "Platform/UIKit/UIView.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/TargetAction.h>
+#include <QORUniversalSDK/Platform/UIKit/UIImage.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
 
 namespace qor::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

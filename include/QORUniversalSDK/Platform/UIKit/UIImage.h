@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "Platform/Foundation/Data.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/CGGeometry.h"
+#include <QORUniversalSDK/Platform/Foundation/Data.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/CGGeometry.h>
 
 namespace qor::platform {
 

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIImage.h"
-#include "Platform/UIKit/UIView.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIImage.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
 
 namespace qor::platform {
 

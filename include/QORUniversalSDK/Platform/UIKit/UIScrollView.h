@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIView.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
 
 namespace qor::platform {
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/CALayer.h"
-#include "Platform/UIKit/CGGeometry.h"
-#include "Platform/UIKit/NSLayoutConstraint.h"
-#include "Platform/UIKit/UIColor.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/CALayer.h>
+#include <QORUniversalSDK/Platform/UIKit/CGGeometry.h>
+#include <QORUniversalSDK/Platform/UIKit/NSLayoutConstraint.h>
+#include <QORUniversalSDK/Platform/UIKit/UIColor.h>
 
 namespace qor::platform {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIView.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
 
 namespace qor::platform {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "Platform/Foundation/URLRequest.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/URLRequest.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

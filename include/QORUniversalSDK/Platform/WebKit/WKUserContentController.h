@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -4,14 +4,14 @@
 #include <optional>
 #include <string>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/URL.h"
-#include "Platform/Support/Export.h"
-#include "Platform/UIKit/UIScrollView.h"
-#include "Platform/UIKit/UIView.h"
-#include "Platform/WebKit/WKNavigationDelegate.h"
-#include "Platform/WebKit/WKUIDelegate.h"
-#include "Platform/WebKit/WKWebViewConfiguration.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/URL.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/UIKit/UIScrollView.h>
+#include <QORUniversalSDK/Platform/UIKit/UIView.h>
+#include <QORUniversalSDK/Platform/WebKit/WKNavigationDelegate.h>
+#include <QORUniversalSDK/Platform/WebKit/WKUIDelegate.h>
+#include <QORUniversalSDK/Platform/WebKit/WKWebViewConfiguration.h>
 
 namespace qor::platform {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "Platform/Support/Export.h"
-#include "Platform/WebKit/WKUserContentController.h"
+#include <QORUniversalSDK/Platform/Support/Export.h>
+#include <QORUniversalSDK/Platform/WebKit/WKUserContentController.h>
 
 namespace qor::platform {
 

@@ -17,11 +17,11 @@
 // Decimal, Any, std::optional, std::vector, std::map<std::string, T>, nested records, enums
 // through EnumRawValues and any type through ValueCoding.
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/Coding/CodingErrors.h"
-#include "Platform/Foundation/Coding/CodingPath.h"
-#include "Platform/Foundation/Coding/CodingTraits.h"
-#include "Platform/Foundation/Coding/KeyStrategy.h"
-#include "Platform/Foundation/Coding/KeyedDecodingContainer.h"
-#include "Platform/Foundation/Coding/KeyedEncodingContainer.h"
-#include "Platform/Foundation/Decimal.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingErrors.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingPath.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingTraits.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/KeyStrategy.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/KeyedDecodingContainer.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/KeyedEncodingContainer.h>
+#include <QORUniversalSDK/Platform/Foundation/Decimal.h>

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Foundation/Coding/CodingPath.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingPath.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

@@ -9,11 +9,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/Coding/CodingPath.h"
-#include "Platform/Foundation/Decimal.h"
-#include "Platform/Foundation/OptionalTraits.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingPath.h>
+#include <QORUniversalSDK/Platform/Foundation/Decimal.h>
+#include <QORUniversalSDK/Platform/Foundation/OptionalTraits.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

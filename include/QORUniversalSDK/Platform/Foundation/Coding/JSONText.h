@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 // The text writer shared by JSONSerialization and JSONEncoder.
 namespace qor::platform::coding {

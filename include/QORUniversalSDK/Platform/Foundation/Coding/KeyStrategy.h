@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QORUniversalSDK/Platform/Support/Export.h>
 #include <string>
 #include <string_view>
-#include "Platform/Support/Export.h"
 
 namespace qor::platform {
 

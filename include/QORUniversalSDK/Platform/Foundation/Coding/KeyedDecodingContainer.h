@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/Coding/CodingErrors.h"
-#include "Platform/Foundation/Coding/CodingTraits.h"
-#include "Platform/Foundation/Coding/KeyStrategy.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingErrors.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingTraits.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/KeyStrategy.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 

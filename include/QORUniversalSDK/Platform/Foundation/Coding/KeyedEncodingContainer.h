@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Foundation/Any.h"
-#include "Platform/Foundation/Coding/CodingErrors.h"
-#include "Platform/Foundation/Coding/CodingTraits.h"
-#include "Platform/Foundation/Coding/JSONText.h"
-#include "Platform/Foundation/Coding/KeyStrategy.h"
-#include "Platform/Support/Export.h"
+#include <QORUniversalSDK/Platform/Foundation/Any.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingErrors.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/CodingTraits.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/JSONText.h>
+#include <QORUniversalSDK/Platform/Foundation/Coding/KeyStrategy.h>
+#include <QORUniversalSDK/Platform/Support/Export.h>
 
 namespace qor::platform {
 
