@@ -761,15 +761,21 @@ TEST_F(URLSessionTests, URLsOfOtherSchemesFailAtOnceAndAlikeWhateverTheyName) {
     std::optional<std::string> firstText;
     for (const auto& url : urls) {
         SCOPED_TRACE(url);
-        HandlerResult result;
-        session->dataTask(URLRequest(urlOf(url)), result.handler())->resume();
-        ASSERT_TRUE(result.wait(2s));
-        ASSERT_TRUE(result.error);
-        EXPECT_EQ(result.error->code(), URLError::Code::unsupportedURL);
-        EXPECT_EQ(result.response, nullptr);
-        EXPECT_FALSE(result.data);
-        if (!firstText) firstText = result.error->localizedDescription();
-        EXPECT_EQ(result.error->localizedDescription(), *firstText);
+        // Shared with the handler: a load that blocks completes after this scope has failed.
+        auto result = std::make_shared<HandlerResult>();
+        session
+            ->dataTask(URLRequest(urlOf(url)),
+                       [result, handler = result->handler()](auto data, auto response, auto error) {
+                           handler(std::move(data), std::move(response), std::move(error));
+                       })
+            ->resume();
+        ASSERT_TRUE(result->wait(2s));
+        ASSERT_TRUE(result->error);
+        EXPECT_EQ(result->error->code(), URLError::Code::unsupportedURL);
+        EXPECT_EQ(result->response, nullptr);
+        EXPECT_FALSE(result->data);
+        if (!firstText) firstText = result->error->localizedDescription();
+        EXPECT_EQ(result->error->localizedDescription(), *firstText);
     }
     HandlerResult after;
     session->dataTask(URLRequest(urlOf(server->url("/after"))), after.handler())->resume();
