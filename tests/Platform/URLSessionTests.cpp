@@ -961,5 +961,33 @@ TEST_F(URLSessionTLSTests, RefusesACertificateItDoesNotTrust) {
     EXPECT_EQ(server->requestCount(), 0u);
 }
 
+// A request begun on plain HTTP may be led to TLS, but from there never back: the redirect
+// decides by the hop it leaves, not by where the request began.
+TEST_F(URLSessionTLSTests, ARedirectChainThatReachedTLSNeverLeavesIt) {
+    auto plain = LoopbackServer::makeHTTP();
+    const auto movedTo = [](std::string location) {
+        return [location](const testing::RecordedRequest&) {
+            auto moved = ScriptedResponse::text(302, "moved");
+            moved.headers.emplace_back("Location", location);
+            return moved;
+        };
+    };
+    plain->route("GET", "/start", movedTo("https://ads.example.test/hop"));
+    server->route("GET", "/hop", movedTo(plain->url("/end")));
+    plain->route("GET", "/end", ScriptedResponse::text(200, "end"));
+    URLSessionConfiguration configuration;
+    configuration.caFile = certificate.caFilePath();
+    configuration.connectTo = {route()};
+    auto session = URLSession::make(configuration);
+    HandlerResult result;
+    session->dataTask(URLRequest(urlOf(plain->url("/start"))), result.handler())->resume();
+    ASSERT_TRUE(result.wait());
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), URLError::Code::badServerResponse);
+    EXPECT_EQ(server->requestCount(), 1u);
+    ASSERT_EQ(plain->requestCount(), 1u);
+    EXPECT_EQ(plain->requests()[0].path, "/start");
+}
+
 }  // namespace
 }  // namespace qor::platform
