@@ -188,9 +188,9 @@ int onRequestReady(void* context, char* serverAddress, char* /*localAddress*/, i
     curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &url);
     const std::string_view hop = url ? url : "";
     const bool secure = hop.size() > 6 && equalsIgnoringASCIICase(hop.substr(0, 6), "https:");
-    if (transfer.redirects.maySend(reachOf(serverAddress ? serverAddress : ""), secure)) return CURL_PREREQFUNC_OK;
-    transfer.redirectRefused = true;
-    return CURL_PREREQFUNC_ABORT;
+    // An address refused before this connection was opened was another of the host's addresses.
+    transfer.redirectRefused = !transfer.redirects.maySend(reachOf(serverAddress ? serverAddress : ""), secure);
+    return transfer.redirectRefused ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
 
 }  // namespace
