@@ -223,6 +223,7 @@ public:
     // "https://trackers.qor.test" + path, answered with `status`; the query may carry anything.
     std::string trackerURL(const std::string& path, int status = 200);
     std::vector<RecordedRequest> trackerHits() const { return trackers_->requests(); }
+    LoopbackServer& trackerServer() { return *trackers_; }
     bool waitForTrackerHits(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const {
         return trackers_->waitForRequests(count, timeout);
     }

@@ -7,6 +7,7 @@
 #include "Core/EncodeToDictionary.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
+#include "Platform/Net/RemoteReach.h"
 
 namespace qor {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 // containers that keep changing their endpoints cannot make it grow. (The entry type is this
 // file's own, so the table's code stays out of the library's exported symbols.)
 struct ParsedEndpointURL {
-    std::optional<platform::URL> url;  // nothing: not an absolute URL with a host
+    std::optional<platform::URL> url;  // nothing: not an http or https URL with a host
 };
 
 std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
@@ -28,7 +29,8 @@ std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
         if (const auto found = parsed->find(text); found != parsed->end()) return found->second.url;
     }
     auto url = platform::URL::make(text);
-    if (!url || !url->scheme() || !url->host() || url->host()->empty()) url.reset();
+    // A container naming another scheme (a local file, above all) gets no send at all.
+    if (!url || !platform::net::isWebURL(*url) || !url->host() || url->host()->empty()) url.reset();
     const std::lock_guard lock(mutex);
     if (parsed->size() >= kMostKept) parsed->clear();
     parsed->emplace(text, ParsedEndpointURL{url});

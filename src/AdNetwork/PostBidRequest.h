@@ -66,7 +66,7 @@ public:
     bool encodingFailed() const { return body_->json == nullptr; }
 
     HTTPMethod method() const override { return methodValue; }
-    // The endpoint's URL; nothing when it is not an absolute URL with a host.
+    // The endpoint's URL; nothing when it is not an http or https URL with a host.
     std::optional<platform::URL> baseURL() const override;
     std::string path() const override { return {}; }
     // The body's members, read back from its text (only a caller that asks pays for it).

@@ -7,6 +7,7 @@
 #include "Platform/Foundation/JSONDecoder.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
+#include "testing/TempDirectory.h"
 
 namespace qor::enginetest {
 namespace {
@@ -191,8 +192,16 @@ TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
     auto plan = network().defaultContainer();
     plan.platforms.push_back({50, "refusing", network().refusingURL(), 0, 0});
     plan.platforms.push_back({51, "malformed", std::string("not a url"), 0, 0});
+    // Local files, one there and one not: neither is read, and nothing tells them apart.
+    testing::TempDirectory folder;
+    const auto existing = "file://localhost" + folder.write("there", "x").string();
+    const auto missing = "file://localhost" + folder.file("not-there").string();
+    plan.platforms.push_back({52, "file", existing, 0, 0});
+    plan.platforms.push_back({53, "file", missing, 0, 0});
     plan.inventories[0].platforms.push_back({50, std::nullopt, std::nullopt, 0, 0});  // named by the inventory only
     plan.inventories[0].platforms.push_back({51, "malformed", std::nullopt, 0, 0});
+    plan.inventories[0].platforms.push_back({52, "file", std::nullopt, 0, 0});
+    plan.inventories[0].platforms.push_back({53, "file", std::nullopt, 0, 0});
     startWith(plan);
     script({single("alpha", 0.4)}, BidAnswer::garbage());
     const auto outcome = banner();
@@ -200,7 +209,7 @@ TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
     EXPECT_EQ(outcome.bid().adMarkup, "alpha");
     // The send fails for both, each recorded as its own "00" bid error; the auction goes on.
     std::map<std::int64_t, Json> errors;
-    for (const auto& event : auctionEvents(*outcome.bid().requestId, 13)) {
+    for (const auto& event : auctionEvents(*outcome.bid().requestId, 15)) {
         if (event["name"] == "bidError") errors[event["context"]["adData"]["dsp_id"]] = event["context"]["adData"];
     }
     const auto failure = [&](std::int64_t id, const char* name, const char* reason) {
@@ -215,6 +224,8 @@ TEST_F(AuctionTest, EndpointsThatCannotBeReachedBecomeBidErrors) {
     // A transport failure, of a platform that the inventory gives no name.
     EXPECT_EQ(errors[50], failure(50, "unknown", "Not yet implemented: "));
     EXPECT_EQ(errors[51], failure(51, "malformed", "Not yet implemented: missingURL"));
+    EXPECT_EQ(errors[52], failure(52, "file", "Not yet implemented: missingURL"));
+    EXPECT_EQ(errors[53], failure(53, "file", "Not yet implemented: missingURL"));
     // The core's answer that is no bid response.
     EXPECT_EQ(errors[-1], failure(-1, "core", "Not yet implemented: "));
 }

@@ -160,15 +160,16 @@ TEST_F(SessionTest, EachFailureKindReachesTheCompletion) {
     EXPECT_FALSE(transport.onMainThread);
     EXPECT_EQ(transport.get().error().errorDescription(), "Not yet implemented: ");
 
-    // An answer that is not HTTP.
+    // A local file is never read: it fails as a transport failure, with the same text.
     qor::testing::TempDirectory folder;
     folder.write("local.txt", "local");
     auto local = textRequest("");
     local.base = platform::URL::fileURL(folder.file("local.txt")).absoluteString();
-    Received<std::string> nonHTTP;
-    session_->send(local, CallbackQueue::currentMainOrAsync{}, nonHTTP.completion());
-    ASSERT_TRUE(nonHTTP.wait());
-    EXPECT_NE(responseReason(nonHTTP.get().error()).as<Reason::nonHTTPURLResponse>(), nullptr);
+    Received<std::string> file;
+    session_->send(local, CallbackQueue::currentMainOrAsync{}, file.completion());
+    ASSERT_TRUE(file.wait());
+    EXPECT_NE(responseReason(file.get().error()).as<Reason::URLSessionError>(), nullptr);
+    EXPECT_EQ(file.get().error().errorDescription(), "Not yet implemented: ");
 
     // A bad status with its decoded error body; the terminator never runs.
     server_->route(

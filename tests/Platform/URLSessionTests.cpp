@@ -10,11 +10,13 @@
 
 #include "Platform/Dispatch/OperationQueue.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
+#include "Platform/Net/RemoteReach.h"
 #include "Platform/Net/URLSession.h"
 #include "testing/LoopbackServer.h"
 #include "testing/ScopedEnvironment.h"
 #include "testing/TempDirectory.h"
 #include "testing/TestCertificate.h"
+#include "testing/WriterlessFIFO.h"
 
 namespace qor::platform {
 namespace {
@@ -743,15 +745,112 @@ TEST_F(URLSessionTests, CompletionHandlersNeitherHoldUpOtherLoadsNorEndOnTheIOTh
     capturesEndOffTheIOThread(finished, URLRequest(urlOf(server->url("/second"))));
 }
 
-TEST_F(URLSessionTests, FileURLsAnswerWithAResponseThatIsNotHTTP) {
+// Only the web is fetched: a URL naming a local file (a pipe nothing writes to above all, which
+// would block the I/O thread), or another scheme, fails at once and alike whatever it names,
+// while the session's other loads go on.
+TEST_F(URLSessionTests, URLsOfOtherSchemesFailAtOnceAndAlikeWhateverTheyName) {
     testing::TempDirectory folder;
-    auto path = folder.write("page.html", "<html></html>");
-    HandlerResult result;
-    session->dataTask(URLRequest(URL::fileURL(path.string())), result.handler())->resume();
-    ASSERT_TRUE(result.wait());
-    ASSERT_TRUE(result.response);
-    EXPECT_EQ(httpResponse(result.response), nullptr);
-    EXPECT_EQ(stringFromData(*result.data), "<html></html>");
+    testing::WriterlessFIFO pipe;
+    server->route("GET", "/after", ScriptedResponse::text(200, "after"));
+    const std::vector<std::string> urls = {
+        pipe.url(),
+        URL::fileURL(folder.write("page.html", "<html></html>").string()).absoluteString(),
+        URL::fileURL(folder.file("missing").string()).absoluteString(),
+        "ftp://127.0.0.1:" + std::to_string(server->port()) + "/page.html",
+    };
+    std::optional<std::string> firstText;
+    for (const auto& url : urls) {
+        SCOPED_TRACE(url);
+        // Shared with the handler: a load that blocks completes after this scope has failed.
+        auto result = std::make_shared<HandlerResult>();
+        session
+            ->dataTask(URLRequest(urlOf(url)),
+                       [result, handler = result->handler()](auto data, auto response, auto error) {
+                           handler(std::move(data), std::move(response), std::move(error));
+                       })
+            ->resume();
+        ASSERT_TRUE(result->wait(2s));
+        ASSERT_TRUE(result->error);
+        EXPECT_EQ(result->error->code(), URLError::Code::unsupportedURL);
+        EXPECT_EQ(result->response, nullptr);
+        EXPECT_FALSE(result->data);
+        if (!firstText) firstText = result->error->localizedDescription();
+        EXPECT_EQ(result->error->localizedDescription(), *firstText);
+    }
+    HandlerResult after;
+    session->dataTask(URLRequest(urlOf(server->url("/after"))), after.handler())->resume();
+    ASSERT_TRUE(after.wait(2s));
+    EXPECT_EQ(stringFromData(*after.data), "after");
+    EXPECT_EQ(server->requestCount(), 1u);  // the ftp URL sent nothing to the port it named
+}
+
+// Where a redirect may lead: never further into the device's surroundings than the address the
+// request began at (public, then a local network, then this host), and never off TLS once used.
+TEST(RedirectGuardTests, RanksAddressesAndRefusesHopsThatReachFurtherOrLeaveTLS) {
+    using net::AddressReach;
+    const std::vector<std::pair<std::string, std::optional<AddressReach>>> addresses = {
+        {"93.184.216.34", AddressReach::publicNetwork},
+        {"172.32.0.1", AddressReach::publicNetwork},
+        {"100.128.0.1", AddressReach::publicNetwork},
+        {"2606:2800:220:1::1", AddressReach::publicNetwork},
+        {"::ffff:8.8.8.8", AddressReach::publicNetwork},
+        {"10.1.2.3", AddressReach::localNetwork},
+        {"172.16.0.1", AddressReach::localNetwork},
+        {"172.31.255.255", AddressReach::localNetwork},
+        {"192.168.1.1", AddressReach::localNetwork},
+        {"100.64.0.1", AddressReach::localNetwork},
+        {"169.254.169.254", AddressReach::localNetwork},
+        {"fd00::1", AddressReach::localNetwork},
+        {"fe80::1", AddressReach::localNetwork},
+        {"::ffff:192.168.0.10", AddressReach::localNetwork},
+        {"::ffff:169.254.169.254", AddressReach::localNetwork},
+        {"127.0.0.1", AddressReach::loopback},
+        {"127.8.9.10", AddressReach::loopback},
+        {"0.0.0.0", AddressReach::loopback},
+        {"::1", AddressReach::loopback},
+        {"::", AddressReach::loopback},
+        {"::ffff:127.0.0.1", AddressReach::loopback},
+        {"localhost", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, reach] : addresses) EXPECT_EQ(net::reachOf(text), reach) << text;
+
+    struct Case {
+        std::string begun;
+        bool begunSecure;
+        std::string next;
+        bool nextSecure;
+        bool follows;
+    };
+    const std::vector<Case> cases = {
+        {"93.184.216.34", true, "93.184.216.35", true, true},
+        {"93.184.216.34", true, "93.184.216.34", false, false},  // off TLS
+        {"93.184.216.34", false, "93.184.216.35", false, true},
+        {"93.184.216.34", false, "10.0.0.1", false, false},
+        {"93.184.216.34", true, "::ffff:10.0.0.1", true, false},
+        {"93.184.216.34", true, "169.254.169.254", true, false},
+        {"93.184.216.34", true, "127.0.0.1", true, false},
+        {"93.184.216.34", true, "not an address", true, false},
+        {"192.168.1.1", true, "10.0.0.1", true, true},
+        {"192.168.1.1", true, "93.184.216.34", true, true},
+        {"192.168.1.1", true, "::1", true, false},
+        {"127.0.0.1", true, "127.0.0.1", true, true},  // a request begun on this host may stay there
+        {"127.0.0.1", true, "127.0.0.1", false, false},
+        {"127.0.0.1", false, "::1", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.begun + (c.begunSecure ? " https" : " http") + " -> " + c.next +
+                     (c.nextSecure ? " https" : " http"));
+        net::RedirectGuard guard;
+        EXPECT_TRUE(guard.mayConnect(net::reachOf(c.begun)));  // the first connection goes anywhere
+        ASSERT_TRUE(guard.maySend(net::reachOf(c.begun), c.begunSecure));
+        EXPECT_EQ(guard.mayConnect(net::reachOf(c.next)), c.follows || c.begunSecure != c.nextSecure);
+        EXPECT_EQ(guard.maySend(net::reachOf(c.next), c.nextSecure), c.follows);
+    }
+    net::RedirectGuard upgraded;  // http, then https: plain HTTP no more
+    ASSERT_TRUE(upgraded.maySend(net::reachOf("93.184.216.34"), false));
+    ASSERT_TRUE(upgraded.maySend(net::reachOf("93.184.216.34"), true));
+    EXPECT_FALSE(upgraded.maySend(net::reachOf("93.184.216.34"), false));
 }
 
 // Signals when the session lets go of it.
@@ -860,6 +959,34 @@ TEST_F(URLSessionTLSTests, RefusesACertificateItDoesNotTrust) {
     wrongName.connectTo = {"ads.other.test:443:127.0.0.1:" + std::to_string(server->port())};
     EXPECT_TRUE(fetch(wrongName, "https://ads.other.test/x"));
     EXPECT_EQ(server->requestCount(), 0u);
+}
+
+// A request begun on plain HTTP may be led to TLS, but from there never back: the redirect
+// decides by the hop it leaves, not by where the request began.
+TEST_F(URLSessionTLSTests, ARedirectChainThatReachedTLSNeverLeavesIt) {
+    auto plain = LoopbackServer::makeHTTP();
+    const auto movedTo = [](std::string location) {
+        return [location](const testing::RecordedRequest&) {
+            auto moved = ScriptedResponse::text(302, "moved");
+            moved.headers.emplace_back("Location", location);
+            return moved;
+        };
+    };
+    plain->route("GET", "/start", movedTo("https://ads.example.test/hop"));
+    server->route("GET", "/hop", movedTo(plain->url("/end")));
+    plain->route("GET", "/end", ScriptedResponse::text(200, "end"));
+    URLSessionConfiguration configuration;
+    configuration.caFile = certificate.caFilePath();
+    configuration.connectTo = {route()};
+    auto session = URLSession::make(configuration);
+    HandlerResult result;
+    session->dataTask(URLRequest(urlOf(plain->url("/start"))), result.handler())->resume();
+    ASSERT_TRUE(result.wait());
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->code(), URLError::Code::badServerResponse);
+    EXPECT_EQ(server->requestCount(), 1u);
+    ASSERT_EQ(plain->requestCount(), 1u);
+    EXPECT_EQ(plain->requests()[0].path, "/start");
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
+#include <algorithm>
+
 #include "NativeFormatHarness.h"
 
 #include "Views/ImageManager.h"
 #include "Views/NativeAdView.h"
+#include "testing/WriterlessFIFO.h"
 
 namespace qor::nativetest {
 namespace {
@@ -113,6 +116,31 @@ TEST_F(NativeAdViewTest, ImageAndLoadFailuresAreReportedPerAssetAndOnce) {
     unknown.view->loadAd(999, AdRequest());
     EXPECT_EQ(unknown.delegate->names(),
               std::vector<std::string>{"AD_FAILED_TO_LOAD:Couldn't determine assets from metadata"});
+}
+
+// A container may name a pipe nothing writes to as a bid endpoint, and a bidder may name one as
+// an image: neither is opened, so neither holds up the load, the other endpoints or the ad's other
+// image.
+TEST_F(NativeAdViewTest, ALocalPipeNamedAsEndpointOrImageFailsAtOnceAndHoldsUpNothing) {
+    testing::WriterlessFIFO endpointPipe;
+    testing::WriterlessFIFO imagePipe;
+    auto plan = network().defaultContainer();
+    plan.platforms[1].biddingURL = endpointPipe.url();
+    startWith(plan);
+    const auto iconURL = imageURL("/view/beside-pipe.png");
+    answerNative(nativeMarkup(Json::array({
+        {{"id", 2}, {"img", {{"url", imagePipe.url()}}}},
+        {{"id", 1}, {"img", {{"url", iconURL}}}},
+    })));
+    Fixture f;
+    f.view->loadAd(SimulatedAdNetwork::nativeUnit, AdRequest());
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return f.delegate->events.size() == 2 && f.icon->image(); }))
+        << ::testing::PrintToString(f.delegate->names());
+    auto names = f.delegate->names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"AD_FAILED_TO_LOAD_ASSET:MainImage", "AD_LOADED"}));
+    EXPECT_EQ(network().demand(2).receivedCount(), 1U);
+    EXPECT_EQ(network().core().receivedCount(), 1U);
 }
 
 TEST_F(NativeAdViewTest, TapsReportTheClickFireTheFirstTrackerAndOpenTheLinkOrHandItToTheAction) {

@@ -1,4 +1,6 @@
 #include "AdNetwork/EngineHarness.h"
+#include "Analytics/Analytics.h"
+#include "Analytics/QORDestination.h"
 #include "Views/AdView.h"
 #include "Views/AdViewMarkup.h"
 
@@ -117,6 +119,61 @@ TEST_F(TrackerTest, AWinningBidCarriesWhatTheFormatsFillIntoTheMacros) {
     ASSERT_EQ(network().trackerHits().size(), 1U);
     EXPECT_EQ(network().trackerHits()[0].path, "/vade");
     EXPECT_EQ(network().trackerHits()[0].query, "rid=" + *bid.requestId);
+}
+
+// Servers reached over TLS may redirect, but never to plain HTTP: a bid endpoint, a viewable
+// tracker's host and the collection endpoint (the analytics batch and the auction events) each
+// answer with a redirect to a plain server on this host, and nothing reaches it.
+TEST_F(TrackerTest, NoRedirectLeadsARequestOffTLS) {
+    const auto plain = testing::LoopbackServer::makeHTTP();
+    const auto movedTo = [&plain](int status, const std::string& path) {
+        return [&plain, status, path](const testing::RecordedRequest&) {
+            auto moved = testing::ScriptedResponse::text(status, "moved");
+            moved.headers.emplace_back("Location", plain->url(path));
+            return moved;
+        };
+    };
+    startWithDefaultContainer();
+    network().demand(0).answer(
+        BidAnswer::bids({{BidSpec{1.0, "<p>ad</p>", network().trackerURL("/seen"), std::nullopt}}}));
+    network().demand(1).server().route("POST", "/bid", movedTo(307, "/bid"));
+    network().trackerServer().route("GET", "/seen", movedTo(302, "/seen"));
+    network().collection().server().route("POST", testing::CollectionServer::collectionPath,
+                                          movedTo(307, testing::CollectionServer::collectionPath));
+    const auto outcome = banner();
+    ASSERT_TRUE(outcome.result->isSuccess()) << outcome.errorText();
+    test::SDKLogCapture log;
+    fireViewableTracker(outcome.bid());
+    QOR::track("Redirected");
+    Analytics::sharedInstance()->find<QORDestination>()->flush();
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return !log.lines().empty(); }));
+    EXPECT_EQ(log.lines()[0].rfind("[QORSDK] Perform viewable Tracker failed: ", 0), 0U) << log.lines()[0];
+
+    // The auction's events come 5 s after its last recording; the refused endpoint is among them
+    // as a transport failure.
+    std::optional<Json> envelope;
+    bool batch = false;
+    ASSERT_TRUE(testing::pumpMainUntil(
+        [&] {
+            for (const auto& body : network().collection().receivedBodies()) {
+                auto posted = Json::parse(body);
+                if (posted.value("typeSDK", "") == "adnetwork") envelope = posted;
+                batch = batch || body.find("\"Redirected\"") != std::string::npos;
+            }
+            return envelope && batch;
+        },
+        std::chrono::seconds(15)));
+    auto session = Session::sharedInstance();
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return session->delegate()->taskCount() == 0; }));
+    EXPECT_EQ(plain->requestCount(), 0U);
+    std::optional<Json> refused;
+    for (const auto& event : (*envelope)["batch"]) {
+        const auto& data = event["context"]["adData"];
+        if (event["name"] == "bidError" && data.value("dsp_id", 0) == network().demand(1).id()) refused = data;
+    }
+    ASSERT_TRUE(refused);
+    EXPECT_EQ((*refused)["error_code"], "00");
+    EXPECT_EQ((*refused)["error_reason"], "Not yet implemented: ");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "Platform/Net/TransferEngine.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "Platform/Foundation/HTTPURLResponse.h"
 #include "Platform/Net/FreedMemory.h"
+#include "Platform/Net/RemoteReach.h"
 #include "Platform/Net/URLSession.h"
 #include "Platform/Support/ASCIIText.h"
 
@@ -147,6 +149,8 @@ struct Transfer {
     std::size_t received = 0;
     std::optional<std::size_t> maximumLength;
     bool tooLong = false;  // ended for passing the limit: reported as such, not as a write failure
+    RedirectGuard redirects;
+    bool redirectRefused = false;  // a hop led where the request may not go: reported as a bad answer
     std::int64_t uploadSize = -1;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
@@ -164,28 +168,42 @@ URL effectiveURL(Transfer& transfer) {
     return requested;
 }
 
+// Before a connection is opened: a redirect may not lead to an address more private than the one
+// the request began at. Refused here, nothing is sent there, not even a connection attempt.
+curl_socket_t onOpenSocket(void* context, curlsocktype purpose, curl_sockaddr* address) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    if (purpose != CURLSOCKTYPE_IPCXN || !transfer.redirects.mayConnect(reachOf(address->addr))) {
+        transfer.redirectRefused = true;
+        return CURL_SOCKET_BAD;
+    }
+    return socket(address->family, address->socktype, address->protocol);
+}
+
+// Before each request goes out (the first and every redirect's), over a new connection or a kept
+// one: the first sets the bounds from the address actually connected to, and no later hop leaves
+// them, nor leaves TLS once it was used.
+int onRequestReady(void* context, char* serverAddress, char* /*localAddress*/, int /*serverPort*/, int /*localPort*/) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    char* url = nullptr;  // the hop's own URL
+    curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &url);
+    const std::string_view hop = url ? url : "";
+    const bool secure = hop.size() > 6 && equalsIgnoringASCIICase(hop.substr(0, 6), "https:");
+    // An address refused before this connection was opened was another of the host's addresses.
+    transfer.redirectRefused = !transfer.redirects.maySend(reachOf(serverAddress ? serverAddress : ""), secure);
+    return transfer.redirectRefused ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
+}
+
 }  // namespace
 
 // The answer's metadata, made once the final answer's head is in (its first
-// body byte, or the end of the load).
+// body byte, or the end of the load). Every transfer is HTTP or HTTPS.
 void TransferEngine::ensureResponse(Transfer& transfer) {
     if (transfer.responseStarted) return;
     transfer.responseStarted = true;
-    char* scheme = nullptr;
-    curl_easy_getinfo(transfer.easy, CURLINFO_SCHEME, &scheme);
-    std::string_view schemeText = scheme ? scheme : "";
-    std::shared_ptr<URLResponse> response;
-    if (equalsIgnoringASCIICase(schemeText, "http") || equalsIgnoringASCIICase(schemeText, "https")) {
-        long status = 0;
-        curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
-        response = std::make_shared<HTTPURLResponse>(effectiveURL(transfer), static_cast<int>(status),
-                                                     std::move(transfer.responseHeaders));
-    } else {
-        curl_off_t length = -1;
-        curl_easy_getinfo(transfer.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        response = std::make_shared<URLResponse>(effectiveURL(transfer), std::nullopt, length, std::nullopt);
-    }
-    transfer.task->setResponse(std::move(response));
+    long status = 0;
+    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+    transfer.task->setResponse(std::make_shared<HTTPURLResponse>(effectiveURL(transfer), static_cast<int>(status),
+                                                                 std::move(transfer.responseHeaders)));
 }
 
 size_t TransferEngine::onHeader(char* buffer, size_t size, size_t count, void* context) {
@@ -430,6 +448,11 @@ void TransferEngine::begin(const std::shared_ptr<URLSessionTask>& task, Clock::t
         return;
     }
     const URL& url = *request.url();
+    // One text whatever the URL names, so that a failure tells nothing about local paths.
+    if (!isWebURL(url)) {
+        completeWithoutTransfer(task, URLError(URLError::Code::unsupportedURL, "unsupported URL", url));
+        return;
+    }
 
     auto transfer = std::make_unique<Transfer>(*this, task);
     transfer->collects = static_cast<bool>(task->completionHandler_);
@@ -486,10 +509,16 @@ void TransferEngine::configure(Transfer& transfer) {
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // A request made over TLS is never led off it; the hooks below check every hop's address.
+    const bool secure = equalsIgnoringASCIICase(url.scheme().value_or(""), "https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaximumRedirects);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onRequestReady);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
@@ -647,6 +676,11 @@ void TransferEngine::readMessages() {
                 URLError::Code::dataLengthExceedsMaximum,
                 "The answer is longer than the limit of " + std::to_string(*transfer->maximumLength) + " bytes.",
                 transfer->task->originalRequest().url());
+        } else if (result != CURLE_OK && (transfer->redirectRefused || result == CURLE_UNSUPPORTED_PROTOCOL)) {
+            // Every request starts with a web URL, so a scheme refused here is a redirect's.
+            error =
+                URLError(URLError::Code::badServerResponse, "The server redirected to a place the request may not go.",
+                         transfer->task->originalRequest().url());
         } else if (result != CURLE_OK) {
             std::string text = transfer->errorBuffer[0] ? transfer->errorBuffer : curl_easy_strerror(result);
             error = URLError(errorCode(result), std::move(text), transfer->task->originalRequest().url());
