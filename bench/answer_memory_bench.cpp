@@ -15,17 +15,11 @@
 // the simulated ad network runs in another, so that serving and collecting are not counted.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -36,13 +30,12 @@
 #include "AdNetwork/AdNetworkApiClient.h"
 #include "AdNetwork/NativeAssetRequests.h"
 #include "AdNetwork/QOR.h"
+#include "NetworkProcess.h"
 #include "Platform/Foundation/Bundle.h"
 #include "testing/ChildProcess.h"
 #include "testing/MainLoopPump.h"
 #include "testing/SimulatedAdNetwork.h"
 #include "testing/TestAppHome.h"
-
-extern char** environ;
 
 namespace {
 
@@ -56,15 +49,6 @@ constexpr std::size_t kAnswerLimit = 4 * 1024 * 1024;
 // The answer around the markup: ids, price, the seat's name and the brackets.
 constexpr std::size_t kMarkupAnswerFrame = 512;
 constexpr milliseconds kSettle{3000};
-// The deployment variables the simulated network sets, handed on to the measured process.
-constexpr const char* kVariables[] = {"QOR_AD_NETWORK_TEST_URL",
-                                      "QOR_AD_NETWORK_STAGING_URL",
-                                      "QOR_AD_NETWORK_PRODUCTION_URL",
-                                      "QOR_COLLECTION_URL",
-                                      "QOR_IP_ECHO_URL",
-                                      "QOR_CA_FILE",
-                                      "QOR_CONNECT_TO"};
-
 const std::int64_t kUnits[] = {SimulatedAdNetwork::bannerUnit, SimulatedAdNetwork::interstitialUnit,
                                SimulatedAdNetwork::nativeUnit, SimulatedAdNetwork::videoUnit};
 
@@ -89,44 +73,24 @@ BidAnswer bigAnswer(const std::string& shape) {
 // MARK: The network's process
 
 // Serves the container, answers `warmUps` requests of the first demand endpoint with a small bid
-// and every later one with the big answer; prints the deployment variables, then "ready", and
-// serves until its standard input closes.
+// and every later one with the big answer; prints the big answer's length, then serves.
 int serveNetwork(const std::string& shape, std::size_t warmUps) {
     auto network = SimulatedAdNetwork::start();
     network->serveContainer("bench-key", network->defaultContainer());
     std::vector<BidAnswer> answers(warmUps, BidAnswer::bid(1.0));
     answers.push_back(bigAnswer(shape));
     network->demand(0).answerInTurn(answers);
-    for (const char* name : kVariables) {
-        if (const char* value = std::getenv(name)) std::printf("%s=%s\n", name, value);
-    }
     // Request and impression ids are UUIDs.
     const std::string uuid(36, '0');
     std::printf("answer=%zu\n",
                 qor::testing::bidResponseText(answers.back(), network->demand(0).name(), uuid, uuid).size());
-    std::printf("ready\n");
-    std::fflush(stdout);
-    char byte = 0;
-    while (read(STDIN_FILENO, &byte, 1) > 0) {
-    }
+    qor::bench::announceNetworkAndServe();
     return 0;
 }
 
 // MARK: The measured process
 
-double statusMiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::strlen(field))) / 1024.0;
-    }
-    return 0;
-}
-
 double heapMiB() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
-
-// The kernel's high-water mark of the resident set starts again from the current one.
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // One round: every unit's load at once, pumped until each has completed.
 bool loadRound(std::size_t formats) {
@@ -162,79 +126,30 @@ int measureLoads(std::size_t formats) {
     }
     // The warm-up's events go out 5 s after their recording.
     qor::testing::pumpMainFor(milliseconds(6000));
-    const double idle = statusMiB("VmRSS:");
+    const double idle = qor::bench::statusMiB("VmRSS:");
     const double idleHeap = heapMiB();
-    resetPeak();
+    qor::bench::resetPeak();
     const auto start = steady_clock::now();
     if (!loadRound(formats)) return 1;
     const double loadSeconds = duration<double>(steady_clock::now() - start).count();
     qor::testing::pumpMainFor(kSettle);
-    std::printf("figures %f %f %f %f %f\n", idle, statusMiB("VmHWM:") - idle, statusMiB("VmRSS:") - idle,
-                heapMiB() - idleHeap, loadSeconds);
+    std::printf("figures %f %f %f %f %f\n", idle, qor::bench::statusMiB("VmHWM:") - idle,
+                qor::bench::statusMiB("VmRSS:") - idle, heapMiB() - idleHeap, loadSeconds);
     std::fflush(stdout);
     std::_Exit(0);  // the SDK's workers may still run
 }
 
 // MARK: The benchmark's process
 
-// The network's process, with its standard input and output on pipes.
-struct NetworkProcess {
-    pid_t pid = 0;
-    int input = -1;
-    std::map<std::string, std::string> variables;
-    std::size_t answerLength = 0;
-
-    NetworkProcess(const std::string& shape, std::size_t warmUps) {
-        int toChild[2];
-        int fromChild[2];
-        if (pipe(toChild) != 0 || pipe(fromChild) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, toChild[1]);
-        posix_spawn_file_actions_addclose(&actions, fromChild[0]);
-        std::string self = "/proc/self/exe";
-        std::string mode = "--network";
-        std::string count = std::to_string(warmUps);
-        std::string shapeArgument = shape;
-        std::vector<char*> arguments{self.data(), mode.data(), shapeArgument.data(), count.data(), nullptr};
-        if (posix_spawn(&pid, self.c_str(), &actions, nullptr, arguments.data(), environ) != 0) pid = 0;
-        posix_spawn_file_actions_destroy(&actions);
-        close(toChild[0]);
-        close(fromChild[1]);
-        input = toChild[1];
-        FILE* output = fdopen(fromChild[0], "r");
-        char line[4096];
-        while (pid != 0 && std::fgets(line, sizeof line, output) != nullptr) {
-            std::string text(line);
-            if (!text.empty() && text.back() == '\n') text.pop_back();
-            if (text == "ready") break;
-            if (text.rfind("answer=", 0) == 0) {
-                answerLength = std::stoul(text.substr(7));
-                continue;
-            }
-            const auto equals = text.find('=');
-            if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-        std::fclose(output);
-    }
-    ~NetworkProcess() {
-        if (input >= 0) close(input);
-        int status = 0;
-        if (pid != 0) waitpid(pid, &status, 0);
-    }
-    NetworkProcess(const NetworkProcess&) = delete;
-    NetworkProcess& operator=(const NetworkProcess&) = delete;
-};
-
 void answerMemory(benchmark::State& state, const std::string& shape, std::size_t formats) {
     for (auto _ : state) {
-        NetworkProcess network(shape, formats);
-        if (network.variables.empty()) {
+        qor::bench::NetworkProcess network({"--network", shape, std::to_string(formats)});
+        const auto answer = network.variables.extract("answer");
+        if (answer.empty() || network.variables.empty()) {
             state.SkipWithError("the simulated network did not start");
             return;
         }
+        const double answerLength = std::stod(answer.mapped());
         const auto outcome = qor::testing::runProgram({"/proc/self/exe", "--measure", std::to_string(formats)},
                                                       network.variables, minutes(3));
         std::istringstream lines(outcome.output);
@@ -249,7 +164,7 @@ void answerMemory(benchmark::State& state, const std::string& shape, std::size_t
             return;
         }
         state.SetIterationTime(loadSeconds);
-        state.counters["answer_MiB"] = static_cast<double>(network.answerLength) / (1024.0 * 1024.0);
+        state.counters["answer_MiB"] = answerLength / (1024.0 * 1024.0);
         state.counters["idle_MiB"] = idle;
         state.counters["peak_MiB"] = peak;
         state.counters["settled_MiB"] = settled;

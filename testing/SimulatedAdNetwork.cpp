@@ -261,6 +261,7 @@ std::string bidResponseText(const BidAnswer& answer, const std::string& seatName
         response["seatbid"].push_back(Json{{"bid", std::move(bids)}, {"seat", seatName}});
     }
     response["cur"] = "USD";
+    if (answer.customData) response["customdata"] = *answer.customData;
     return response.dump();
 }
 

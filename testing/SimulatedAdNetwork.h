@@ -40,6 +40,7 @@ struct BidAnswer {
     };
     Kind kind = Kind::bids;
     std::vector<std::vector<BidSpec>> seatBids;  // one inner list per seat bid
+    std::optional<std::string> customData;       // the answer's "customdata"
     int status = 200;
     std::chrono::milliseconds delay{0};  // before the head goes out
     // When set, the body goes out with chunked coding (no length announced), `bytesPerWrite` at

@@ -247,21 +247,16 @@ void AdNetworkApiClient::requestAd(std::int64_t adUnitID, BidRequest& bidRequest
     const auto responses = std::make_shared<ResponseTable>();
     const auto countdown = std::make_shared<AuctionCountdown>(endpoints.size());
 
-    // The auction's own events wait in its hold until the winner is handed over: waking the
-    // recorder's thread then falls after the auction instead of into its sending and between its
-    // answers. Every answer's handling shares the hold; the last to let go ends it.
-    auto hold = std::make_shared<BatchRecorder::HandOverHold>(BatchRecorder::shared());
     std::shared_ptr<const PostBidRequest::Body> body;
     for (const auto& endpoint : endpoints) {
         sendBidRequest(endpoint, countdown, bidRequest, container, adUnitID, requestId, anonymousId, callbackQueue,
-                       responses, hold, body);
+                       responses, body);
     }
     countdown->allSent([this, endpoints = std::move(endpoints), responses, inventory = std::move(inventory),
                         platforms = std::move(platforms), container, adUnitID, requestId, anonymousId,
-                        completion = std::move(completion), hold = std::move(hold)]() mutable {
-        runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId, *anonymousId, *hold,
+                        completion = std::move(completion)] {
+        runAuction(endpoints, *responses, inventory, platforms, *container, adUnitID, requestId, *anonymousId,
                    completion);
-        hold.reset();
     });
 }
 
@@ -272,7 +267,6 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
                                         std::int64_t inventoryID, const std::string& requestId,
                                         const AnonymousID& anonymousId, const CallbackQueue& callbackQueue,
                                         const std::shared_ptr<ResponseTable>& responses,
-                                        const std::shared_ptr<BatchRecorder::HandOverHold>& hold,
                                         std::shared_ptr<const PostBidRequest::Body>& body) {
     if (!bidRequest.impression.empty()) {
         auto ext = extensionForEndpoint(endpoint.type, container->id, inventoryID);
@@ -284,15 +278,13 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
     // Endpoints of the same kind are sent the same text: it is encoded once for them all.
     if (!body) body = PostBidRequest::Body::make(bidRequest);
     const std::string writeKey = container->configurationID.value_or("");
-    // The event's payload is the very text of the body.
-    hold->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId,
-                   body->json ? std::optional(body->json->size()) : std::nullopt);
+    BatchRecorder::shared()->addBatch(BatchType::bidRequest, writeKey, requestId, AdData(bidRequest), *anonymousId);
 
     PostBidRequest request(endpoint.url, body);
     request.timeoutValue = bidTimeout();
-    auto deliver = [this, endpoint, container, requestId, anonymousId, countdown, responses,
-                    hold](Result<ReceivedBidResponse> result) {
-        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId, *hold);
+    auto deliver = [this, endpoint, container, requestId, anonymousId, countdown,
+                    responses](Result<ReceivedBidResponse> result) {
+        handleBidResult(std::move(result), *responses, endpoint, *container, requestId, *anonymousId);
         countdown->answered();
     };
     if (request.encodingFailed()) {
@@ -307,13 +299,13 @@ void AdNetworkApiClient::sendBidRequest(const Endpoint& endpoint, const std::sha
 
 void AdNetworkApiClient::handleBidResult(Result<ReceivedBidResponse> result, ResponseTable& responses,
                                          const Endpoint& endpoint, const Container& container,
-                                         const std::string& requestId, const std::string& anonymousId,
-                                         BatchRecorder::HandOverHold& hold) {
+                                         const std::string& requestId, const std::string& anonymousId) {
     const std::string writeKey = container.configurationID.value_or("");
     if (result.isSuccess()) {
         auto& response = result.value();
         responses.store(endpoint.id, std::move(response.lastBid));
-        hold.addBatch(BatchType::bidResponse, writeKey, requestId, std::move(response.event), anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidResponse, writeKey, requestId, std::move(response.event),
+                                          anonymousId);
     } else {
         AdData::BidError error;
         error.bidRequestId = requestId;
@@ -323,7 +315,7 @@ void AdNetworkApiClient::handleBidResult(Result<ReceivedBidResponse> result, Res
         error.errorReason = bidErrorReason(result.error());
         error.isHeaderBidding = endpoint.isHeaderBidding;
         error.inventoryIds = {};
-        hold.addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     }
 }
 
@@ -332,8 +324,7 @@ void AdNetworkApiClient::handleBidResult(Result<ReceivedBidResponse> result, Res
 void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, ResponseTable& responses,
                                     const Inventory& inventory, const std::vector<DemandSidePlatform>& platforms,
                                     const Container& container, std::int64_t adUnitID, const std::string& requestId,
-                                    const std::string& anonymousId, BatchRecorder::HandOverHold& hold,
-                                    const BidCompletion& completion) {
+                                    const std::string& anonymousId, const BidCompletion& completion) {
     const std::string writeKey = container.configurationID.value_or("");
     auto list = candidates(endpoints, responses);
     std::erase_if(list, [&](const auto& entry) { return !meetsFloor(inventory, entry.second.price); });
@@ -356,7 +347,8 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
         winner.isHeaderBidding = false;
         winner.containerId = container.id;
         winner.inventoryId = adUnitID;
-        hold.addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)), anonymousId);
+        BatchRecorder::shared()->addBatch(BatchType::bidWinner, writeKey, requestId, AdData(std::move(winner)),
+                                          anonymousId);
         bid.requestId = requestId;
         if (completion) completion(Result<Bid>::success(std::move(bid)));
         return;
@@ -372,7 +364,7 @@ void AdNetworkApiClient::runAuction(const std::vector<Endpoint>& endpoints, Resp
     error.errorReason = "NO_CONTENT";
     error.isHeaderBidding = false;
     error.inventoryIds = {};
-    hold.addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
+    BatchRecorder::shared()->addBatch(BatchType::bidError, writeKey, requestId, AdData(error), anonymousId);
     fail(completion, noAdMessage);
 }
 

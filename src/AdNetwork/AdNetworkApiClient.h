@@ -12,7 +12,6 @@
 
 #include "AdNetwork/AdRequest.h"
 #include "AdNetwork/AdType.h"
-#include "AdNetwork/BatchRecorder.h"
 #include "AdNetwork/Container.h"
 #include "AdNetwork/Endpoint.h"
 #include "AdNetwork/PostBidRequest.h"
@@ -96,7 +95,7 @@ public:
     static void trackerCompletion(AdTrackerType kind, const Result<std::string>& result);
 
     // One endpoint's share of the fan-out: shapes the impression's extension for the endpoint's
-    // type, records the bid request (held by the auction's hold) and posts it. The answer goes to handleBidResult on
+    // type, records the bid request and posts it. The answer goes to handleBidResult on
     // `callbackQueue`, then counts down.
     // body holds the encoded form of bidRequest as the previous endpoint was sent it; it is
     // reused while the endpoint's impression extension leaves the bid request unchanged.
@@ -104,18 +103,15 @@ public:
                         BidRequest& bidRequest, const std::shared_ptr<const Container>& container,
                         std::int64_t inventoryID, const std::string& requestId, const AnonymousID& anonymousId,
                         const CallbackQueue& callbackQueue, const std::shared_ptr<ResponseTable>& responses,
-                        const std::shared_ptr<BatchRecorder::HandOverHold>& hold,
                         std::shared_ptr<const PostBidRequest::Body>& body);
     // Stores the response (or records the failure as a bid error).
     void handleBidResult(Result<ReceivedBidResponse> result, ResponseTable& responses, const Endpoint& endpoint,
-                         const Container& container, const std::string& requestId, const std::string& anonymousId,
-                         BatchRecorder::HandOverHold& hold);
+                         const Container& container, const std::string& requestId, const std::string& anonymousId);
     // Picks the winner among the endpoints' last bids (taken out of `responses`) and calls the
     // completion once.
     void runAuction(const std::vector<Endpoint>& endpoints, ResponseTable& responses, const Inventory& inventory,
                     const std::vector<DemandSidePlatform>& platforms, const Container& container, std::int64_t adUnitID,
-                    const std::string& requestId, const std::string& anonymousId, BatchRecorder::HandOverHold& hold,
-                    const BidCompletion& completion);
+                    const std::string& requestId, const std::string& anonymousId, const BidCompletion& completion);
 
     static constexpr const char* nativeRefusedMessage = "Could not create native via this function";
     static constexpr const char* blacklistMessage = "Client is in blacklist";

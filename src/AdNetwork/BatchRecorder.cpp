@@ -1,11 +1,8 @@
 #include "AdNetwork/BatchRecorder.h"
 
 #include <algorithm>
-#include <array>
-#include <iterator>
 #include <string_view>
 #include <utility>
-#include <variant>
 
 #include "Analytics/PostBatchRequest.h"
 #include "Core/EncodeToDictionary.h"
@@ -80,62 +77,6 @@ Batch makeEvent(const Batch::Context& context, BatchType type, const std::string
     return batch;
 }
 
-// The length of an event with no payload and empty texts, in the recorder's context.
-std::size_t emptyEventLength(const Batch::Context& context) {
-    const auto text = postableText(
-        makeEvent(context, BatchType::bidError, "", "", "", platform::localDateTimeString(platform::Date::now())));
-    return text ? text->size() : 0;
-}
-
-template <class Record>
-std::size_t encodedLength(const Record& record) {
-    return platform::JSONEncoder().encodeToString(record).size();
-}
-
-// A present text of a record weighs at least itself, its quotes, a key of one letter with its
-// quotes and colon, and a comma.
-std::size_t leastTextLength(const std::optional<std::string>& text) { return text ? text->size() + 7 : 0; }
-
-std::size_t leastBidLength(const Bid& bid) {
-    static const std::size_t emptyBid = encodedLength(Bid());
-    static constexpr std::array texts{&Bid::winURL,        &Bid::billURL,  &Bid::lossURL,  &Bid::adMarkup,
-                                      &Bid::preloadedAdID, &Bid::bundle,   &Bid::imageURL, &Bid::campaignID,
-                                      &Bid::creativeID,    &Bid::tacticID, &Bid::language, &Bid::dealID};
-    std::size_t length = emptyBid + bid.id.size() + bid.impressionID.size();
-    for (const auto text : texts) length += leastTextLength(bid.*text);
-    return length;
-}
-
-std::size_t leastPayloadLength(const BidResponse& response) {
-    static const std::size_t emptyResponse = encodedLength(BidResponse());
-    static const std::size_t emptySeat = encodedLength(SeatBid());
-    std::size_t length = emptyResponse + response.id.size();
-    if (!response.seatBids) return length;
-    for (const auto& seat : *response.seatBids) {
-        length += emptySeat + 1 + leastTextLength(seat.seat);
-        for (const auto& bid : seat.bids) length += leastBidLength(bid) + 1;
-    }
-    return length;
-}
-
-std::size_t leastPayloadLength(const AdData::BidWinner& winner) {
-    static const std::size_t emptyWinner = encodedLength(AdData::BidWinner());
-    return emptyWinner + winner.id.size() + winner.impressionId.size() + leastTextLength(winner.adMarkup) +
-           leastTextLength(winner.dspName);
-}
-
-std::size_t leastPayloadLength(const AdData::BidError& error) {
-    static const std::size_t emptyError = encodedLength(AdData::BidError());
-    return emptyError + error.bidRequestId.size() + error.errorCode.size() + error.errorReason.size() +
-           leastTextLength(error.dspName);
-}
-
-// A long answer comes written already.
-std::size_t leastPayloadLength(const AdData::EncodedBidResponse& response) { return response.text.size(); }
-
-// A bid request's text is its body, which its sender has at hand: weighed here it counts nothing.
-std::size_t leastPayloadLength(const BidRequest& /*request*/) { return 0; }
-
 void onMainThread(std::function<void()> block) {
     if (platform::Thread::isMainThread()) {
         block();
@@ -163,8 +104,7 @@ std::shared_ptr<BatchRecorder> BatchRecorder::make(Settings settings, Batch::Con
 BatchRecorder::BatchRecorder(Settings settings, Batch::Context context)
     : settings_(settings),
       context_(std::move(context)),
-      queue_(platform::DispatchQueue::serial("batch.upload.qor.io")),
-      leastEventLength_(emptyEventLength(context_)) {}
+      queue_(platform::DispatchQueue::serial("batch.upload.qor.io")) {}
 
 Batch BatchRecorder::makeBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                                const std::string& anonymousId) const {
@@ -173,89 +113,14 @@ Batch BatchRecorder::makeBatch(BatchType type, const std::string& writeKey, cons
 
 void BatchRecorder::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
                              std::optional<AdData> data, const std::string& anonymousId) {
-    handOver({type, writeKey + "@ios", requestId, std::move(data), anonymousId, platform::Date::now()}, nullptr,
-             std::nullopt);
-}
-
-void BatchRecorder::handOver(Recording recording, HeldAuction* held, std::optional<std::size_t> payloadLength) {
+    Recording recording{type, writeKey + "@ios", requestId, std::move(data), anonymousId, platform::Date::now()};
     bool queue = false;
     {
         const std::lock_guard lock(handOverMutex_);
-        const bool keep = held != nullptr && !held->ended;
-        // Weighed only while something is held: otherwise the queue measures it exactly anyway.
-        const std::size_t weight = keep || heldWeight_ > 0 ? leastLength(recording, payloadLength) : 0;
-        const bool pastThreshold =
-            pendingBytesSeen_.load(std::memory_order_relaxed) + heldWeight_ + weight >= settings_.threshold;
-        if (keep) {
-            held->recordings.push_back(std::move(recording));
-            held->weight += weight;
-            heldWeight_ += weight;
-            if (held->recordings.size() >= kMostHeldRecordings) endHoldLocked(*held);
-            if (pastThreshold) endHoldsLocked();
-        } else {
-            // The held events were recorded first: they go ahead of this one.
-            if (heldWeight_ > 0 && pastThreshold) endHoldsLocked();
-            handedOver_.push_back(std::move(recording));
-        }
-        queue = claimHandOverLocked();
+        handedOver_.push_back(std::move(recording));
+        queue = !std::exchange(handOverQueued_, true);
     }
-    if (queue) queueHandOver();
-}
-
-void BatchRecorder::endHoldLocked(HeldAuction& held) {
-    held.ended = true;
-    heldWeight_ -= held.weight;
-    held.weight = 0;
-    if (handedOver_.empty()) {
-        handedOver_.swap(held.recordings);
-    } else {
-        std::move(held.recordings.begin(), held.recordings.end(), std::back_inserter(handedOver_));
-    }
-    held.recordings = {};
-}
-
-void BatchRecorder::endHoldsLocked() {
-    for (auto& held : holds_) endHoldLocked(held);
-}
-
-bool BatchRecorder::claimHandOverLocked() { return !handedOver_.empty() && !std::exchange(handOverQueued_, true); }
-
-void BatchRecorder::queueHandOver() {
-    queue_->async([self = shared_from_this()] { self->recordHandedOver(); });
-}
-
-BatchRecorder::HandOverHold::HandOverHold(std::shared_ptr<BatchRecorder> recorder)
-    : recorder_(std::move(recorder)), held_([this] {
-          const std::lock_guard lock(recorder_->handOverMutex_);
-          return recorder_->holds_.emplace(recorder_->holds_.end());
-      }()) {}
-
-BatchRecorder::HandOverHold::~HandOverHold() {
-    bool queue = false;
-    {
-        const std::lock_guard lock(recorder_->handOverMutex_);
-        recorder_->endHoldLocked(*held_);
-        recorder_->holds_.erase(held_);
-        queue = recorder_->claimHandOverLocked();
-    }
-    if (queue) recorder_->queueHandOver();
-}
-
-void BatchRecorder::HandOverHold::addBatch(BatchType type, const std::string& writeKey, const std::string& requestId,
-                                           std::optional<AdData> data, const std::string& anonymousId,
-                                           std::optional<std::size_t> payloadLength) {
-    recorder_->handOver({type, writeKey + "@ios", requestId, std::move(data), anonymousId, platform::Date::now()},
-                        &*held_, payloadLength);
-}
-
-std::size_t BatchRecorder::leastLength(const Recording& recording, std::optional<std::size_t> payloadLength) const {
-    std::size_t length =
-        leastEventLength_ + recording.writeKey.size() + recording.requestId.size() + recording.anonymousId.size();
-    if (payloadLength) return length + *payloadLength;
-    if (recording.data) {
-        length += std::visit([](const auto& payload) { return leastPayloadLength(payload); }, recording.data->payload);
-    }
-    return length;
+    if (queue) queue_->async([self = shared_from_this()] { self->recordHandedOver(); });
 }
 
 void BatchRecorder::recordHandedOver() {
@@ -290,7 +155,6 @@ void BatchRecorder::record(const Batch& batch) {
     {
         const std::lock_guard lock(mutex_);
         pendingBytes_ = events_.empty() ? length + 2 : pendingBytes_ + length + 1;
-        pendingBytesSeen_.store(pendingBytes_, std::memory_order_relaxed);
         latestWriteKey_ = batch.writeKey;
         latestSentAt_ = batch.timestamp;  // the event's own stamp: both are "now", to the second
         events_.push_back(std::move(*text));
@@ -340,7 +204,6 @@ std::optional<BatchRecorder::Pending> BatchRecorder::takePendingLocked() {
     events_ = {};
     events_.reserve(envelope.events.size());
     pendingBytes_ = 0;
-    pendingBytesSeen_.store(0, std::memory_order_relaxed);
     return envelope;
 }
 
@@ -387,20 +250,14 @@ void BatchRecorder::sendBatches(BatchRequest envelope) {
     });
 }
 
-// The queue takes the hand-over itself: a block queued for it earlier then finds nothing left.
-std::size_t BatchRecorder::pendingCount() {
-    queue_->sync([this] { recordHandedOver(); });
-    std::size_t held = 0;
-    {
-        const std::lock_guard lock(handOverMutex_);
-        for (const auto& auction : holds_) held += auction.recordings.size();
-    }
+std::size_t BatchRecorder::pendingCount() const {
+    queue_->sync([] {});
     const std::lock_guard lock(mutex_);
-    return events_.size() + held;
+    return events_.size();
 }
 
-std::size_t BatchRecorder::inFlightCount() {
-    queue_->sync([this] { recordHandedOver(); });
+std::size_t BatchRecorder::inFlightCount() const {
+    queue_->sync([] {});
     const std::lock_guard lock(mutex_);
     return inFlight_;
 }

@@ -441,35 +441,79 @@ TEST_F(AuctionTest, AnEndpointPastTheTimeOutOrTheLengthLimitLosesAsItsBidError) 
 // An auction held open by a slow endpoint keeps back only its own events, and only under the
 // threshold: its answer past the threshold goes out at once, and an auction over meanwhile has
 // its events out within the wait after its last recording, both before the slow endpoint answers.
-TEST_F(AuctionTest, AnOpenAuctionKeepsBackOnlyItsOwnEventsAndOnlyUnderTheThreshold) {
+// Two auctions at once, the older kept open by a slow endpoint: their events go out in the order
+// recorded, whichever auction ends first. A later answer of the older one, one bid with 600 KB of
+// "customdata", brings the events to the threshold and posts them at once (the older auction's
+// bid requests, the younger auction whole, then that answer) under its own "sentAt"; the slow
+// answer and the older auction's winner follow later.
+TEST_F(AuctionTest, OverlappingAuctionsPostInRecordingOrderAndALongAnswerAtOnce) {
     startWithDefaultContainer();
     const auto recorder = BatchRecorder::shared();
     ASSERT_TRUE(testing::pumpMainUntil([&] { return recorder->pendingCount() + recorder->inFlightCount() == 0; },
                                        std::chrono::seconds(15)));
-    const auto slowAnswer = std::chrono::seconds(12);
+    const auto envelopes = [&] {
+        std::vector<std::pair<Json, std::chrono::steady_clock::time_point>> all;
+        for (const auto& request : network().collection().receivedRequests()) {
+            auto envelope = Json::parse(request.bodyString());
+            if (envelope.value("typeSDK", "") == "adnetwork") all.emplace_back(std::move(envelope), request.arrivedAt);
+        }
+        return all;
+    };
+    ASSERT_TRUE(envelopes().empty());
+    const auto slowAnswer = std::chrono::seconds(8);
+    auto longAnswer = single("long", 2.0).after(milliseconds(2000));
+    longAnswer.customData = std::string(600000, 'c');
     script({});
     network().demand(0).answerInTurn({single("slow", 1.0).after(slowAnswer), BidAnswer::noContent()});
-    network().demand(1).answerInTurn({single(std::string(600000, 'm'), 2.0), BidAnswer::noContent()});
+    network().demand(1).answerInTurn({longAnswer, BidAnswer::noContent()});
+    network().demand(1).recordAnswers(true);
     network().core().answerInTurn({BidAnswer::noContent(), single("core", 0.5)});
-    const auto started = std::chrono::steady_clock::now();
-    std::optional<Result<Bid>> slow;
+    std::optional<Result<Bid>> older;
     AdNetworkApiClient::shared().requestBannerAd(SimulatedAdNetwork::bannerUnit, std::nullopt, AdType::banner,
-                                                 AdRequest(), [&slow](const Result<Bid>& r) { slow = r; });
-    const auto posted = [&](const std::string& name, const std::optional<std::string>& requestId) {
-        const auto events = collectedEvents(network());
-        return std::any_of(events.begin(), events.end(), [&](const Json& e) {
-            return e["name"] == name && (!requestId || e["requestId"] == *requestId);
-        });
-    };
-    EXPECT_TRUE(testing::pumpMainUntil([&] { return posted("bidResponse", std::nullopt); }, std::chrono::seconds(4)));
+                                                 AdRequest(), [&older](const Result<Bid>& r) { older = r; });
+    // Every endpoint has the older auction's request before the younger's: each answers in turn.
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return bidRequestsReceived() == 4; }));
+    const auto younger = banner();
+    ASSERT_TRUE(younger.result->isSuccess()) << younger.errorText();
+    ASSERT_EQ(younger.bid().adMarkup, "core");
 
-    const auto fast = banner();
-    ASSERT_TRUE(fast.result->isSuccess()) << fast.errorText();
-    EXPECT_TRUE(
-        testing::pumpMainUntil([&] { return posted("bidWinner", fast.bid().requestId); }, std::chrono::seconds(8)));
-    EXPECT_FALSE(slow.has_value());
-    EXPECT_LT(std::chrono::steady_clock::now() - started, slowAnswer);
-    ASSERT_TRUE(testing::pumpMainUntil([&] { return slow.has_value(); }, std::chrono::seconds(20)));
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return !envelopes().empty(); }, std::chrono::seconds(7)));
+    EXPECT_FALSE(older.has_value());
+    const auto [first, arrivedAt] = envelopes().front();
+    const auto longAnswered = network().demand(1).takeAnswers().at(0).answered;
+    EXPECT_LT(arrivedAt - longAnswered, std::chrono::seconds(4));  // at once, not after the wait
+    const auto& events = first["batch"];
+    ASSERT_GE(events.size(), 13U);
+    const std::string olderId = events[0]["requestId"];
+    const std::string youngerId = *younger.bid().requestId;
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(events[i]["name"], "bidRequest");
+        EXPECT_EQ(events[i]["requestId"], olderId);
+    }
+    std::vector<std::string> youngerNames;
+    std::vector<std::string> stamps;
+    for (const auto& event : events) {
+        if (event["requestId"] == youngerId) youngerNames.push_back(event["name"]);
+        stamps.push_back(event["timestamp"]);
+    }
+    EXPECT_EQ(std::count(youngerNames.begin(), youngerNames.end(), "bidRequest"), 4);
+    EXPECT_EQ(youngerNames.back(), "bidWinner");
+    EXPECT_TRUE(std::is_sorted(stamps.begin(), stamps.end()));
+    const auto& last = events.back();
+    EXPECT_EQ(last["name"], "bidResponse");
+    EXPECT_EQ(last["requestId"], olderId);
+    EXPECT_EQ(last["context"]["adData"]["customdata"].get<std::string>().size(), 600000U);
+    EXPECT_EQ(first["sentAt"], last["timestamp"]);
+
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return older.has_value(); }, std::chrono::seconds(20)));
+    ASSERT_TRUE(older->isSuccess());
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return envelopes().size() == 2; }, std::chrono::seconds(8)));
+    const auto all = envelopes();
+    std::vector<std::string> later;
+    for (const auto& event : all[1].first["batch"]) {
+        if (event["requestId"] == olderId) later.push_back(event["name"]);
+    }
+    EXPECT_EQ(later, (std::vector<std::string>{"bidResponse", "bidWinner"}));
 }
 
 }  // namespace

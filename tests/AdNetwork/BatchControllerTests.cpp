@@ -217,52 +217,67 @@ TEST_F(BatchControllerTest, PostingAtOnceCancelsThePendingWaitAndOnlyUnsentEvent
     EXPECT_EQ(requestIds(all[2]), std::vector<std::string>{"after"});
 }
 
-// An auction's hold keeps back its own events only, and only under the threshold: another
-// auction's events go out within the wait while it lasts; held events count toward the threshold,
-// and the recording that brings them to it lets every hold's go at once; a hold let go of (on any
-// thread), ended early, or past its bound keeps nothing back. Nothing is lost.
-TEST_F(BatchControllerTest, AHoldKeepsBackOnlyItsOwnAuctionsEventsAndNeverPastTheThreshold) {
-    const auto controller = recorder(300ms, 20000);
-    const auto add = [](BatchRecorder::HandOverHold& hold, const std::string& requestId, std::size_t markup = 6) {
-        hold.addBatch(BatchType::bidWinner, "key", requestId, AdData(winner(std::string(markup, 'm'))), "anon");
+// A bid response of one bid made long by its customdata, a bid's adomain list and its seat's ext.
+BidResponse longAnswer() {
+    Bid bid("bid", "imp", 1.0F, "<div/>");
+    bid.advertiserDomains = std::vector<std::string>(2000, "advertiser.example");
+    SeatBid seat;
+    seat.bids = {bid};
+    seat.seat = "Alpha";
+    seat.ext = std::string(30000, 'e');
+    BidResponse response;
+    response.id = "older";
+    response.seatBids = std::vector<SeatBid>{seat};
+    response.customData = std::string(30000, 'c');
+    return response;
+}
+
+// Two auctions recording at once, the older one's answer last: their events go out in the order
+// recorded under the latest recording's "sentAt". The answer weighs what its event encodes to,
+// whatever makes it long: with it the list comes to the threshold and goes out at once, one byte
+// under the threshold it waits for the wait after the latest recording.
+TEST_F(BatchControllerTest, AuctionsRecordingAtOnceGoOutInRecordingOrderAndEveryByteCounts) {
+    struct Step {
+        BatchType type;
+        std::string requestId;
+        std::optional<AdData> data;
     };
-    auto slow = std::make_unique<BatchRecorder::HandOverHold>(controller);
-    auto fast = std::make_unique<BatchRecorder::HandOverHold>(controller);
-    add(*slow, "slow");
-    add(*fast, "fast");
-    EXPECT_EQ(controller->pendingCount(), 2U);
-    pumpMainFor(900ms);  // three waits
-    EXPECT_EQ(collection_->receivedCount(), 0U);
-    std::thread([&] { fast.reset(); }).join();
-    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 1; }));
-    EXPECT_EQ(requestIds(envelopes()[0]), std::vector<std::string>{"fast"});
-
-    auto other = std::make_unique<BatchRecorder::HandOverHold>(controller);
-    add(*other, "other", 12000);
-    EXPECT_EQ(controller->pendingCount(), 2U);  // under the threshold, still held
-    add(*slow, "slow-big", 12000);              // together past it
-    EXPECT_EQ(controller->pendingCount(), 0U);
-    ASSERT_TRUE(collection_->waitForPosts(2));
-    EXPECT_EQ(requestIds(envelopes()[1]), (std::vector<std::string>{"slow", "slow-big", "other"}));
-    add(*slow, "slow-after");  // the hold has let go: the wait applies
-    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 3; }));
-    EXPECT_EQ(requestIds(envelopes()[2]), std::vector<std::string>{"slow-after"});
-
-    const auto unbounded = recorder(300ms, std::size_t{1} << 40);
-    {
-        BatchRecorder::HandOverHold held(unbounded);
-        for (std::size_t i = 0; i < BatchRecorder::kMostHeldRecordings; ++i) add(held, "many");
-        // Still held, but no longer kept back.
-        ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 4; }));
+    const std::vector<Step> steps = {{BatchType::bidRequest, "older", std::nullopt},
+                                     {BatchType::bidRequest, "younger", std::nullopt},
+                                     {BatchType::bidWinner, "younger", AdData(winner())},
+                                     {BatchType::bidResponse, "older", AdData(longAnswer())}};
+    const auto probeOwner = recorder(5s);
+    std::vector<Batch> probes;
+    for (const auto& step : steps) {
+        probes.push_back(probeOwner->makeBatch(step.type, "key@ios", step.requestId, "anon"));
+        probes.back().fillBatchAdData(step.type, step.data);
     }
-    slow.reset();
-    other.reset();
-    ASSERT_TRUE(settle(*controller));
-    ASSERT_TRUE(settle(*unbounded));
-    std::size_t recorded = 0;
-    for (const auto& envelope : envelopes()) recorded += envelope["batch"].size();
-    EXPECT_EQ(recorded + controller->pendingCount() + unbounded->pendingCount(),
-              5 + BatchRecorder::kMostHeldRecordings);
+    const std::size_t length = platform::JSONEncoder{}.encodeToString(probes).size();
+
+    const auto at = recorder(5s, length);
+    const auto below = recorder(1500ms, length + 1);
+    const auto add = [&](std::size_t from, std::size_t to) {
+        for (const auto& controller : {at, below}) {
+            for (std::size_t i = from; i < to; ++i) {
+                controller->addBatch(steps[i].type, "key", steps[i].requestId, steps[i].data, "anon");
+            }
+        }
+    };
+    add(0, 1);
+    pumpMainFor(1100ms);  // the first recording and the latest fall in different seconds
+    add(1, steps.size());
+    EXPECT_EQ(at->pendingCount(), 0U);
+    ASSERT_TRUE(collection_->waitForPosts(1));
+    EXPECT_EQ(below->pendingCount(), 4U);
+    ASSERT_TRUE(pumpMainUntil([&] { return collection_->receivedCount() == 2; }));
+    ASSERT_TRUE(settle(*at));
+    ASSERT_TRUE(settle(*below));
+    for (const auto& envelope : envelopes()) {
+        EXPECT_EQ(requestIds(envelope), (std::vector<std::string>{"older", "younger", "younger", "older"}));
+        EXPECT_EQ(envelope["batch"][3]["context"]["adData"]["customdata"].get<std::string>().size(), 30000U);
+        EXPECT_EQ(envelope["sentAt"], envelope["batch"][3]["timestamp"]);
+        EXPECT_NE(envelope["sentAt"], envelope["batch"][0]["timestamp"]);
+    }
 }
 
 TEST_F(BatchControllerTest, AFailedUploadIsNotRetriedAndItsEventsAreGone) {
