@@ -27,6 +27,12 @@ public:
         std::lock_guard lock(lines_->mutex);
         return lines_->lines;
     }
+    // Only sdkLog's lines.
+    std::vector<std::string> sdkLogLines() const {
+        auto kept = lines();
+        std::erase_if(kept, [](const std::string& line) { return !line.starts_with("[QORSDK] "); });
+        return kept;
+    }
 
 private:
     struct Lines {
