@@ -1,47 +1,32 @@
 #pragma once
 
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <mutex>
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace qor::example {
 
-// The app's console: while it lives, what the process writes to its standard output still
-// reaches where it went before, and its lines are kept (the latest 10000), so that the app can
-// read back what the SDK printed. Any thread may write; lines() is for one thread at a time.
+// The app's console: while it lives it is the SDK's console writer. It shows each line the SDK
+// prints on standard output, as the SDK would, and keeps the latest 10000, so that the app can
+// read back what the SDK printed. The SDK calls it on any of its threads.
 class Console {
 public:
     Console();
-    // Hands standard output back, once the lines written before have come through.
+    // Hands the SDK's lines back to standard output.
     ~Console();
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // Every kept line, once everything written before the call has come through; nothing when
-    // standard output could not be taken over.
-    std::vector<std::string> lines();
-    // How many of the lines come through so far start with the prefix; cheap enough to poll.
-    std::size_t countSoFar(std::string_view prefix);
+    // Every kept line, without its line feed.
+    std::vector<std::string> lines() const;
+    // How many of the kept lines start with the prefix.
+    std::size_t countSoFar(std::string_view prefix) const;
 
 private:
-    static constexpr std::size_t kKeptLines = 10000;
-
-    void readUntilClosed();
-    void take(const std::string& line);
-
-    int original_ = -1;  // where standard output went before
-    int readEnd_ = -1;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::string> lines_;
-    std::uint64_t marksSent_ = 0;
-    std::uint64_t marksSeen_ = 0;
+    struct Kept;
+    std::shared_ptr<Kept> kept_;
 };
 
 }  // namespace qor::example

@@ -69,7 +69,7 @@ std::filesystem::path pagesFolder(int argc, char** argv) {
 }
 
 // The SDK's console lines of the analytics uploads, without their prefix.
-std::vector<std::string> uploadResults(Console& console) {
+std::vector<std::string> uploadResults(const Console& console) {
     std::vector<std::string> results;
     for (const auto& line : console.lines()) {
         if (line.starts_with(kUploadResult)) results.push_back(line.substr(kUploadResult.size()));

@@ -4,6 +4,7 @@
 #include "Core/Helpers/SharedSlot.h"
 #include "Core/SDKLog.h"
 #include "Networking/Client/Session/Session.h"
+#include "Platform/Support/Console.h"
 
 namespace qor {
 namespace {
@@ -53,7 +54,9 @@ void AdNetwork::initializeAdNetwork(const std::string& writeKey, ContainerComple
 
 void AdNetwork::finishDownload(const std::string& writeKey, const Result<Container>& result) {
     if (const auto* error = result.errorIf()) {
-        sdkLog("QORAdNetwork couldn't be initialized due to ", error->errorDescription().value_or(""));
+        // The description may be the container server's own text (a bad request's body).
+        sdkLog("QORAdNetwork couldn't be initialized due to ",
+               platform::consoleText(error->errorDescription().value_or("")));
         return;
     }
     Container container = result.value();

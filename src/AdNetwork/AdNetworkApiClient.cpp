@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <functional>
-#include <iostream>
 #include <utility>
 
 #include "AdNetwork/AdNetwork.h"
@@ -24,6 +22,7 @@
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/URLError.h"
 #include "Platform/Foundation/UUID.h"
+#include "Platform/Support/Console.h"
 
 namespace qor {
 namespace {
@@ -62,8 +61,7 @@ std::pair<std::string, bool> anonymousIDForRequest() {
 }
 
 void printStoredAnonymousID(const std::string& anonymousId) {
-    std::printf("AdNetwork AnonymousID from Analytics = %s\n", anonymousId.c_str());
-    std::fflush(stdout);
+    platform::writeConsoleLine("AdNetwork AnonymousID from Analytics = " + anonymousId + "\n");
 }
 
 // The bids that compete: each endpoint's last bid, in endpoint-list order. When an endpoint is
@@ -389,7 +387,7 @@ void AdNetworkApiClient::sendPassBack(const std::string& url, TextCompletion com
 
 void AdNetworkApiClient::trackerCompletion(AdTrackerType kind, const Result<std::string>& result) {
     if (const auto* error = result.errorIf()) {
-        sdkLog("Perform ", name(kind), " Tracker failed: ", error->description());
+        sdkLog("Perform ", name(kind), " Tracker failed: ", platform::consoleText(error->description()));
     } else {
         sdkLog("Perform ", name(kind), " tracker success");
     }

@@ -22,6 +22,7 @@
 #include "Platform/Foundation/Locale.h"
 #include "Platform/Foundation/TimeZone.h"
 #include "Platform/Foundation/UUID.h"
+#include "Platform/Support/Console.h"
 
 namespace qor {
 
@@ -186,7 +187,7 @@ void Context::startIPLookup() {
 
 void Context::receiveIPAnswer(const Result<std::string>& answer) {
     if (const auto* failure = answer.errorIf()) {
-        sdkLog("Couldn't detect IP Address: ", *failure);
+        sdkLog("Couldn't detect IP Address: ", platform::consoleText(failure->description()));
         return;
     }
     const auto address = addressFromTrace(answer.value());

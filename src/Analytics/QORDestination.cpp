@@ -1,11 +1,10 @@
 #include "Analytics/QORDestination.h"
 
-#include <cstdio>
-
 #include "Analytics/Analytics.h"
 #include "Analytics/PostBatchRequest.h"
 #include "Networking/Client/Session/Session.h"
 #include "Platform/Foundation/HTTPURLResponse.h"
+#include "Platform/Support/Console.h"
 #include "Platform/Support/FaultPoint.h"
 #include "Platform/UIKit/UIApplication.h"
 
@@ -53,16 +52,10 @@ struct QORDestination::UploadTask {
 namespace {
 
 void printTrackingResult(const Result<std::string>& result) {
-    std::string line = "DMP tracking result: ";
-    if (const auto* text = result.valueIf()) {
-        line += *text;
-    } else {
-        // The error's own textual form: its case and associated values keep the cause.
-        line += result.error().description();
-    }
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    // The server's answer, or the error's own textual form (its case and associated values keep
+    // the cause, the answer's body among them).
+    const std::string outcome = result.isSuccess() ? result.value() : result.error().description();
+    platform::writeConsoleLine("DMP tracking result: " + platform::consoleText(outcome) + "\n");
 }
 
 bool isAccepted(std::optional<int> status) { return status && *status >= 200 && *status <= 299; }

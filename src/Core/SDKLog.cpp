@@ -2,42 +2,9 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <mutex>
 #include <sstream>
 
 namespace qor {
-namespace {
-
-std::mutex& sinkMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-SDKLogSink& currentSink() {
-    static auto* sink = new SDKLogSink;
-    return *sink;
-}
-
-}  // namespace
-
-SDKLogSink setSDKLogSink(SDKLogSink sink) {
-    std::lock_guard lock(sinkMutex());
-    std::swap(currentSink(), sink);
-    return sink;
-}
-
-void writeSDKLogLine(std::string_view line) {
-    // One lock for the whole line so lines from different threads never interleave.
-    std::lock_guard lock(sinkMutex());
-    if (const auto& sink = currentSink()) {
-        sink(line);
-        return;
-    }
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
-}
-
 namespace detail {
 
 std::string describeDouble(double value) {

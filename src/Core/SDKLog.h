@@ -8,17 +8,13 @@
 #include <string_view>
 #include <type_traits>
 
+#include "Platform/Support/Console.h"
+
 namespace qor {
 
-// Where the lines of sdkLog go. Empty (the default) means standard output; tests install a
-// capturing sink. Each call receives one whole line, line feed included.
-using SDKLogSink = std::function<void(std::string_view line)>;
-
-// Installs a sink and returns the one it replaces.
-SDKLogSink setSDKLogSink(SDKLogSink sink);
-
-// Hands one finished line to the current sink (standard output by default).
-void writeSDKLogLine(std::string_view line);
+// Hands one finished line (line feed included) to the console: the host's writer, or standard
+// output.
+inline void writeSDKLogLine(std::string_view line) { platform::writeConsoleLine(line); }
 
 namespace detail {
 
@@ -71,8 +67,9 @@ void appendDescription(std::string& text, const T& value) {
 }  // namespace detail
 
 // The debug print of the ad network's own messages: "[QORSDK] " followed by the textual
-// description of every item, run together with nothing between them, then a line feed.
-// It always prints; nothing silences it.
+// description of every item, run together with nothing between them, then a line feed, written
+// to the console (the host's writer, or standard output). A text a remote party sent goes in
+// through platform::consoleText.
 template <class... Items>
 void sdkLog(const Items&... items) {
     std::string line = "[QORSDK] ";

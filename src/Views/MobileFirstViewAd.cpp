@@ -1,8 +1,8 @@
 #include "Views/MobileFirstViewAd.h"
 
-#include <iostream>
 #include <utility>
 
+#include "Platform/Support/Console.h"
 #include "Views/DelegateCall.h"
 #include "Views/FullScreenSlots.h"
 
@@ -41,10 +41,11 @@ void MobileFirstViewAd::present(std::shared_ptr<platform::UIViewController> root
 
 // Plain console lines, without the SDK's log prefix.
 void MobilefirstviewAdView::adViewDidFailLoad(const std::string& message) {
-    std::cout << "Ad did fail to load with error: " << message << '\n' << std::flush;
+    // The message may be a bid server's own text.
+    platform::writeConsoleLine("Ad did fail to load with error: " + platform::consoleText(message) + "\n");
 }
 
-void MobilefirstviewAdView::adViewDidLoad() { std::cout << "Ad Loaded\n" << std::flush; }
+void MobilefirstviewAdView::adViewDidLoad() { platform::writeConsoleLine("Ad Loaded\n"); }
 
 void MobilefirstviewAdView::adViewDidClose() {
     // Keeps the controller alive through its own dismissal.

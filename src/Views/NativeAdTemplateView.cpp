@@ -1,9 +1,8 @@
 #include "Views/NativeAdTemplateView.h"
 
-#include <iostream>
-
 #include "Core/PlatformFacts.h"
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Support/Console.h"
 #include "Platform/UIKit/UITapGestureRecognizer.h"
 #include "Views/NativeAdTemplateLayout.h"
 
@@ -63,7 +62,7 @@ void NativeAdTemplateView::loadTemplate() {
     addSubview(content);
 }
 
-void NativeAdTemplateView::onClicked() { std::cout << "Tets" << std::endl; }
+void NativeAdTemplateView::onClicked() { platform::writeConsoleLine("Tets\n"); }
 
 void NativeAdTemplateView::prepareForInterfaceBuilder() {
     UIView::prepareForInterfaceBuilder();

@@ -1,7 +1,14 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+
 #include "AdNetwork/AdController.h"
 #include "AdNetwork/CappingManager.h"
 #include "Analytics/Storage.h"
 #include "EngineHarness.h"
+#include "Platform/Host/Host.h"
 #include "testing/FileHelpers.h"
 #include "testing/ScopedEnvironment.h"
 
@@ -115,6 +122,109 @@ TEST_F(StartupTest, AFailedDownloadIsLoggedAndLeavesNoContainer) {
     ASSERT_TRUE(testing::pumpMainUntil([&] { return log.lines().size() == 2; }));
     EXPECT_EQ(log.lines()[1].rfind("[QORSDK] QORAdNetwork couldn't be initialized due to ", 0), 0U);
     EXPECT_FALSE(QOR::adNetworkContainer().has_value());
+}
+
+// What a server sends stays inside its own console line: it can neither end that line and print
+// one of its own, nor reach the terminal as a control, nor fill the console.
+TEST_F(StartupTest, AServersTextCannotForgeAConsoleLine) {
+    test::SDKLogCapture log;
+    const std::string forged = "[QORSDK] The QOR SDK setup done.\n";
+    const std::string controls = "\x1b[2J\x1b]0;owned\x07\x7f";
+    const std::string body = "Bad request\n" + forged + controls + std::string(2000, 'x');
+    network().serveContainerText(key, body, 400);
+    network().collection().answerAlways(200, "ok\n" + forged + controls);
+    QOR::start(std::make_shared<QOR::Config>("analytics-key", key));
+    QOR::track("Opened");
+    host::postEnterBackground();
+    const auto printed = [&](std::string_view start) {
+        for (const auto& line : log.lines()) {
+            if (line.starts_with(start)) return line;
+        }
+        return std::string();
+    };
+    const std::string failed = "[QORSDK] QORAdNetwork couldn't be initialized due to ";
+    const std::string uploaded = "DMP tracking result: ";
+    ASSERT_TRUE(testing::pumpMainUntil([&] { return !printed(failed).empty() && !printed(uploaded).empty(); }));
+
+    const std::string escaped = "[QORSDK] The QOR SDK setup done.\\n\\u{1b}[2J\\u{1b}]0;owned\\u{7}\\u{7f}";
+    // The error's own text (the batch uploader reads it) keeps the body whole.
+    const std::string description = "Not yet implemented: " + body;
+    const auto failure = printed(failed);
+    EXPECT_TRUE(failure.starts_with(failed + "Not yet implemented: Bad request\\n" + escaped + "xxx")) << failure;
+    const auto cut = std::to_string(description.size() - platform::kConsoleTextLimit);
+    EXPECT_TRUE(failure.ends_with("x\u2026 (" + cut + " more bytes)\n")) << failure;
+    EXPECT_EQ(printed(uploaded), uploaded + "ok\\n" + escaped + "\n");
+    for (const auto& line : log.lines()) {
+        EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+        EXPECT_EQ(line.find_first_of("\x1b\x07\x7f"), std::string::npos) << line;
+        EXPECT_NE(line, forged);
+    }
+    EXPECT_FALSE(QOR::adNetworkContainer().has_value());
+}
+
+// Standard output while alive goes to a file of its own; nothing reaches the test's output.
+class StandardOutputFile {
+public:
+    StandardOutputFile() : file_(std::tmpfile()) {
+        std::fflush(stdout);
+        ::dup2(::fileno(file_), STDOUT_FILENO);
+    }
+    ~StandardOutputFile() { restore(); }
+    StandardOutputFile(const StandardOutputFile&) = delete;
+    StandardOutputFile& operator=(const StandardOutputFile&) = delete;
+
+    // Puts standard output back and gives what was written to it meanwhile.
+    std::string restore() {
+        if (file_ == nullptr) return {};
+        std::fflush(stdout);
+        ::dup2(saved_, STDOUT_FILENO);
+        ::close(saved_);
+        std::string text;
+        std::rewind(file_);
+        for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_)) text += static_cast<char>(c);
+        std::fclose(file_);
+        file_ = nullptr;
+        return text;
+    }
+
+private:
+    int saved_ = ::dup(STDOUT_FILENO);
+    std::FILE* file_;
+};
+
+// The host's writer, set before the start, takes every line the SDK prints, whatever printed
+// it and on whatever thread, and standard output gets none.
+TEST_F(StartupTest, TheHostsConsoleWriterTakesEveryLineInsteadOfStandardOutput) {
+    struct Written {
+        std::mutex mutex;
+        std::vector<std::string> lines;
+        std::vector<std::string> all() {
+            std::lock_guard lock(mutex);
+            return lines;
+        }
+    };
+    auto written = std::make_shared<Written>();
+    host::setConsoleWriter([written](std::string_view line) {
+        std::lock_guard lock(written->mutex);
+        written->lines.emplace_back(line);
+    });
+    StandardOutputFile standardOutput;
+    startWithDefaultContainer();
+    banner();
+    QOR::track("Opened");
+    host::postEnterBackground();
+    const auto printed = [&](std::string_view start) {
+        const auto all = written->all();
+        return std::any_of(all.begin(), all.end(), [&](const std::string& line) { return line.starts_with(start); });
+    };
+    const bool uploaded = testing::pumpMainUntil([&] { return printed("DMP tracking result: "); });
+    host::setConsoleWriter(nullptr);
+    EXPECT_EQ(standardOutput.restore(), "");
+    EXPECT_TRUE(uploaded);
+    const auto all = written->all();
+    EXPECT_EQ(std::count(all.begin(), all.end(), "[QORSDK] The QOR SDK setup done.\n"), 1);
+    const auto anonymousId = Analytics::sharedInstance()->storage()->read<std::string>(Storage::Constants::anonymousId);
+    EXPECT_EQ(std::count(all.begin(), all.end(), "AdNetwork AnonymousID from Analytics = " + *anonymousId + "\n"), 1);
 }
 
 TEST_F(StartupTest, ABlacklistedClientIsSetUpButNeverRequestsAgain) {

@@ -67,12 +67,12 @@ TEST_F(NativeAdLoaderTest, AsksForTheUnitsAssetsDecodesTheWinnerAndFiresOneImpre
 
     // Only the first impression image tracker, and the viewable URL, each with the request id.
     ASSERT_TRUE(waitForTrackerHits(2));
-    testing::pumpMainUntil([&] { return log.lines().size() == 2; });
+    testing::pumpMainUntil([&] { return log.sdkLogLines().size() == 2; });
     const auto rid = *call.ad->requestId();
     auto paths = trackerPaths();
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{"/impression?r=" + rid, "/viewable?r=" + rid}));
-    auto lines = log.lines();
+    auto lines = log.sdkLogLines();
     std::sort(lines.begin(), lines.end());
     EXPECT_EQ(lines, (std::vector<std::string>{"[QORSDK] Perform rendered tracker success\n",
                                                "[QORSDK] Perform viewable tracker success\n"}));

@@ -2,13 +2,13 @@
 
 #include <cxxabi.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <typeinfo>
 
 #include "Core/Overloaded.h"
 #include "Platform/Foundation/URLError.h"
+#include "Platform/Support/ASCIIText.h"
 
 namespace qor {
 namespace {
@@ -66,30 +66,12 @@ std::string describe(const QORSDKError::ResponseErrorReason& reason) {
 std::string quoted(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escape[16];
-                    std::snprintf(escape, sizeof escape, "\\u{%x}", static_cast<unsigned>(c));
-                    out += escape;
-                } else {
-                    out += c;
-                }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else {
+            platform::appendEscapingControlCharacters(out, std::string_view(&c, 1),
+                                                      {.keepTab = false, .escapeDelete = false});
         }
     }
     out += '"';

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Platform/Foundation/Bundle.h"
+#include "Platform/Support/Console.h"
 #include "Platform/UIKit/UIApplication.h"
 
 namespace qor::host {
@@ -94,5 +95,10 @@ void updateDeviceProfile(const std::function<void(platform::DeviceProfile&)>& ch
 }
 
 void resetDeviceProfile() { platform::resetDeviceProfile(); }
+
+void setConsoleWriter(std::function<void(std::string_view line)> writer) {
+    // The replaced writer is let go of here, on the host's thread.
+    platform::setConsoleWriter(std::move(writer));
+}
 
 }  // namespace qor::host

@@ -1,6 +1,7 @@
 #include "Platform/Support/ASCIIText.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace qor::platform {
 namespace {
@@ -33,6 +34,25 @@ std::string replacingOccurrences(std::string text, std::string_view target, std:
         text.replace(at, target.size(), replacement);
     }
     return text;
+}
+
+void appendEscapingControlCharacters(std::string& out, std::string_view text, ControlEscaping how) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += how.keepTab ? "\t" : "\\t";
+        } else if (byte < 0x20 || (byte == 0x7f && how.escapeDelete)) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, "\\u{%x}", static_cast<unsigned>(byte));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
 }
 
 }  // namespace qor::platform

@@ -18,4 +18,14 @@ bool equalsIgnoringASCIICase(std::string_view lhs, std::string_view rhs);
 // searched again, so a replacement that contains the target cannot loop.
 std::string replacingOccurrences(std::string text, std::string_view target, std::string_view replacement);
 
+// Appends `text` with its control characters escaped: line feed, carriage return and tab as "\n",
+// "\r" and "\t", every other byte below 0x20 and DEL as "\u{hex}". Every other byte (UTF-8
+// sequences included) is appended as it is, and so are tab when `keepTab` and DEL unless
+// `escapeDelete`.
+struct ControlEscaping {
+    bool keepTab = false;
+    bool escapeDelete = true;
+};
+void appendEscapingControlCharacters(std::string& out, std::string_view text, ControlEscaping how = {});
+
 }  // namespace qor::platform

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QORUniversalSDK/Platform/Dispatch/RunLoop.h>
@@ -92,5 +93,21 @@ QOR_EXPORT void setDeviceProfile(platform::DeviceProfile profile);
 QOR_EXPORT void updateDeviceProfile(const std::function<void(platform::DeviceProfile&)>& change);
 // Back to this machine's facts.
 QOR_EXPORT void resetDeviceProfile();
+
+// MARK: Console
+
+// Receives every line the SDK prints, in place of standard output: its log lines ("[QORSDK] ..."),
+// the anonymous id it uses before an auction, the analytics upload results and the few other
+// lines it prints. Each call carries one whole line exactly as it would reach standard output,
+// its line feed included (an analytics log entry, the one exception, spans a few lines in one
+// call); text a remote party sent is escaped in it, so it never holds a line of its own or a
+// terminal control. The writer runs on the thread that prints the line, any of the SDK's
+// threads, and never under a lock of the SDK's, so it may be called from several threads at
+// once: a writer that appends each line with one write, or takes a lock of its own, keeps lines
+// whole. Set it before QOR::start to get the start-up lines too. An empty function restores
+// standard output. When this returns, calls of the replaced writer already under way have ended
+// and it is called no more (unless this is called from inside it). An exception thrown by the
+// writer is dropped with its line.
+QOR_EXPORT void setConsoleWriter(std::function<void(std::string_view line)> writer);
 
 }  // namespace qor::host
