@@ -1,6 +1,7 @@
 #include "AdNetwork/PostBidRequest.h"
 
 #include <mutex>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 
@@ -48,15 +49,31 @@ public:
         text_ += element;
     }
 
-    // The record's own text, written with an empty list under `key`, with the elements in that
-    // list. A quote inside a string is escaped, so the member found is the list.
+    // The record's own text with the elements as its list under `key`: the record's members are
+    // written in its order around the list, which it writes empty.
     template <class Record>
     std::string placedIn(const Record& withEmptyList, std::string_view key) && {
-        const std::string frame = platform::JSONEncoder().encodeToString(withEmptyList);
-        const std::string emptyList = "\"" + std::string(key) + "\":[]";
-        const std::size_t listEnd = frame.find(emptyList) + emptyList.size() - 1;
-        text_.insert(0, frame, 0, listEnd);
-        text_.append(frame, listEnd);
+        const platform::JSONEncoder encoder;
+        const platform::Any record = encoder.encodeToAny(withEmptyList);
+        std::string before = "{";
+        std::string after;
+        std::string* out = &before;
+        for (const auto& [name, value] : record.asDictionary()) {
+            if (out != &before || before.size() > 1) *out += ',';
+            encoder.encodeAppending(name, *out);
+            *out += ':';
+            if (name == key && out == &before) {
+                before += '[';
+                out = &after;
+                after += ']';
+            } else {
+                encoder.encodeAppending(value, *out);
+            }
+        }
+        if (out != &after) throw std::logic_error("a record left out the list its elements were written for");
+        after += '}';
+        text_.insert(0, before);
+        text_ += after;
         return std::move(text_);
     }
 
