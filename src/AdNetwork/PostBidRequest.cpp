@@ -1,10 +1,10 @@
 #include "AdNetwork/PostBidRequest.h"
 
 #include <mutex>
-#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 
+#include "AdNetwork/BidResponseTextWriter.h"
 #include "Core/EncodeToDictionary.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
@@ -36,55 +36,6 @@ std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
     return url;
 }
 
-// The elements of a list written as JSON text, once an answer is read a bid at a time.
-class ListText {
-public:
-    template <class Record>
-    void add(const Record& element) {
-        separate();
-        platform::JSONEncoder().encodeAppending(element, text_);
-    }
-    void addText(std::string_view element) {
-        separate();
-        text_ += element;
-    }
-
-    // The record's own text with the elements as its list under `key`: the record's members are
-    // written in its order around the list, which it writes empty.
-    template <class Record>
-    std::string placedIn(const Record& withEmptyList, std::string_view key) && {
-        const platform::JSONEncoder encoder;
-        const platform::Any record = encoder.encodeToAny(withEmptyList);
-        std::string before = "{";
-        std::string after;
-        std::string* out = &before;
-        for (const auto& [name, value] : record.asDictionary()) {
-            if (out != &before || before.size() > 1) *out += ',';
-            encoder.encodeAppending(name, *out);
-            *out += ':';
-            if (name == key && out == &before) {
-                before += '[';
-                out = &after;
-                after += ']';
-            } else {
-                encoder.encodeAppending(value, *out);
-            }
-        }
-        if (out != &after) throw std::logic_error("a record left out the list its elements were written for");
-        after += '}';
-        text_.insert(0, before);
-        text_ += after;
-        return std::move(text_);
-    }
-
-private:
-    void separate() {
-        if (!text_.empty()) text_ += ',';
-    }
-
-    std::string text_;
-};
-
 const Bid* lastBidOf(const std::vector<SeatBid>& seats) {
     const Bid* last = nullptr;
     for (const auto& seat : seats) {
@@ -95,50 +46,47 @@ const Bid* lastBidOf(const std::vector<SeatBid>& seats) {
 
 }  // namespace
 
-// Bids are kept as records until there are more than kMostKeptBids; from then on every seat and
-// bid is written as soon as it is read (those kept so far first) and let go of, all but the last
-// bid of a seat.
+// Bids are kept as records until there are more than kMostKeptBids; from then on every bid and
+// seat is handed to the event's writer as soon as it is read (those kept so far first) and let go
+// of, all but the last bid of a seat.
 ReceivedBidResponse ReceivedBidResponse::decode(const KeyedDecodingContainer& c) {
     std::optional<Bid> lastBid;
     std::size_t bids = 0;
     std::vector<SeatBid> kept;
-    std::optional<ListText> seats;  // once written
+    std::optional<BidResponseTextWriter> writer;  // once the answer is found long
     BidResponse response = BidResponse::decode(c, [&](const KeyedDecodingContainer& seatBid) {
         std::vector<Bid> keptBids;
-        std::optional<ListText> writtenBids;
         std::optional<Bid> seatLast;
         SeatBid seat = SeatBid::decode(seatBid, [&](const KeyedDecodingContainer& one) {
             Bid bid = Bid::decode(one);
-            if (!seats && ++bids > kMostKeptBids) {
-                seats.emplace();
-                for (const auto& earlier : kept) seats->add(earlier);
+            if (!writer && ++bids > kMostKeptBids) {
+                writer.emplace();
                 if (const Bid* last = lastBidOf(kept)) lastBid = *last;
+                for (auto& earlier : kept) {
+                    for (const auto& earlierBid : earlier.bids) writer->addBid(earlierBid);
+                    earlier.bids = {};
+                    writer->endSeat(earlier);
+                }
                 kept = {};
+                for (const auto& earlier : keptBids) writer->addBid(earlier);
+                keptBids = {};
             }
-            if (!seats) {
+            if (!writer) {
                 keptBids.push_back(std::move(bid));
                 return;
             }
-            if (!writtenBids) {
-                writtenBids.emplace();
-                for (const auto& earlier : keptBids) writtenBids->add(earlier);
-                keptBids = {};
-            }
-            writtenBids->add(bid);
+            writer->addBid(bid);
             seatLast = std::move(bid);
         });
-        if (!seats) {
+        if (!writer) {
             seat.bids = std::move(keptBids);
             kept.push_back(std::move(seat));
             return;
         }
-        seats->addText(std::move(writtenBids).value_or(ListText()).placedIn(seat, "bid"));
+        writer->endSeat(seat);
         if (seatLast) lastBid = std::move(seatLast);
     });
-    if (seats) {
-        return {std::move(lastBid),
-                AdData(AdData::EncodedBidResponse{std::move(*seats).placedIn(response, "seatbid")})};
-    }
+    if (writer) return {std::move(lastBid), AdData(std::move(*writer).finish(response))};
     if (const Bid* last = lastBidOf(kept)) lastBid = *last;
     if (response.seatBids) response.seatBids = std::move(kept);
     return {std::move(lastBid), AdData(std::move(response))};
