@@ -14,8 +14,7 @@ Any JSONDecoder::parse(std::string_view text) {
     }
 }
 
-bool JSONDecoder::decodeLongObject(std::string_view text,
-                                   const std::function<void(const KeyedDecodingContainer&)>& decodeRecord) const {
+bool JSONDecoder::decodeLongObject(std::string_view text, KeyedDecodingContainer::RecordCall decodeRecord) const {
     auto object = coding::readWellFormedObjectDeferring(text, JSONSerialization::maxDepth, kDeferredLength);
     if (!object) return false;
     const std::vector<coding::DeferredMember> places = object->places();

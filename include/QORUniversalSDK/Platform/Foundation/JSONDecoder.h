@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -59,10 +58,9 @@ private:
         if constexpr (DecodableRecord<T> && !coding::HasValueCoding<T>) {
             if (text.size() >= kDeferredLength) {
                 std::optional<T> record;
-                if (decodeLongObject(text,
-                                     [&record](const KeyedDecodingContainer& c) { record.emplace(T::decode(c)); })) {
+                const auto decodeRecord = [&record](const KeyedDecodingContainer& c) { record.emplace(T::decode(c)); };
+                if (decodeLongObject(text, KeyedDecodingContainer::RecordCall::to(decodeRecord)))
                     return std::move(*record);
-                }
             }
         }
         return decode<T>(parse(text));
@@ -71,8 +69,7 @@ private:
     // Reads a long document's top-level object with its long arrays left as their text and hands
     // its container to `decodeRecord`; false, with no call, when the document is not an object the
     // quick reader reads (it is then read whole).
-    bool decodeLongObject(std::string_view text,
-                          const std::function<void(const KeyedDecodingContainer&)>& decodeRecord) const;
+    bool decodeLongObject(std::string_view text, KeyedDecodingContainer::RecordCall decodeRecord) const;
     static Any parse(std::string_view text);
 };
 

@@ -161,8 +161,7 @@ std::optional<Any> KeyedDecodingContainer::readIfDeferred(const Any& value) cons
     return read;
 }
 
-void KeyedDecodingContainer::forEachRecord(const Any& value, const CodingPath& path,
-                                           const std::function<void(const KeyedDecodingContainer&)>& each) const {
+void KeyedDecodingContainer::forEachRecord(const Any& value, const CodingPath& path, RecordCall each) const {
     if (value.isNull()) coding::throwValueNotFound(path, "Array");
     const auto decodeElement = [&](const Any& element, std::span<const coding::DeferredMember> deferred,
                                    std::size_t index) {

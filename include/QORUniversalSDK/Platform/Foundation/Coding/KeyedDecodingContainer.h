@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,7 +73,7 @@ public:
         const Any* value = lookup(key);
         const CodingPath child(path_, key);
         if (value == nullptr) throwKeyNotFound(child, key);
-        forEachRecord(*value, child, [&each](const KeyedDecodingContainer& element) { each(element); });
+        forEachRecord(*value, child, RecordCall::to(each));
     }
     // The same for an optional list: false, with no call, when the key is missing or null.
     template <class Each>
@@ -80,7 +81,7 @@ public:
         const Any* value = lookup(key);
         if (value == nullptr || value->isNull()) return false;
         const CodingPath child(path_, key);
-        forEachRecord(*value, child, [&each](const KeyedDecodingContainer& element) { each(element); });
+        forEachRecord(*value, child, RecordCall::to(each));
         return true;
     }
 
@@ -100,9 +101,25 @@ private:
     KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context,
                            const Deferred* deferred);
 
+    // A callable that takes a record's container, handed to the library's code by reference: no
+    // copy of it, and no type information of its own.
+    struct RecordCall {
+        void* callable;
+        void (*call)(void* callable, const KeyedDecodingContainer& container);
+
+        template <class F>
+        static RecordCall to(F& f) {
+            return {const_cast<void*>(static_cast<const void*>(std::addressof(f))), &callOn<F>};
+        }
+        template <class F>
+        static void callOn(void* callable, const KeyedDecodingContainer& container) {
+            (*static_cast<F*>(callable))(container);
+        }
+        void operator()(const KeyedDecodingContainer& container) const { call(callable, container); }
+    };
+
     // Each element of the list `value` as a record's container; null or another JSON type fails.
-    void forEachRecord(const Any& value, const CodingPath& path,
-                       const std::function<void(const KeyedDecodingContainer&)>& each) const;
+    void forEachRecord(const Any& value, const CodingPath& path, RecordCall each) const;
 
     template <class T>
     T decodeFound(const Any& value, const CodingPath& path) const {
