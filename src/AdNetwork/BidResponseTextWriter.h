@@ -13,6 +13,11 @@ namespace qor {
 // encodes to.
 class BidResponseTextWriter {
 public:
+    // The seats' text starts as the encoder starts a record's text, so that it grows as the
+    // whole answer's text would: where a long text's last doubling falls decides how much of
+    // it is held twice for a moment.
+    BidResponseTextWriter() { seats_.reserve(1024); }
+
     void addBid(const Bid& bid);
     // The seat whose bids were added since the last seat; its own bids are not written.
     void endSeat(const SeatBid& seat);
