@@ -70,7 +70,7 @@ struct AdData {
 
     // A bid response already written as its JSON text (an object), written as the response it
     // was made from: a long answer is written a bid at a time as it is read, so that its typed
-    // bids are never all held at once (ReceivedBidResponse).
+    // bids are never all held at once (BidResponseTextWriter).
     struct EncodedBidResponse {
         std::string text;
 

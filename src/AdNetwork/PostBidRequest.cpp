@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "AdNetwork/BidResponseTextWriter.h"
 #include "Core/EncodeToDictionary.h"
 #include "Platform/Foundation/JSONEncoder.h"
 #include "Platform/Foundation/JSONSerialization.h"
@@ -37,39 +38,6 @@ std::optional<platform::URL> parsedEndpointURL(const std::string& text) {
     return url;
 }
 
-// The elements of a list written as JSON text, once an answer is read a bid at a time.
-class ListText {
-public:
-    template <class Record>
-    void add(const Record& element) {
-        separate();
-        platform::JSONEncoder().encodeAppending(element, text_);
-    }
-    void addText(std::string_view element) {
-        separate();
-        text_ += element;
-    }
-
-    // The record's own text, written with an empty list under `key`, with the elements in that
-    // list. A quote inside a string is escaped, so the member found is the list.
-    template <class Record>
-    std::string placedIn(const Record& withEmptyList, std::string_view key) && {
-        const std::string frame = platform::JSONEncoder().encodeToString(withEmptyList);
-        const std::string emptyList = "\"" + std::string(key) + "\":[]";
-        const std::size_t listEnd = frame.find(emptyList) + emptyList.size() - 1;
-        text_.insert(0, frame, 0, listEnd);
-        text_.append(frame, listEnd);
-        return std::move(text_);
-    }
-
-private:
-    void separate() {
-        if (!text_.empty()) text_ += ',';
-    }
-
-    std::string text_;
-};
-
 const Bid* lastBidOf(const std::vector<SeatBid>& seats) {
     const Bid* last = nullptr;
     for (const auto& seat : seats) {
@@ -80,50 +48,47 @@ const Bid* lastBidOf(const std::vector<SeatBid>& seats) {
 
 }  // namespace
 
-// Bids are kept as records until there are more than kMostKeptBids; from then on every seat and
-// bid is written as soon as it is read (those kept so far first) and let go of, all but the last
-// bid of a seat.
+// Bids are kept as records until there are more than kMostKeptBids; from then on every bid and
+// seat is handed to the event's writer as soon as it is read (those kept so far first) and let go
+// of, all but the last bid of a seat.
 ReceivedBidResponse ReceivedBidResponse::decode(const KeyedDecodingContainer& c) {
     std::optional<Bid> lastBid;
     std::size_t bids = 0;
     std::vector<SeatBid> kept;
-    std::optional<ListText> seats;  // once written
+    std::optional<BidResponseTextWriter> writer;  // once the answer is found long
     BidResponse response = BidResponse::decode(c, [&](const KeyedDecodingContainer& seatBid) {
         std::vector<Bid> keptBids;
-        std::optional<ListText> writtenBids;
         std::optional<Bid> seatLast;
         SeatBid seat = SeatBid::decode(seatBid, [&](const KeyedDecodingContainer& one) {
             Bid bid = Bid::decode(one);
-            if (!seats && ++bids > kMostKeptBids) {
-                seats.emplace();
-                for (const auto& earlier : kept) seats->add(earlier);
+            if (!writer && ++bids > kMostKeptBids) {
+                writer.emplace();
                 if (const Bid* last = lastBidOf(kept)) lastBid = *last;
+                for (auto& earlier : kept) {
+                    for (const auto& earlierBid : earlier.bids) writer->addBid(earlierBid);
+                    earlier.bids = {};
+                    writer->endSeat(earlier);
+                }
                 kept = {};
+                for (const auto& earlier : keptBids) writer->addBid(earlier);
+                keptBids = {};
             }
-            if (!seats) {
+            if (!writer) {
                 keptBids.push_back(std::move(bid));
                 return;
             }
-            if (!writtenBids) {
-                writtenBids.emplace();
-                for (const auto& earlier : keptBids) writtenBids->add(earlier);
-                keptBids = {};
-            }
-            writtenBids->add(bid);
+            writer->addBid(bid);
             seatLast = std::move(bid);
         });
-        if (!seats) {
+        if (!writer) {
             seat.bids = std::move(keptBids);
             kept.push_back(std::move(seat));
             return;
         }
-        seats->addText(std::move(writtenBids).value_or(ListText()).placedIn(seat, "bid"));
+        writer->endSeat(seat);
         if (seatLast) lastBid = std::move(seatLast);
     });
-    if (seats) {
-        return {std::move(lastBid),
-                AdData(AdData::EncodedBidResponse{std::move(*seats).placedIn(response, "seatbid")})};
-    }
+    if (writer) return {std::move(lastBid), AdData(std::move(*writer).finish(response))};
     if (const Bid* last = lastBidOf(kept)) lastBid = *last;
     if (response.seatBids) response.seatBids = std::move(kept);
     return {std::move(lastBid), AdData(std::move(response))};

@@ -15,10 +15,11 @@ namespace qor {
 // An endpoint's answer as the auction and its event take it: the last bid of its last seat that
 // has one, and the payload of its bidResponse event. An answer of up to kMostKeptBids bids is
 // kept whole as its record, which the event encodes later on the recorder's queue, off the
-// answer's way. A longer one is read a bid at a time instead: each bid and seat is written into
-// the event's text as soon as it is read and then let go of, all but the last bid, so that the
-// answer's typed bids (2 KB each, however short their text) are never all held at once. Either
-// way the event's text is the same, and so are the decoding's checks and failures.
+// answer's way. A longer one is read a bid at a time instead: each bid and seat is handed to the
+// event's writer (BidResponseTextWriter) as soon as it is read and then let go of, all but the
+// last bid, so that the answer's typed bids (2 KB each, however short their text) are never all
+// held at once. Either way the event's text is the same, and so are the decoding's checks and
+// failures.
 struct ReceivedBidResponse {
     static constexpr std::size_t kMostKeptBids = 64;
 

@@ -14,12 +14,16 @@ Any JSONDecoder::parse(std::string_view text) {
     }
 }
 
-std::optional<JSONDecoder::DeferringDocument> JSONDecoder::readDeferring(std::string_view text) {
+bool JSONDecoder::decodeLongObject(std::string_view text, KeyedDecodingContainer::RecordCall decodeRecord) const {
     auto object = coding::readWellFormedObjectDeferring(text, JSONSerialization::maxDepth, kDeferredLength);
-    if (!object) return std::nullopt;
-    DeferringDocument document{{}, object->places()};
-    document.members = std::move(object->members);
-    return document;
+    if (!object) return false;
+    const std::vector<coding::DeferredMember> places = object->places();
+    const KeyedDecodingContainer::Deferred deferred{places};
+    const DecodingContext context{keyDecodingStrategy};
+    const CodingPath root;
+    const KeyedDecodingContainer container(object->members, root, context, &deferred);
+    decodeRecord(container);
+    return true;
 }
 
 }  // namespace qor::platform

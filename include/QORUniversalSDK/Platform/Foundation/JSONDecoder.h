@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include <QORUniversalSDK/Platform/Foundation/Coding/Codable.h>
 #include <QORUniversalSDK/Platform/Foundation/Data.h>
@@ -53,30 +53,24 @@ public:
     }
 
 private:
-    // A long document's top-level object with its long arrays left as their text.
-    struct DeferringDocument {
-        Any::Dictionary members;
-        std::vector<coding::DeferredMember> deferred;
-    };
-
     template <class T>
     T decodeText(std::string_view text) const {
         if constexpr (DecodableRecord<T> && !coding::HasValueCoding<T>) {
             if (text.size() >= kDeferredLength) {
-                if (auto document = readDeferring(text)) {
-                    const DecodingContext context{keyDecodingStrategy};
-                    const CodingPath root;
-                    const KeyedDecodingContainer container(document->members, root, context, document->deferred);
-                    return T::decode(container);
-                }
+                std::optional<T> record;
+                const auto decodeRecord = [&record](const KeyedDecodingContainer& c) { record.emplace(T::decode(c)); };
+                if (decodeLongObject(text, KeyedDecodingContainer::RecordCall::to(decodeRecord)))
+                    return std::move(*record);
             }
         }
         return decode<T>(parse(text));
     }
 
+    // Reads a long document's top-level object with its long arrays left as their text and hands
+    // its container to `decodeRecord`; false, with no call, when the document is not an object the
+    // quick reader reads (it is then read whole).
+    bool decodeLongObject(std::string_view text, KeyedDecodingContainer::RecordCall decodeRecord) const;
     static Any parse(std::string_view text);
-    // Nothing when the document is not an object the quick reader reads: it is then read whole.
-    static std::optional<DeferringDocument> readDeferring(std::string_view text);
 };
 
 }  // namespace qor::platform

@@ -97,19 +97,6 @@ float decodeFloat(const Any& value, const CodingPath& path) {
     return result;
 }
 
-// A deferred member was read once already, with the whole document's depth limit: reading it
-// again alone cannot fail.
-Any readDeferred(std::string_view text) {
-    auto value = readWellFormedJSON(text, JSONSerialization::maxDepth);
-    if (!value) throw std::logic_error("a member the reader had read before is no longer well-formed");
-    return std::move(*value);
-}
-
-void forEachDeferredElement(std::string_view text,
-                            const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each) {
-    forEachWellFormedElement(text, JSONSerialization::maxDepth, JSONDecoder::kDeferredLength, each);
-}
-
 Decimal decodeDecimal(const Any& value, const CodingPath& path) {
     if (!value.isNumber()) throwTypeMismatch(path, "Decimal", value);
     const Decimal result = value.asDecimal();
@@ -131,8 +118,7 @@ void KeyedEncodingContainer::encodeMembersText(std::string_view members) {
 }
 
 KeyedDecodingContainer::KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path,
-                                               const DecodingContext& context,
-                                               std::span<const coding::DeferredMember> deferred)
+                                               const DecodingContext& context, const Deferred* deferred)
     : source_(source), path_(path), context_(context), deferred_(deferred) {
     if (context_.keyDecodingStrategy != KeyDecodingStrategy::convertFromSnakeCase) return;
     converted_.reserve(source.size());
@@ -149,6 +135,55 @@ KeyedDecodingContainer::KeyedDecodingContainer(const Any::Dictionary& source, co
         }
         if (!replaced) converted_.emplace_back(std::move(converted), &value);
     }
+}
+
+namespace {
+
+// The text a deferred member's stand-in stands for; nullptr for any other value.
+const std::string_view* deferredText(const Any::Dictionary& source, std::span<const coding::DeferredMember> deferred,
+                                     const Any& value) {
+    for (const auto& member : deferred) {
+        if (&(source.begin() + static_cast<std::ptrdiff_t>(member.index))->second == &value) return &member.text;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// A deferred member was read once already, with the whole document's depth limit: reading it
+// again alone cannot fail.
+std::optional<Any> KeyedDecodingContainer::readIfDeferred(const Any& value) const {
+    if (deferred_ == nullptr) return std::nullopt;
+    const std::string_view* text = deferredText(source_, deferred_->members, value);
+    if (text == nullptr) return std::nullopt;
+    auto read = coding::readWellFormedJSON(*text, JSONSerialization::maxDepth);
+    if (!read) throw std::logic_error("a member the reader had read before is no longer well-formed");
+    return read;
+}
+
+void KeyedDecodingContainer::forEachRecord(const Any& value, const CodingPath& path, RecordCall each) const {
+    if (value.isNull()) coding::throwValueNotFound(path, "Array");
+    const auto decodeElement = [&](const Any& element, std::span<const coding::DeferredMember> deferred,
+                                   std::size_t index) {
+        const CodingPath at(path, index);
+        if (element.isNull()) coding::throwValueNotFound(at, "Dictionary");
+        const auto* dictionary = element.tryDictionary();
+        if (dictionary == nullptr) coding::throwTypeMismatch(at, "Dictionary", element);
+        const Deferred elementDeferred{deferred};
+        const KeyedDecodingContainer container(*dictionary, at, context_,
+                                               deferred.empty() ? nullptr : &elementDeferred);
+        each(container);
+    };
+    if (deferred_ != nullptr) {
+        if (const std::string_view* text = deferredText(source_, deferred_->members, value)) {
+            coding::forEachWellFormedElement(*text, JSONSerialization::maxDepth, JSONDecoder::kDeferredLength,
+                                             decodeElement);
+            return;
+        }
+    }
+    const auto* array = value.tryArray();
+    if (array == nullptr) coding::throwTypeMismatch(path, "Array", value);
+    for (std::size_t index = 0; index < array->size(); ++index) decodeElement((*array)[index], {}, index);
 }
 
 const Any* KeyedDecodingContainer::lookup(std::string_view key) const {

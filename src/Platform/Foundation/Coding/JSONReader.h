@@ -13,7 +13,16 @@
 #include "Platform/Foundation/Any.h"
 #include "Platform/Foundation/Coding/KeyedDecodingContainer.h"
 
-namespace qor::platform::coding {
+namespace qor::platform {
+namespace coding {
+
+// A member that reading left as its JSON text (a long array of a long document's top-level
+// object, or of a long element of such an array): the member's place in its object, where an
+// empty array stands for it, and its text.
+struct DeferredMember {
+    std::size_t index;
+    std::string_view text;
+};
 
 // Reads well-formed JSON text into the untyped model quickly: the same values as the full
 // parser under JSONSerialization gives (integers in 64 signed bits as integers, up to 2^64-1
@@ -53,4 +62,10 @@ void forEachWellFormedElement(
     std::string_view arrayText, int maxDepth, std::size_t deferredLength,
     const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each);
 
-}  // namespace qor::platform::coding
+}  // namespace coding
+
+struct KeyedDecodingContainer::Deferred {
+    std::span<const coding::DeferredMember> members;
+};
+
+}  // namespace qor::platform

@@ -32,10 +32,14 @@ QOR_EXPORT std::optional<std::string> firstInvalidValue(const Any& value);
 QOR_EXPORT std::optional<std::string> doubleText(double value);
 QOR_EXPORT std::optional<std::string> floatText(float value);
 
-// A text this long is given room in its output for itself, a few escapes and what usually
-// follows it, at once (makeRoomForLongText): left to the string's doubling, text of a few MB
-// grows to twice its length with the next byte, and a block that large, once freed, makes the
-// allocator keep freed blocks up to twice its size in its arenas afterwards.
+// A text this long asks its output, at once, for room for itself, a few escapes and what
+// usually follows it (makeRoomForLongText). That pays where the output is short next to the
+// text, as when a long markup or list is written into a record's text: the output then grows
+// once, to about the text's length, where appending alone grows it to twice that with the next
+// byte, and a freed block that large makes the allocator keep as much in its arenas afterwards
+// (answer_memory_bench shows both). Where the output already holds about as much as the text
+// or more, it changes nothing: libstdc++ grows a string on reserve as on appending, to at least
+// twice its capacity (1,000,000 bytes asked to make room for 1,070,000 become 2,000,000).
 inline constexpr std::size_t kLongText = 64 * 1024;
 QOR_EXPORT void makeRoomForLongText(std::size_t length, std::string& out);
 

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,33 +34,14 @@ concept DecodableRecord = requires(const KeyedDecodingContainer& container) {
 namespace coding {
 template <class T>
 T decodeValue(const Any& value, const CodingPath& path, const DecodingContext& context);
-[[noreturn]] QOR_EXPORT void throwTypeMismatch(const CodingPath& path, std::string_view expected, const Any& found);
-
-// A member that reading left as its JSON text (a long array of a long document's top-level
-// object, or of a long element of such an array): the member's place in its object, where an
-// empty array stands for it, and its text.
-struct DeferredMember {
-    std::size_t index;
-    std::string_view text;
-};
-
-// The value a deferred member's text reads as.
-QOR_EXPORT Any readDeferred(std::string_view text);
-// Each element of a deferred array, read one at a time, with its index; a long object element with
-// its own long arrays deferred in turn.
-QOR_EXPORT void forEachDeferredElement(
-    std::string_view text, const std::function<void(const Any&, std::span<const DeferredMember>, std::size_t)>& each);
-[[noreturn]] QOR_EXPORT void throwValueNotFound(const CodingPath& path, std::string_view expected);
 }  // namespace coding
 
 // What a record's decode reads from: one JSON object. Keys the record does not ask for are
 // ignored. The first failure throws a DecodingError and ends the whole decoding.
 class QOR_EXPORT KeyedDecodingContainer {
 public:
-    // `deferred` names the members of `source` that stand for their text (in a long document);
-    // each is read when it is decoded.
-    KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context,
-                           std::span<const coding::DeferredMember> deferred = {});
+    KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context)
+        : KeyedDecodingContainer(source, path, context, nullptr) {}
 
     // Required: a missing key fails with keyNotFound, a null with valueNotFound (unless T takes
     // null, as Any and std::optional do), a value of another JSON type with typeMismatch.
@@ -92,8 +73,7 @@ public:
         const Any* value = lookup(key);
         const CodingPath child(path_, key);
         if (value == nullptr) throwKeyNotFound(child, key);
-        if (value->isNull()) coding::throwValueNotFound(child, "Array");
-        forEachRecord(*value, child, each);
+        forEachRecord(*value, child, RecordCall::to(each));
     }
     // The same for an optional list: false, with no call, when the key is missing or null.
     template <class Each>
@@ -101,7 +81,7 @@ public:
         const Any* value = lookup(key);
         if (value == nullptr || value->isNull()) return false;
         const CodingPath child(path_, key);
-        forEachRecord(*value, child, each);
+        forEachRecord(*value, child, RecordCall::to(each));
         return true;
     }
 
@@ -113,49 +93,52 @@ public:
     const CodingPath& codingPath() const { return path_; }
 
 private:
-    template <class Each>
-    void forEachRecord(const Any& value, const CodingPath& path, Each& each) const {
-        const auto decodeElement = [&](const Any& element, std::span<const coding::DeferredMember> deferred,
-                                       std::size_t index) {
-            const CodingPath at(path, index);
-            if (element.isNull()) coding::throwValueNotFound(at, "Dictionary");
-            const auto* dictionary = element.tryDictionary();
-            if (dictionary == nullptr) coding::throwTypeMismatch(at, "Dictionary", element);
-            const KeyedDecodingContainer container(*dictionary, at, context_, deferred);
-            each(container);
-        };
-        if (const std::string_view* text = deferredText(value)) {
-            coding::forEachDeferredElement(*text, decodeElement);
-            return;
+    friend class JSONDecoder;
+    // The members of `source` that a long document's reading left as their text (internal to
+    // the decoder); each is read when it is decoded.
+    struct Deferred;
+
+    KeyedDecodingContainer(const Any::Dictionary& source, const CodingPath& path, const DecodingContext& context,
+                           const Deferred* deferred);
+
+    // A callable that takes a record's container, handed to the library's code by reference: no
+    // copy of it, and no type information of its own.
+    struct RecordCall {
+        void* callable;
+        void (*call)(void* callable, const KeyedDecodingContainer& container);
+
+        template <class F>
+        static RecordCall to(F& f) {
+            return {const_cast<void*>(static_cast<const void*>(std::addressof(f))), &callOn<F>};
         }
-        const auto* array = value.tryArray();
-        if (array == nullptr) coding::throwTypeMismatch(path, "Array", value);
-        for (std::size_t index = 0; index < array->size(); ++index) decodeElement((*array)[index], {}, index);
-    }
+        template <class F>
+        static void callOn(void* callable, const KeyedDecodingContainer& container) {
+            (*static_cast<F*>(callable))(container);
+        }
+        void operator()(const KeyedDecodingContainer& container) const { call(callable, container); }
+    };
+
+    // Each element of the list `value` as a record's container; null or another JSON type fails.
+    void forEachRecord(const Any& value, const CodingPath& path, RecordCall each) const;
 
     template <class T>
     T decodeFound(const Any& value, const CodingPath& path) const {
-        if (const std::string_view* text = deferredText(value)) {
-            return coding::decodeValue<T>(coding::readDeferred(*text), path, context_);
+        if (deferred_ != nullptr) {
+            if (auto read = readIfDeferred(value)) return coding::decodeValue<T>(*read, path, context_);
         }
         return coding::decodeValue<T>(value, path, context_);
     }
 
+    // The value a member left as its text reads as; nothing for any other value.
+    std::optional<Any> readIfDeferred(const Any& value) const;
     const Any* lookup(std::string_view key) const;
     const Any* lookupInSource(std::string_view key) const;
-    // The text a deferred member's stand-in stands for; nullptr for any other value.
-    const std::string_view* deferredText(const Any& value) const {
-        for (const auto& member : deferred_) {
-            if (&(source_.begin() + static_cast<std::ptrdiff_t>(member.index))->second == &value) return &member.text;
-        }
-        return nullptr;
-    }
     [[noreturn]] static void throwKeyNotFound(const CodingPath& path, std::string_view key);
 
     const Any::Dictionary& source_;
     const CodingPath& path_;
     const DecodingContext& context_;
-    std::span<const coding::DeferredMember> deferred_;
+    const Deferred* deferred_;
     // With snake-case conversion: the object's keys converted, each with its value.
     std::vector<std::pair<std::string, const Any*>> converted_;
     // Where the next key is looked for first; objects larger than kScannedKeys use their index.
